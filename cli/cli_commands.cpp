@@ -1,0 +1,101 @@
+#include "cli_commands.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "check_run.h"
+#include "engine_context.h"
+#include "file_system.h"
+#include "plain_window.h"
+#include "program_location.h"
+#include "report_text.h"
+#include "scripted_prompt.h"
+#include "stream_report_sink.h"
+#include "terminal_prompt.h"
+
+namespace korvane {
+
+std::string OptionValue(const CommandLine& line, const std::string& name,
+                        const std::string& fallback) {
+    const auto it = line.options.find(name);
+    return it == line.options.end() ? fallback : it->second;
+}
+
+namespace {
+
+bool HasFlag(const CommandLine& line, const std::string& flag) {
+    return std::find(line.flags.begin(), line.flags.end(), flag) != line.flags.end();
+}
+
+// Turns a command-line answer word into the button it stands for.
+bool AddAnswer(ScriptedPrompt& prompt, const CommandLine& line, const std::string& option,
+               PromptTopic topic, const std::map<std::string, PromptAnswer>& words) {
+    const auto given = line.options.find(option);
+    if (given == line.options.end()) {
+        return true;
+    }
+    const auto word = words.find(given->second);
+    if (word == words.end()) {
+        std::fprintf(stderr, "korvane-cli: %s does not take \"%s\"\n", option.c_str(),
+                     given->second.c_str());
+        return false;
+    }
+    prompt.Answer(topic, word->second);
+    return true;
+}
+
+}  // namespace
+
+int RunCheckCommand(const CommandLine& line, bool repair) {
+    const std::string layout = OptionValue(line, "--layout", "both");
+    if (layout != "both" && layout != "short" && layout != "long") {
+        std::fprintf(stderr, "korvane-cli: --layout takes both, short or long\n");
+        return kExitCannotStart;
+    }
+    ScriptedPrompt prompt(AskOnTerminal);
+    if (repair) {
+        const bool answers_ok =
+            AddAnswer(prompt, line, "--sector-size", PromptTopic::SectorSize,
+                      {{"128", PromptAnswer::Yes},
+                       {"256", PromptAnswer::No},
+                       {"skip", PromptAnswer::Cancel}}) &&
+            AddAnswer(prompt, line, "--fix-length", PromptTopic::FileLength,
+                      {{"file", PromptAnswer::Yes},
+                       {"header", PromptAnswer::No},
+                       {"skip", PromptAnswer::Cancel}}) &&
+            AddAnswer(prompt, line, "--fix-layout", PromptTopic::Layout,
+                      {{"add", PromptAnswer::Yes},
+                       {"cut", PromptAnswer::No},
+                       {"skip", PromptAnswer::Cancel}}) &&
+            AddAnswer(prompt, line, "--overwrite-backup", PromptTopic::OverwriteBackup,
+                      {{"yes", PromptAnswer::Yes}, {"no", PromptAnswer::No}});
+        if (!answers_ok) {
+            return kExitCannotStart;
+        }
+    }
+
+    PosixFileSystem fs;
+    PlainWindow window(fs);
+    window.SetPattern("*.atr");
+    window.ChooseOption(layout == "short"  ? Control::Opt_short
+                        : layout == "long" ? Control::Opt_long
+                                           : Control::Opt_both);
+    window.SetCheckValue(Control::chk_expand_images, HasFlag(line, "--no-min-size") ? 0 : 1);
+    const std::filesystem::path directory = AbsoluteDirectory(line.operands.front());
+    const FsStatus listed = window.ApplyDirectory(directory);
+    if (!listed.ok()) {
+        std::fprintf(stderr, "korvane-cli: can not read directory %s: %s\n",
+                     DisplayName(directory).c_str(), listed.reason().c_str());
+        return kExitCannotStart;
+    }
+
+    StreamReportSink report(stdout);
+    ProgramState state;
+    state.repair_mode = repair;
+    EngineContext context{window, report, prompt, fs, state};
+    const CheckRunTotals totals = RunAtrCheck(context);
+    std::fflush(stdout);
+    return totals.invalid_count > 0 ? kExitFindings : kExitClean;
+}
+
+}  // namespace korvane

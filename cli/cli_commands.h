@@ -1,0 +1,28 @@
+// The commands of korvane-cli. Each sets up the plain-data window the way the window's
+// start button would, runs the same engine, and returns the exit status.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+inline constexpr int kExitClean = 0;
+inline constexpr int kExitFindings = 1;
+inline constexpr int kExitCannotStart = 2;
+
+struct CommandLine {
+    std::string command;
+    std::map<std::string, std::string> options;  // --name value
+    std::vector<std::string> flags;              // --name without a value
+    std::vector<std::string> operands;
+};
+
+int RunCheckCommand(const CommandLine& line, bool repair);
+
+// The option's value, or `fallback` when the option was not given.
+std::string OptionValue(const CommandLine& line, const std::string& name,
+                        const std::string& fallback);
+
+}  // namespace korvane

@@ -1,0 +1,192 @@
+#include "check_image.h"
+
+#include <cstdlib>
+
+#include "atr_header.h"
+#include "image_checker.h"
+#include "report_text.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr const char* kIndent = "        ";
+constexpr std::int64_t kMinimumData = 1024;
+
+std::string FailLine() {
+    return std::string("Result: ") + kFailRule + kFailWord + kFailRule;
+}
+
+}  // namespace
+
+std::string ImageChecker::ShownName() const {
+    return DisplayName(image_.name);
+}
+
+CheckResult ImageChecker::Run() {
+    CheckResult result;
+
+    // Read the whole file; a length beyond the signed 32-bit lengths is refused unread.
+    ReadResult read = fs_.ReadWhole(image_.path, atr::kMaxLength);
+    Append("Read  : " + ShownName());
+    if (!read.status.ok()) {
+        Append(std::string(kIndent) + "ERROR: File can not be read - " + read.status.reason());
+        Append(FailLine());
+        Append("");
+        return {Verdict::Fail, CountClass::Invalid};
+    }
+    check_.image_bytes = std::move(read.bytes);
+    check_.physical_length = static_cast<std::int64_t>(check_.image_bytes.size());
+    Append(std::string(kIndent) + "Physical filelength         = $" + Hex(check_.physical_length) +
+           " bytes (" + Dec(check_.physical_length) + " byte)");
+    check_.image_invalid = false;
+
+    // Too short to hold a header: fails at once, and no empty line follows.
+    if (check_.physical_length < static_cast<std::int64_t>(atr::kHeaderSize)) {
+        Append(std::string(kIndent) + "ERROR: Filelength shall be more than 16 bytes");
+        Append(FailLine());
+        return {Verdict::Fail, CountClass::Invalid};
+    }
+
+    const AtrHeader header = DecodeAtrHeader(std::span(check_.image_bytes).first(atr::kHeaderSize));
+
+    // Identifier: corrected in memory at once; only a repair run writes it.
+    if (header.identifier_matches) {
+        Append(std::string(kIndent) + "Header: ATR-file identifier = Ok");
+    } else {
+        Append(std::string(kIndent) +
+               "Header: ATR-file identifier = Fail - Expect $96,$02 - Read $" +
+               Hex(header.identifier_byte0) + " $" + Hex(header.identifier_byte1));
+        check_.image_invalid = true;
+        SetAtrIdentifier(check_.image_bytes);
+    }
+
+    // Image size as the header states it.
+    check_.stated_length = header.stated_length;
+    Append(std::string(kIndent) + "Header: Image size          = $" + Hex(check_.stated_length) +
+           " bytes (" + Dec(check_.stated_length) + " byte)");
+    if (check_.stated_length + static_cast<std::int64_t>(atr::kHeaderSize) > atr::kMaxLength) {
+        check_.image_invalid = true;
+        Append(std::string(kIndent) +
+               "ERROR : Header image size is beyond the largest length an image can have");
+    }
+
+    // Sector size: 128 or 256 only.
+    check_.sector_size = header.sector_size;
+    if (check_.sector_size == atr::kSingleSectorSize ||
+        check_.sector_size == atr::kDoubleSectorSize) {
+        Append(std::string(kIndent) + "Header: ATARI sector size   = Ok ($" +
+               Hex(check_.sector_size) + " byte)");
+    } else {
+        check_.image_invalid = true;
+        Append(std::string(kIndent) + "Header: ATARI sector size   = $" + Hex(check_.sector_size));
+        Append("ERROR : Expect $80 or $100 ATARI sector size");
+        report_.SelectLast();
+        if (settings_.repair_mode) {
+            RepairSectorSize();
+        }
+    }
+
+    // Physical length against the header's length.
+    const std::int64_t expected =
+        check_.stated_length + static_cast<std::int64_t>(atr::kHeaderSize);
+    if (check_.physical_length != expected) {
+        check_.image_invalid = true;
+        const std::int64_t difference = std::llabs(check_.physical_length - expected);
+        Append(std::string(kIndent) + "ERROR : Physical file size is " + Dec(difference) +
+               (check_.physical_length < expected
+                    ? " bytes too small according to header information"
+                    : " bytes too large according to header information"));
+        if (settings_.repair_mode) {
+            RepairLength();
+        }
+    }
+
+    // The 1 kB rule, when the user asked for it.
+    if (settings_.expand_small &&
+        check_.physical_length - static_cast<std::int64_t>(atr::kHeaderSize) < kMinimumData) {
+        check_.image_invalid = true;
+        Append(std::string(kIndent) + "ERROR : Physical file size is smaller than 1kB");
+        if (settings_.repair_mode) {
+            RepairMinimumSize();
+        }
+    }
+
+    if (check_.sector_size == atr::kDoubleSectorSize) {
+        // The layout found, from the physical data length.
+        switch (ClassifyAtrLayout(check_.physical_length -
+                                  static_cast<std::int64_t>(atr::kHeaderSize))) {
+            case AtrLayout::Long:
+                Append(std::string(kIndent) +
+                       "Info  : Long 256 bytes / sector implementation detected according to "
+                       "header information");
+                break;
+            case AtrLayout::Short:
+                Append(std::string(kIndent) +
+                       "Info  : Short 256 bytes / sector implementation detected according to "
+                       "header information");
+                break;
+            case AtrLayout::Neither:
+                break;
+        }
+
+        // The layout rule on the stated length; % is the truncating remainder.
+        const std::int64_t a = (check_.stated_length - atr::kShortBootArea) % 256;
+        const std::int64_t b = check_.stated_length % 256;
+        switch (settings_.layout) {
+            case LayoutMode::Short:
+                check_.layout_correction = a == 0 ? 0 : (b == 0 ? -atr::kShortBootArea : 256 - a);
+                break;
+            case LayoutMode::Long:
+                check_.layout_correction = b == 0 ? 0 : (a == 0 ? atr::kShortBootArea : 256 - b);
+                break;
+            case LayoutMode::Both:
+                check_.layout_correction = (a == 0 || b == 0) ? 0 : 256 - a;
+                break;
+        }
+
+        const std::int64_t c = check_.layout_correction;
+        if (c != 0) {
+            check_.image_invalid = true;
+            if (c == atr::kShortBootArea) {
+                Append(std::string(kIndent) +
+                       "ERROR : Header file size is 384 bytes too small for 256 bytes / sector "
+                       "implementation");
+            } else if (c == -atr::kShortBootArea) {
+                Append(std::string(kIndent) +
+                       "ERROR : Header file size is 384 bytes too large for 256 bytes / sector "
+                       "implementation");
+            } else {
+                Append(std::string(kIndent) + "ERROR : Header file size is " + Dec(c) +
+                       " bytes too small or ");
+                Append(std::string(kIndent) + kIndent + Dec(std::llabs(c - 256)) +
+                       " bytes too larger for 256 bytes / sector implementation");
+            }
+            if (settings_.repair_mode) {
+                RepairLayout();
+            }
+        }
+    }
+
+    report_.SelectLast();
+
+    if (check_.image_invalid) {
+        Append(FailLine());
+        result.verdict = Verdict::Fail;
+        if (settings_.repair_mode && !WriteRepairedImage()) {
+            return {Verdict::Fail, CountClass::NotCounted};
+        }
+    } else {
+        Append("Result: PASS");
+    }
+    Append("");
+    result.count = check_.image_invalid ? CountClass::Invalid : CountClass::Valid;
+    return result;
+}
+
+CheckResult CheckImage(const ImageLocation& image, const CheckSettings& settings,
+                       ReportSink& report, UserPrompt& prompt, FileSystem& fs) {
+    return ImageChecker(image, settings, report, prompt, fs).Run();
+}
+
+}  // namespace korvane

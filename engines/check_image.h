@@ -1,0 +1,59 @@
+// The per-image test of the check-and-repair tool, with the repair steps of a repair run.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+#include "file_system.h"
+#include "report_sink.h"
+#include "user_prompt.h"
+
+namespace korvane {
+
+// Which 256-byte-sector layouts the user accepts (option buttons Opt_both/short/long).
+enum class LayoutMode { Both = 0, Short = 1, Long = 2 };
+
+struct CheckSettings {
+    bool repair_mode = false;
+    LayoutMode layout = LayoutMode::Both;
+    bool expand_small = true;  // the 1 kB rule
+};
+
+enum class Verdict { Pass, Fail };
+// How the batch counts the image: valid, invalid (repaired in a repair run) or not at
+// all (a failing backup image that a repair run leaves alone).
+enum class CountClass { Valid, Invalid, NotCounted };
+
+struct CheckResult {
+    Verdict verdict = Verdict::Pass;
+    CountClass count = CountClass::Valid;
+};
+
+// Working state of one image while its block of report lines is written.
+struct ImageCheck {
+    std::vector<std::uint8_t> image_bytes;
+    std::int64_t physical_length = 0;
+    std::int64_t stated_length = 0;
+    std::int32_t sector_size = 0;
+    bool image_invalid = false;
+    std::int64_t layout_correction = 0;
+    bool skip_write = false;
+};
+
+struct ImageLocation {
+    std::filesystem::path name;        // as listed in the file list, no directory
+    std::filesystem::path path;        // the directory of source_path joined with the name
+    std::filesystem::path backup_dir;  // the directory list's path, where backups go
+};
+
+// Reads one image, checks its header and length, writes its block of report lines and,
+// in a repair run, mends it in memory, keeps the old file as a backup and writes the
+// mended image under the old name.
+CheckResult CheckImage(const ImageLocation& image, const CheckSettings& settings,
+                       ReportSink& report, UserPrompt& prompt, FileSystem& fs);
+
+// The backup name of a repaired image: its name up to the first "." plus "_org.atr".
+std::filesystem::path BackupName(const std::filesystem::path& name);
+
+}  // namespace korvane

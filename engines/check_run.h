@@ -1,0 +1,20 @@
+// The check-and-repair tool's batch run over the listed ATR images.
+#pragma once
+
+#include "engine_context.h"
+
+namespace korvane {
+
+struct CheckRunTotals {
+    std::int64_t valid_count = 0;
+    std::int64_t invalid_count = 0;  // failing images; repaired ones in a repair run
+};
+
+// Checks (or, with repair_mode, repairs) every file of the file list, one report block
+// each, then writes the summary; reads its inputs from the window's controls.
+CheckRunTotals RunAtrCheck(EngineContext& context);
+
+// The summary's framed head, shared by the check and the conversion reports.
+void AppendSummaryHead(ReportSink& report);
+
+}  // namespace korvane

@@ -1,0 +1,80 @@
+#include "file_list.h"
+
+#include <algorithm>
+
+namespace korvane {
+
+namespace {
+
+char FoldCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool NameLess(const std::filesystem::path& a, const std::filesystem::path& b) {
+    const std::string& x = a.native();
+    const std::string& y = b.native();
+    const std::size_t common = std::min(x.size(), y.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto fx = static_cast<unsigned char>(FoldCase(x[i]));
+        const auto fy = static_cast<unsigned char>(FoldCase(y[i]));
+        if (fx != fy) {
+            return fx < fy;
+        }
+    }
+    if (x.size() != y.size()) {
+        return x.size() < y.size();
+    }
+    return x < y;
+}
+
+}  // namespace
+
+bool MatchesPattern(const std::string& name, const std::string& pattern) {
+    // Iterative glob match with backtracking to the last "*".
+    std::size_t n = 0;
+    std::size_t p = 0;
+    std::size_t star = std::string::npos;
+    std::size_t resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = n;
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
+            ++p;
+            ++n;
+        } else if (star != std::string::npos) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+FsStatus ListSourceFiles(FileSystem& fs, const std::filesystem::path& directory,
+                         const std::string& pattern, std::vector<std::filesystem::path>& files) {
+    files.clear();
+    std::vector<DirectoryEntry> entries;
+    const FsStatus status = fs.List(directory, entries);
+    if (!status.ok()) {
+        return status;
+    }
+    for (DirectoryEntry& entry : entries) {
+        const std::string& name = entry.name.native();
+        if (!entry.regular_file || name.empty() || name[0] == '.') {
+            continue;
+        }
+        if (MatchesPattern(name, pattern)) {
+            files.push_back(std::move(entry.name));
+        }
+    }
+    std::sort(files.begin(), files.end(), NameLess);
+    return FsStatus::Ok();
+}
+
+}  // namespace korvane

@@ -1,0 +1,25 @@
+// The file list of the source panel: which files of a directory a tool works on, and in
+// which order. The window and the command-line tool both list through here.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "file_system.h"
+
+namespace korvane {
+
+inline constexpr const char* kAtrPattern = "*.atr";
+inline constexpr const char* kXexPattern = "*.xex";
+
+// Matches a file name against a pattern of "*" and "?" without regard to ASCII case.
+bool MatchesPattern(const std::string& name, const std::string& pattern);
+
+// The regular files of `directory` (links to regular files count) whose names match
+// `pattern`, hidden names left out, sorted by name without regard to ASCII case and, for
+// names equal in that, by their bytes.
+FsStatus ListSourceFiles(FileSystem& fs, const std::filesystem::path& directory,
+                         const std::string& pattern, std::vector<std::filesystem::path>& files);
+
+}  // namespace korvane

@@ -1,0 +1,43 @@
+// Internal to the check engine: one image's test steps and the repair steps that a
+// repair run inserts between them. The test steps live in check_image.cpp, the repair
+// steps in image_repair.cpp.
+#pragma once
+
+#include <string>
+
+#include "check_image.h"
+
+namespace korvane {
+
+class ImageChecker {
+  public:
+    ImageChecker(const ImageLocation& image, const CheckSettings& settings, ReportSink& report,
+                 UserPrompt& prompt, FileSystem& fs)
+        : image_(image), settings_(settings), report_(report), prompt_(prompt), fs_(fs) {}
+
+    CheckResult Run();
+
+  private:
+    // Repair steps, each run only after the check that found its fault.
+    void RepairSectorSize();   // after the sector size check
+    void RepairLength();       // after the length-against-header check
+    void RepairMinimumSize();  // after the 1 kB check
+    void RepairLayout();       // after the layout error lines
+    // Keeps the old file as a backup and writes the mended image; false when the image
+    // is itself a backup and must not be counted.
+    bool WriteRepairedImage();
+
+    void Append(const std::string& line) { report_.Append(line); }
+    void Resize(std::int64_t new_length);
+    void WriteImageSizeField();
+    std::string ShownName() const;
+
+    const ImageLocation& image_;
+    const CheckSettings& settings_;
+    ReportSink& report_;
+    UserPrompt& prompt_;
+    FileSystem& fs_;
+    ImageCheck check_;
+};
+
+}  // namespace korvane

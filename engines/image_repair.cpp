@@ -1,0 +1,224 @@
+// The repair steps of a repair run: the questions, the changes in memory, and the backup
+// and new image on disk.
+#include <algorithm>
+
+#include "atr_header.h"
+#include "image_checker.h"
+#include "report_text.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr const char* kIndent = "        ";
+constexpr const char* kRepairIndent = "                ";
+constexpr std::int64_t kMinimumImage = 1040;  // header + 1 kB of data
+
+bool ContainsBackupMark(const std::string& name) {
+    std::string upper = name;
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; });
+    return upper.find("_ORG.ATR") != std::string::npos;
+}
+
+}  // namespace
+
+std::filesystem::path BackupName(const std::filesystem::path& name) {
+    const std::string& raw = name.native();
+    return raw.substr(0, raw.find('.')) + "_org.atr";
+}
+
+void ImageChecker::Resize(std::int64_t new_length) {
+    check_.physical_length = new_length;
+    check_.image_bytes.resize(static_cast<std::size_t>(new_length), 0);
+}
+
+void ImageChecker::WriteImageSizeField() {
+    SetAtrImageSize(check_.image_bytes, check_.stated_length);
+}
+
+void ImageChecker::RepairSectorSize() {
+    const PromptAnswer answer =
+        prompt_.Ask({PromptTopic::SectorSize, "Set " + ShownName() + "sector size",
+                     "<YES> 128 bytes /sector - <NO> 256 bytes / sector?", PromptIcon::Question,
+                     PromptButtons::YesNoCancel});
+    switch (answer) {
+        case PromptAnswer::Yes:
+            check_.sector_size = atr::kSingleSectorSize;
+            SetAtrSectorSize(check_.image_bytes, check_.sector_size);
+            break;
+        case PromptAnswer::No:
+            check_.sector_size = atr::kDoubleSectorSize;
+            SetAtrSectorSize(check_.image_bytes, check_.sector_size);
+            break;
+        default:
+            Append(std::string(kIndent) + "Skip repair selected by user");
+            check_.image_invalid = false;
+            break;
+    }
+}
+
+void ImageChecker::RepairLength() {
+    report_.SelectLast();
+    const auto header = static_cast<std::int64_t>(atr::kHeaderSize);
+    const auto adapt_header = [&] {
+        Append(std::string(kRepairIndent) + "Modify header");
+        check_.stated_length = (check_.physical_length - header) / 16 * 16;
+        WriteImageSizeField();
+    };
+    if (check_.stated_length < 1) {
+        adapt_header();
+        return;
+    }
+    const PromptAnswer answer =
+        prompt_.Ask({PromptTopic::FileLength, ShownName() + " is invalid",
+                     "<YES> adapt physical file length - <NO> adapt header file length info?",
+                     PromptIcon::Question, PromptButtons::YesNoCancel});
+    if (answer == PromptAnswer::Yes) {
+        const std::int64_t target = check_.stated_length + header;
+        if (target > atr::kLargestImage) {
+            Append(std::string(kRepairIndent) + "Refused: the header states " +
+                   Dec(check_.stated_length) + " bytes, more than the largest ATR image holds");
+            return;
+        }
+        if (check_.physical_length < target) {
+            Append(std::string(kRepairIndent) + "Add " + Dec(target - check_.physical_length) +
+                   " bytes empty area");
+        } else {
+            Append(std::string(kRepairIndent) + "Cut " + Dec(check_.physical_length - target) +
+                   " bytes unused space");
+        }
+        Resize(target);
+    } else if (answer == PromptAnswer::No) {
+        adapt_header();
+    }
+}
+
+void ImageChecker::RepairMinimumSize() {
+    Append(std::string(kRepairIndent) + "Add " + Dec(kMinimumImage - check_.physical_length) +
+           " byte");
+    check_.stated_length = kMinimumImage - static_cast<std::int64_t>(atr::kHeaderSize);
+    Resize(kMinimumImage);
+    WriteImageSizeField();
+}
+
+void ImageChecker::RepairLayout() {
+    std::int64_t c = check_.layout_correction;
+    if (c != atr::kShortBootArea && c != -atr::kShortBootArea) {
+        report_.SelectLast();
+        const PromptAnswer answer = prompt_.Ask({PromptTopic::Layout, ShownName(), "Add bytes?",
+                                                 PromptIcon::Question, PromptButtons::YesNoCancel});
+        if (answer == PromptAnswer::No) {
+            c = -std::llabs(c - 256);
+        } else if (answer != PromptAnswer::Yes) {
+            Append(std::string(kIndent) + "Skip repair selected by user");
+            check_.image_invalid = false;
+            return;
+        }
+    }
+    const std::int64_t data = check_.physical_length - static_cast<std::int64_t>(atr::kHeaderSize);
+    if (c < 0 && -c > data) {
+        // The image never shrinks below its header.
+        Append(std::string(kRepairIndent) + "Refused: can not cut " + Dec(-c) +
+               " byte from an image with " + Dec(data) + " bytes of data");
+        return;
+    }
+    if (c > 0 && check_.physical_length + c > atr::kLargestImage) {
+        Append(std::string(kRepairIndent) + "Refused: adding " + Dec(c) +
+               " bytes would exceed the largest ATR image");
+        return;
+    }
+    if (c < 0) {
+        Append(std::string(kRepairIndent) + "Cut " + Dec(-c) + " byte");
+    } else {
+        Append(std::string(kRepairIndent) + "Add " + Dec(c) + " bytes empty area");
+    }
+    Resize(check_.physical_length + c);
+    check_.stated_length = check_.physical_length - static_cast<std::int64_t>(atr::kHeaderSize);
+    WriteImageSizeField();
+}
+
+bool ImageChecker::WriteRepairedImage() {
+    if (ContainsBackupMark(image_.name.native())) {
+        Append("Skip " + ShownName());
+        Append("");
+        return false;
+    }
+    const std::filesystem::path backup_name = BackupName(image_.name);
+    const std::filesystem::path backup_path = JoinPath(image_.backup_dir, backup_name);
+    Append("Write : Backup image as " + DisplayName(backup_name));
+
+    bool replace_backup = false;
+    if (fs_.Exists(backup_path)) {
+        report_.SelectLast();
+        const PromptAnswer answer = prompt_.Ask(
+            {PromptTopic::OverwriteBackup, "File " + DisplayName(backup_name) + " exists",
+             "Overwrite?", PromptIcon::Question, PromptButtons::YesNo});
+        if (answer == PromptAnswer::Yes) {
+            replace_backup = true;
+            Append(std::string(kIndent) + "Overwrite existing Backupfile");
+        } else {
+            Append(std::string(kIndent) + "Skip repair");
+            check_.skip_write = true;
+        }
+    }
+    if (check_.skip_write) {
+        return true;
+    }
+
+    // The mended image goes to a temporary name first; only when it is complete on disk
+    // is the old backup removed, the old file renamed to its backup name and the new
+    // image renamed into place. Any failure leaves the user's file under its own name.
+    std::fill(check_.image_bytes.begin() + atr::kOffsetReserved,
+              check_.image_bytes.begin() + atr::kHeaderSize, 0);
+    const std::span<const std::uint8_t> bytes(check_.image_bytes.data(),
+                                              static_cast<std::size_t>(check_.physical_length));
+    const std::filesystem::path temporary = TemporaryNameFor(image_.path);
+    CreateResult created = fs_.CreateExclusive(temporary);
+    FsStatus status = created.status;
+    if (status.ok()) {
+        status = created.file->Write(bytes);
+        const FsStatus closed = created.file->Close(true);
+        if (status.ok()) {
+            status = closed;
+        }
+        if (!status.ok()) {
+            fs_.Remove(temporary);
+        }
+    }
+    if (!status.ok()) {
+        Append(std::string(kIndent) + "ERROR: Can not write the repaired image - " +
+               status.reason());
+        return true;
+    }
+    if (replace_backup) {
+        status = fs_.Remove(backup_path);
+        if (!status.ok()) {
+            fs_.Remove(temporary);
+            Append(std::string(kIndent) + "ERROR: Can not delete " + DisplayName(backup_name) +
+                   " - " + status.reason());
+            return true;
+        }
+    }
+    status = fs_.RenameNoReplace(image_.path, backup_path);
+    if (!status.ok()) {
+        fs_.Remove(temporary);
+        Append(std::string(kIndent) + "ERROR: Can not rename " + ShownName() + " to " +
+               DisplayName(backup_name) + " - " + status.reason());
+        return true;
+    }
+    status = fs_.RenameNoReplace(temporary, image_.path);
+    if (!status.ok()) {
+        // Put the untouched file back under its own name.
+        const FsStatus undone = fs_.RenameNoReplace(backup_path, image_.path);
+        fs_.Remove(temporary);
+        Append(
+            std::string(kIndent) + "ERROR: Can not write the repaired image - " + status.reason() +
+            (undone.ok() ? std::string() : "; the original stays as " + DisplayName(backup_name)));
+        return true;
+    }
+    Append(std::string(kIndent) + "Generate new " + ShownName() + " file");
+    return true;
+}
+
+}  // namespace korvane

@@ -1,0 +1,119 @@
+#include "report_text.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace korvane {
+
+std::string Hex(std::int64_t value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%llX", static_cast<unsigned long long>(value));
+    return buffer;
+}
+
+std::string Dec(std::int64_t value) {
+    return std::to_string(value);
+}
+
+std::string SummaryCount(std::int64_t value) {
+    return value >= 0 ? " " + std::to_string(value) : std::to_string(value);
+}
+
+namespace {
+
+// Length of the valid UTF-8 sequence starting at `text[i]`, or 0 if it is not one.
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t length = 0;
+    std::uint32_t minimum = 0;
+    std::uint32_t code = 0;
+    if (lead < 0x80) {
+        return 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2, minimum = 0x80, code = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, minimum = 0x800, code = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, minimum = 0x10000, code = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) {
+            return 0;
+        }
+        code = (code << 6) | (byte(i + k) & 0x3F);
+    }
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        return 0;
+    }
+    // C1 control characters are escaped like the C0 ones.
+    if (code >= 0x80 && code <= 0x9F) {
+        return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string DisplayName(const std::filesystem::path& path) {
+    const std::string& raw = path.native();
+    std::string shown;
+    shown.reserve(raw.size());
+    for (std::size_t i = 0; i < raw.size();) {
+        const auto lead = static_cast<unsigned char>(raw[i]);
+        const std::size_t length = Utf8SequenceLength(raw, i);
+        if (length == 0 || lead < 0x20 || lead == 0x7F) {
+            // An escaped C1 control takes all its bytes with it, each as \xNN.
+            const std::size_t take = length == 0 ? 1 : length;
+            for (std::size_t k = 0; k < take; ++k) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\x%02X",
+                              static_cast<unsigned char>(raw[i + k]));
+                shown += escaped;
+            }
+            i += take;
+            continue;
+        }
+        shown.append(raw, i, length);
+        i += length;
+    }
+    return shown;
+}
+
+std::filesystem::path JoinPath(const std::filesystem::path& directory,
+                               const std::filesystem::path& name) {
+    std::string joined = directory.native();
+    if (joined.empty() || joined.back() != '/') {
+        joined += '/';
+    }
+    joined += name.native();
+    return joined;
+}
+
+std::int64_t LeadingNumber(const std::string& text) {
+    const char* begin = text.c_str();
+    while (*begin == ' ' || *begin == '\t') {
+        ++begin;
+    }
+    char* end = nullptr;
+    const double value = std::strtod(begin, &end);
+    if (end == begin || !std::isfinite(value)) {
+        return 0;
+    }
+    const double rounded = std::nearbyint(value);
+    if (rounded >= 9.2e18) {
+        return INT64_MAX;
+    }
+    if (rounded <= -9.2e18) {
+        return INT64_MIN;
+    }
+    return static_cast<std::int64_t>(rounded);
+}
+
+}  // namespace korvane

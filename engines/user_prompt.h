@@ -1,0 +1,31 @@
+// UserPrompt: the modal message boxes through which an engine asks the user.
+#pragma once
+
+#include <string>
+
+namespace korvane {
+
+enum class PromptButtons { YesNoCancel, YesNo, Ok };
+enum class PromptIcon { Question, Critical };
+enum class PromptAnswer { Yes, No, Cancel, Ok };
+// Which question a box asks, so that answers can be given ahead (command-line options,
+// tests) without matching on the text.
+enum class PromptTopic { SectorSize, FileLength, Layout, OverwriteBackup, MissingTemplate };
+
+struct Prompt {
+    PromptTopic topic = PromptTopic::MissingTemplate;
+    std::string title;
+    std::string text;
+    PromptIcon icon = PromptIcon::Question;
+    PromptButtons buttons = PromptButtons::Ok;
+    // The first button is always the default one.
+};
+
+class UserPrompt {
+  public:
+    virtual ~UserPrompt() = default;
+    // Shows the box and returns the button pressed; closing a three-button box is Cancel.
+    virtual PromptAnswer Ask(const Prompt& prompt) = 0;
+};
+
+}  // namespace korvane
