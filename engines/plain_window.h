@@ -20,7 +20,7 @@ class PlainWindow final : public WindowControls {
     FsStatus ApplyDirectory(const std::filesystem::path& directory);
 
     std::string Text(Control control) const override;
-    void SetText(Control control, const std::string& text) { texts_[control] = text; }
+    void SetText(Control control, const std::string& text) override { texts_[control] = text; }
     std::string Caption(Control control) const override;
     void SetCaption(Control control, const std::string& caption) override {
         texts_[control] = caption;

@@ -37,6 +37,7 @@ class WindowControls {
 
     // Text of a text box (Txt_image_size, Txt_filename).
     virtual std::string Text(Control control) const = 0;
+    virtual void SetText(Control control, const std::string& text) = 0;
     // Caption of a label (source_count).
     virtual std::string Caption(Control control) const = 0;
     virtual void SetCaption(Control control, const std::string& caption) = 0;

@@ -1,0 +1,37 @@
+// Builds ATR images in memory for tests: a header with any identifier, stated length and
+// sector size, followed by data of any physical length.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace korvane::testing {
+
+class ImageBuilder {
+  public:
+    ImageBuilder& Identifier(std::uint8_t first, std::uint8_t second);
+    // Stated data length in bytes (written as paragraphs, rounded down).
+    ImageBuilder& StatedLength(std::int64_t bytes);
+    // The raw image_size field, for headers no length can express.
+    ImageBuilder& Paragraphs(std::uint32_t paragraphs);
+    ImageBuilder& SectorSize(std::uint16_t bytes);
+    // Length of the data behind the header; defaults to the stated length.
+    ImageBuilder& DataLength(std::int64_t bytes);
+    ImageBuilder& Reserved(std::uint8_t value);  // bytes 8 to 15
+    ImageBuilder& Fill(std::uint8_t value);      // every data byte
+    // A whole file of `bytes` length that need not even hold a header.
+    static std::vector<std::uint8_t> Raw(std::size_t bytes, std::uint8_t value = 0);
+
+    std::vector<std::uint8_t> Build() const;
+
+  private:
+    std::uint8_t id0_ = 0x96;
+    std::uint8_t id1_ = 0x02;
+    std::uint32_t paragraphs_ = 92160 / 16;
+    std::uint16_t sector_size_ = 128;
+    std::int64_t data_length_ = -1;
+    std::uint8_t reserved_ = 0;
+    std::uint8_t fill_ = 0;
+};
+
+}  // namespace korvane::testing

@@ -1,0 +1,29 @@
+// A report list that keeps its lines, for tests to compare line for line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "report_sink.h"
+
+namespace korvane::testing {
+
+class RecordingReport final : public ReportSink {
+  public:
+    void Clear() override {
+        lines.clear();
+        selected = -1;
+    }
+    void Append(const std::string& line) override { lines.push_back(line); }
+    std::int64_t LineCount() const override { return static_cast<std::int64_t>(lines.size()); }
+    void SelectLast() override {
+        selected = LineCount() - 1;
+        ++select_last_calls;
+    }
+
+    std::vector<std::string> lines;
+    std::int64_t selected = -1;
+    int select_last_calls = 0;
+};
+
+}  // namespace korvane::testing
