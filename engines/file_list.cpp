@@ -10,7 +10,9 @@ char FoldCase(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool NameLess(const std::filesystem::path& a, const std::filesystem::path& b) {
+}  // namespace
+
+bool SourceNameLess(const std::filesystem::path& a, const std::filesystem::path& b) {
     const std::string& x = a.native();
     const std::string& y = b.native();
     const std::size_t common = std::min(x.size(), y.size());
@@ -26,8 +28,6 @@ bool NameLess(const std::filesystem::path& a, const std::filesystem::path& b) {
     }
     return x < y;
 }
-
-}  // namespace
 
 bool MatchesPattern(const std::string& name, const std::string& pattern) {
     // Iterative glob match with backtracking to the last "*".
@@ -73,7 +73,7 @@ FsStatus ListSourceFiles(FileSystem& fs, const std::filesystem::path& directory,
             files.push_back(std::move(entry.name));
         }
     }
-    std::sort(files.begin(), files.end(), NameLess);
+    std::sort(files.begin(), files.end(), SourceNameLess);
     return FsStatus::Ok();
 }
 

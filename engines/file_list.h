@@ -13,6 +13,9 @@ namespace korvane {
 inline constexpr const char* kAtrPattern = "*.atr";
 inline constexpr const char* kXexPattern = "*.xex";
 
+// The file list's order: by name without regard to ASCII case, then by the name's bytes.
+bool SourceNameLess(const std::filesystem::path& a, const std::filesystem::path& b);
+
 // Matches a file name against a pattern of "*" and "?" without regard to ASCII case.
 bool MatchesPattern(const std::string& name, const std::string& pattern);
 

@@ -1,0 +1,86 @@
+// korvane-screenshots: renders the main window in its three modes, after a check run,
+// and the About box, into PNG files for the documentation. Not part of the product.
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QPixmap>
+#include <QPushButton>
+#include <QStyleFactory>
+#include <cstdio>
+
+#include "about_box.h"
+#include "file_list_view.h"
+#include "file_system.h"
+#include "main_window.h"
+#include "program_state.h"
+#include "scripted_prompt.h"
+#include "window_fixtures.h"
+
+using korvane::testing::ImageKind;
+
+namespace {
+
+bool Save(QWidget* widget, const QString& directory, const char* name) {
+    const QString path = QDir(directory).filePath(QString::fromLatin1(name));
+    const bool saved = widget->grab().save(path);
+    std::fprintf(saved ? stdout : stderr, "%s %s\n", saved ? "wrote" : "could not write",
+                 path.toLocal8Bit().constData());
+    return saved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: korvane-screenshots OUTPUT_DIRECTORY\n");
+        return 2;
+    }
+    const QString output = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(output);
+
+    korvane::testing::TempDir temp;
+    const std::filesystem::path disks = temp / "atari" / "disks";
+    std::filesystem::create_directories(temp / "atari" / "games");
+    korvane::testing::WriteImages(disks, {
+                                             {"ARCHON.ATR", ImageKind::Good128},
+                                             {"BOULDER_DASH.ATR", ImageKind::WrongIdentifier},
+                                             {"DEMO_DD.ATR", ImageKind::Long256},
+                                             {"MULE.ATR", ImageKind::TooLong},
+                                             {"PINBALL.ATR", ImageKind::Good128},
+                                             {"STARRAIDERS.ATR", ImageKind::BadSectorSize},
+                                         });
+    korvane::testing::WriteXex(disks / "JUMPMAN.XEX", 9000);
+    korvane::testing::WriteXex(disks / "RIVERRAID.XEX", 8200);
+
+    korvane::ProgramState state;
+    korvane::PosixFileSystem fs;
+    korvane::ScriptedPrompt prompt;
+    korvane::MainWindow window(state, fs);
+    window.SetPrompt(&prompt);
+    window.Form_Load();
+    window.OpenDirectory(disks);
+    window.show();
+    QApplication::processEvents();
+
+    bool ok = Save(&window, output, "window-check.png");
+    window.XEXmenu_Click();
+    QApplication::processEvents();
+    ok = Save(&window, output, "window-converter.png") && ok;
+    window.Generatemenu_Click();
+    QApplication::processEvents();
+    ok = Save(&window, output, "window-generator.png") && ok;
+
+    window.ATRmenu_Click();
+    window.controls().cmd_start_test->click();
+    // Pick the second image, as a user does after the run, to show its block.
+    window.controls().source_file->Select(1);
+    QApplication::processEvents();
+    ok = Save(&window, output, "window-check-report.png") && ok;
+
+    window.Aboutmenu_Click();
+    QApplication::processEvents();
+    ok = Save(window.about_box(), output, "about-box.png") && ok;
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,288 @@
+#include "engine_adapters.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <limits>
+
+#include "directory_list.h"
+#include "file_list_view.h"
+#include "main_window.h"
+#include "report_list.h"
+
+namespace korvane {
+
+namespace {
+
+int ClampToInt(std::int64_t value) {
+    return static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(),
+                                                     std::numeric_limits<int>::max()));
+}
+
+QLineEdit* TextBox(const MainWindow& window, Control control) {
+    switch (control) {
+        case Control::Txt_image_size:
+            return window.controls().Txt_image_size;
+        case Control::Txt_filename:
+            return window.controls().Txt_filename;
+        default:
+            return nullptr;
+    }
+}
+
+// Swallows mouse and keyboard input, shortcuts included.
+class InputSwallower final : public QObject {
+  protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::Wheel:
+            case QEvent::Shortcut:
+            case QEvent::ShortcutOverride:
+            case QEvent::ContextMenu:
+            case QEvent::TouchBegin:
+            case QEvent::TouchUpdate:
+            case QEvent::TouchEnd:
+            case QEvent::TabletPress:
+            case QEvent::TabletRelease:
+                return true;
+            default:
+                return false;
+        }
+    }
+};
+
+}  // namespace
+
+void RepaintPump::Tick() {
+    if (timer_.isValid() && timer_.elapsed() < kIntervalMs) {
+        return;
+    }
+    Now();
+}
+
+void RepaintPump::Now() {
+    sync_();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    timer_.start();
+}
+
+QWidget* ControlWidget(const MainWindow& window, Control control) {
+    const MainControls& c = window.controls();
+    switch (control) {
+        case Control::cmd_start_test:
+            return c.cmd_start_test;
+        case Control::cmd_start_repair:
+            return c.cmd_start_repair;
+        case Control::Cmd_start_conversion:
+            return c.Cmd_start_conversion;
+        case Control::Cmd_generation:
+            return c.Cmd_generation;
+        case Control::source_drive:
+            return c.source_drive;
+        case Control::source_dir:
+            return c.source_dir;
+        case Control::source_path:
+            return c.source_path;
+        case Control::source_file:
+            return c.source_file;
+        case Control::source_count:
+            return c.source_count;
+        case Control::chk_expand_images:
+            return c.chk_expand_images;
+        case Control::Opt_both:
+            return c.Opt_both;
+        case Control::Opt_short:
+            return c.Opt_short;
+        case Control::Opt_long:
+            return c.Opt_long;
+        case Control::Combo_byte_per_sector:
+            return c.Combo_byte_per_sector;
+        case Control::Combo_no_of_sectors:
+            return c.Combo_no_of_sectors;
+        case Control::Txt_image_size:
+            return c.Txt_image_size;
+        case Control::Txt_filename:
+            return c.Txt_filename;
+        case Control::ProgressBar1:
+            return c.ProgressBar1;
+    }
+    return nullptr;
+}
+
+std::string WidgetWindowControls::Text(Control control) const {
+    if (control == Control::source_path) {
+        return window_.SourcePath().native();
+    }
+    const QLineEdit* box = TextBox(window_, control);
+    return box == nullptr ? std::string() : box->text().toStdString();
+}
+
+void WidgetWindowControls::SetText(Control control, const std::string& text) {
+    if (QLineEdit* box = TextBox(window_, control)) {
+        box->setText(QString::fromStdString(text));
+    }
+}
+
+std::string WidgetWindowControls::Caption(Control control) const {
+    return control == Control::source_count ? window_.controls().source_count->text().toStdString()
+                                            : std::string();
+}
+
+void WidgetWindowControls::SetCaption(Control control, const std::string& caption) {
+    if (control == Control::source_count) {
+        window_.SetSourceCount(QString::fromStdString(caption));
+    }
+}
+
+int WidgetWindowControls::CheckValue(Control control) const {
+    if (control != Control::chk_expand_images) {
+        return 0;
+    }
+    switch (window_.controls().chk_expand_images->checkState()) {
+        case Qt::Checked:
+            return 1;
+        case Qt::PartiallyChecked:
+            return 2;
+        case Qt::Unchecked:
+            break;
+    }
+    return 0;
+}
+
+bool WidgetWindowControls::OptionChosen(Control control) const {
+    const auto* option = qobject_cast<const QRadioButton*>(ControlWidget(window_, control));
+    return option != nullptr && option->isChecked();
+}
+
+std::string WidgetWindowControls::ComboText(Control control) const {
+    const auto* combo = qobject_cast<const QComboBox*>(ControlWidget(window_, control));
+    return combo == nullptr ? std::string() : combo->currentText().toStdString();
+}
+
+void WidgetWindowControls::SetEnabled(Control control, bool enabled) {
+    if (QWidget* widget = ControlWidget(window_, control)) {
+        widget->setEnabled(enabled);
+    }
+}
+
+std::filesystem::path WidgetWindowControls::SourcePath() const {
+    return window_.SourcePath();
+}
+
+std::filesystem::path WidgetWindowControls::DirectoryPath() const {
+    return window_.controls().source_dir->path();
+}
+
+std::int64_t WidgetWindowControls::FileCount() const {
+    return window_.controls().source_file->Count();
+}
+
+std::filesystem::path WidgetWindowControls::FileEntry(std::int64_t index) const {
+    return window_.controls().source_file->Entry(index);
+}
+
+void WidgetWindowControls::SelectFileEntry(std::int64_t index) {
+    window_.controls().source_file->Select(index);
+}
+
+void WidgetWindowControls::RefreshFileList() {
+    window_.controls().source_file->Refresh();
+}
+
+void WidgetWindowControls::SetProgressRange(std::int64_t minimum, std::int64_t maximum) {
+    window_.controls().ProgressBar1->setRange(ClampToInt(minimum), ClampToInt(maximum));
+}
+
+void WidgetWindowControls::SetProgressValue(std::int64_t value) {
+    pending_progress_ = value;
+    pump_.Tick();
+}
+
+void WidgetWindowControls::ApplyProgress() {
+    if (pending_progress_) {
+        window_.controls().ProgressBar1->setValue(ClampToInt(*pending_progress_));
+        pending_progress_.reset();
+    }
+}
+
+void ReportListSink::Clear() {
+    list_.Clear();
+}
+
+void ReportListSink::Append(const std::string& line) {
+    list_.Append(line);
+    pump_.Tick();
+}
+
+std::int64_t ReportListSink::LineCount() const {
+    return list_.LineCount();
+}
+
+void ReportListSink::SelectLast() {
+    list_.SelectLast();
+}
+
+PromptAnswer MessageBoxPrompt::Ask(const Prompt& prompt) {
+    // The user sees the report up to the question before answering it.
+    pump_.Now();
+    QMessageBox box(
+        prompt.icon == PromptIcon::Critical ? QMessageBox::Critical : QMessageBox::Question,
+        QString::fromStdString(prompt.title), QString::fromStdString(prompt.text),
+        QMessageBox::NoButton, parent_);
+    switch (prompt.buttons) {
+        case PromptButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            box.setDefaultButton(QMessageBox::Yes);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
+        case PromptButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+            box.setEscapeButton(QMessageBox::No);
+            break;
+        case PromptButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            box.setDefaultButton(QMessageBox::Ok);
+            break;
+    }
+    box.exec();
+    switch (box.standardButton(box.clickedButton())) {
+        case QMessageBox::Yes:
+            return PromptAnswer::Yes;
+        case QMessageBox::No:
+            return PromptAnswer::No;
+        case QMessageBox::Ok:
+            return PromptAnswer::Ok;
+        default:
+            break;
+    }
+    return prompt.buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::Cancel;
+}
+
+EngineAdapters::EngineAdapters(MainWindow& window)
+    : pump([&window] { window.SyncRunDisplay(); }),
+      controls(window, pump),
+      report(*window.controls().reportlst, pump),
+      message_boxes(&window, pump),
+      prompt(&message_boxes) {}
+
+void DiscardPendingInput() {
+    InputSwallower swallower;
+    QCoreApplication::instance()->installEventFilter(&swallower);
+    QCoreApplication::processEvents();
+    QCoreApplication::instance()->removeEventFilter(&swallower);
+}
+
+}  // namespace korvane

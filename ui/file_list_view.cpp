@@ -1,0 +1,71 @@
+#include "file_list_view.h"
+
+#include "file_list.h"
+#include "report_text.h"
+
+namespace korvane {
+
+int FileListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(shown_.size());
+}
+
+QVariant FileListModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid()) {
+        return {};
+    }
+    return shown_[static_cast<std::size_t>(index.row())];
+}
+
+void FileListModel::SetEntries(std::vector<std::filesystem::path> entries) {
+    beginResetModel();
+    entries_ = std::move(entries);
+    shown_.clear();
+    shown_.reserve(entries_.size());
+    for (const std::filesystem::path& entry : entries_) {
+        shown_.push_back(QString::fromStdString(DisplayName(entry)));
+    }
+    endResetModel();
+}
+
+FileListView::FileListView(FileSystem& fs, QWidget* parent) : QListView(parent), fs_(fs) {
+    setModel(&model_);
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+
+void FileListView::SetPath(const std::filesystem::path& directory) {
+    path_ = directory;
+    Refresh();
+}
+
+void FileListView::SetPattern(const std::string& pattern) {
+    pattern_ = pattern;
+    Refresh();
+}
+
+void FileListView::Refresh() {
+    std::vector<std::filesystem::path> files;
+    if (!ListSourceFiles(fs_, path_, pattern_, files).ok()) {
+        files.clear();
+    }
+    model_.SetEntries(std::move(files));
+}
+
+std::int64_t FileListView::SelectedIndex() const {
+    const QModelIndex current = selectionModel()->currentIndex();
+    return current.isValid() && selectionModel()->isSelected(current) ? current.row() : -1;
+}
+
+void FileListView::Select(std::int64_t index) {
+    if (index < 0 || index >= Count()) {
+        selectionModel()->clearCurrentIndex();
+        selectionModel()->clearSelection();
+        return;
+    }
+    const QModelIndex row = model_.index(static_cast<int>(index));
+    selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
+    scrollTo(row, QAbstractItemView::EnsureVisible);
+}
+
+}  // namespace korvane

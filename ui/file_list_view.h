@@ -1,0 +1,64 @@
+// The file list `source_file`: the files of one directory that match the tool's pattern,
+// listed exactly as the command-line tool lists them. Entries stay paths, so names that
+// are not valid UTF-8 reach the engines unchanged.
+#pragma once
+
+#include <QAbstractListModel>
+#include <QListView>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "file_system.h"
+
+namespace korvane {
+
+class FileListModel final : public QAbstractListModel {
+    Q_OBJECT
+
+  public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    void SetEntries(std::vector<std::filesystem::path> entries);
+    const std::vector<std::filesystem::path>& entries() const { return entries_; }
+
+  private:
+    std::vector<std::filesystem::path> entries_;
+    std::vector<QString> shown_;
+};
+
+class FileListView final : public QListView {
+    Q_OBJECT
+
+  public:
+    FileListView(FileSystem& fs, QWidget* parent = nullptr);
+
+    // Points the list at a directory and lists it.
+    void SetPath(const std::filesystem::path& directory);
+    const std::filesystem::path& path() const { return path_; }
+    // Sets the pattern ("*.atr", "*.xex") and lists the directory anew with it.
+    void SetPattern(const std::string& pattern);
+    const std::string& pattern() const { return pattern_; }
+    // Lists the directory anew; a directory that cannot be read lists nothing.
+    void Refresh();
+
+    std::int64_t Count() const { return static_cast<std::int64_t>(model_.entries().size()); }
+    const std::filesystem::path& Entry(std::int64_t index) const {
+        return model_.entries()[static_cast<std::size_t>(index)];
+    }
+    // The selected entry, or -1.
+    std::int64_t SelectedIndex() const;
+    void Select(std::int64_t index);
+
+  private:
+    FileSystem& fs_;
+    FileListModel model_;
+    std::filesystem::path path_;
+    std::string pattern_ = "*.atr";
+};
+
+}  // namespace korvane

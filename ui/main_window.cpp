@@ -1,0 +1,309 @@
+#include "main_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+
+#include "about_box.h"
+#include "app_icon.h"
+#include "directory_list.h"
+#include "engine_adapters.h"
+#include "engine_context.h"
+#include "file_list_view.h"
+#include "help_window.h"
+#include "program_facts.h"
+#include "report_list.h"
+#include "window_fonts.h"
+
+namespace korvane {
+
+namespace {
+
+// The window's client area, in pixels at 96 dots per inch.
+constexpr int kClientWidth = 798;
+constexpr int kClientHeight = 549;
+
+// Background of the source path, the file list and the report.
+const QColor kListGrey(224, 224, 224);
+
+template <typename Widget>
+Widget* Place(Widget* widget, const char* name, int left, int top, int width, int height) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(left, top, width, height);
+    return widget;
+}
+
+template <typename Widget>
+Widget* Place(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    return Place(new Widget(parent), name, left, top, width, height);
+}
+
+void SetBase(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Base, color);
+    widget->setPalette(palette);
+}
+
+// Room left for the caption of a check box or option button beside its indicator.
+int CaptionRoom(const QAbstractButton* button, QStyle::PixelMetric indicator) {
+    const QStyle* style = button->style();
+    return button->width() - style->pixelMetric(indicator, nullptr, button) -
+           style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, button) - 2;
+}
+
+void FitIndicatorButton(QAbstractButton* button, QStyle::PixelMetric indicator) {
+    button->setFont(FittingFont(button->font(), button->text(), CaptionRoom(button, indicator),
+                                kPixels8pt - 3));
+}
+
+// A text box that only shows a fixed caption: read-only, without frame, on the
+// background of the window's menus.
+QLineEdit* CaptionBox(QWidget* parent, const char* name, int left, int top, int width, int height,
+                      const QString& text) {
+    auto* box = Place<QLineEdit>(parent, name, left, top, width, height);
+    box->setText(text);
+    box->setReadOnly(true);
+    box->setFrame(false);
+    box->setFocusPolicy(Qt::NoFocus);
+    SetBase(box, Qt::transparent);
+    const QFont base = SansFont(kPixels12pt);
+    box->setFont(FittingFont(base, text, width - 6, kPixels8pt));
+    return box;
+}
+
+QPushButton* StartButton(QWidget* parent, const char* name, int left, int top, int width,
+                         int height, const QString& caption) {
+    auto* button = Place<QPushButton>(parent, name, left, top, width, height);
+    button->setText(caption);
+    button->setFont(
+        FittingFont(SansFont(kPixels12pt, true, true), caption, width - 10, kPixels8pt));
+    return button;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(ProgramState& state, FileSystem& fs, QWidget* parent)
+    : QMainWindow(parent), state_(state), fs_(fs) {
+    setObjectName(QStringLiteral("back"));
+    setWindowTitle(QString::fromLatin1(kProgramTitle));
+    setWindowIcon(AppIcon());
+    CreateControls();
+    CreateMenus();
+    adapters_ = std::make_unique<EngineAdapters>(*this);
+    ShowStartDirectory();
+    ConnectHandlers();
+    // The layout is fixed: the window keeps the size of its client area and menu bar.
+    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+}
+
+MainWindow::~MainWindow() {
+    if (help_window_) {
+        delete help_window_.data();
+    }
+}
+
+HelpWindow* MainWindow::help_window() const {
+    return help_window_.data();
+}
+
+AboutBox* MainWindow::about_box() const {
+    return about_box_.data();
+}
+
+void MainWindow::SetPrompt(UserPrompt* prompt) {
+    adapters_->prompt = prompt != nullptr ? prompt : &adapters_->message_boxes;
+}
+
+void MainWindow::CreateControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(kClientWidth, kClientHeight);
+    client->setFont(SansFont(kPixels8pt));
+    setCentralWidget(client);
+    MainControls& c = controls_;
+
+    c.lblname = Place<QLabel>(client, "lblname", 8, 8, 785, 33);
+    c.lblname->setAlignment(Qt::AlignCenter);
+    c.lblname->setAutoFillBackground(true);
+    c.lblname->setFont(SerifFont(kPixels18pt, true, true));
+
+    c.source_drive = Place<DriveList>(client, "source_drive", 8, 48, 385, 21);
+    c.source_dir = Place<DirectoryList>(client, "source_dir", 8, 80, 385, 96);
+    // source_path lies within the directory list's rectangle, underneath it: the list
+    // shows the directory itself, the text box holds the path for the engines.
+    c.source_path = Place<QLineEdit>(client, "source_path", 8, 144, 385, 19);
+    c.source_path->setReadOnly(true);
+    SetBase(c.source_path, kListGrey);
+    c.source_path->stackUnder(c.source_dir);
+
+    c.Label1 = Place<QLabel>(client, "Label1", 400, 48, 233, 17);
+    c.Label1->setFont(SansFont(kPixels12pt, true));
+    c.source_count = Place<QLabel>(client, "source_count", 624, 48, 73, 17);
+    c.source_count->setFont(SansFont(kPixels12pt, true));
+    c.source_file = Place(new FileListView(fs_, client), "source_file", 400, 80, 393, 279);
+    SetBase(c.source_file, kListGrey);
+
+    c.Option_Frm = Place<QGroupBox>(client, "Option_Frm", 8, 184, 385, 73);
+    c.Option_Frm->setTitle(QStringLiteral("256 bytes / sector options (x = number of sectors)"));
+    c.Opt_short = Place<QRadioButton>(c.Option_Frm, "Opt_short", 8, 16, 353, 17);
+    c.Opt_short->setText(
+        QStringLiteral("physical length = [16 + (x - 3) * 256 + 384] byte (named short)"));
+    c.Opt_long = Place<QRadioButton>(c.Option_Frm, "Opt_long", 8, 32, 345, 17);
+    c.Opt_long->setText(
+        QStringLiteral("physical length = [16 + x * 256] byte (384 byte unused; named long)"));
+    c.Opt_both = Place<QRadioButton>(c.Option_Frm, "Opt_both", 8, 48, 361, 17);
+    c.Opt_both->setText(
+        QStringLiteral("physical length = [16 + x * 256] byte or [16 + (x - 3) * 256 + 384] byte"));
+    c.Opt_both->setChecked(true);
+    for (QRadioButton* option : {c.Opt_short, c.Opt_long, c.Opt_both}) {
+        FitIndicatorButton(option, QStyle::PM_ExclusiveIndicatorWidth);
+    }
+
+    c.Frm_atr_gen = Place<QGroupBox>(client, "Frm_atr_gen", 8, 184, 273, 73);
+    c.Frm_atr_gen->setTitle(QStringLiteral("ATR parameters"));
+    c.Text1 =
+        CaptionBox(c.Frm_atr_gen, "Text1", 8, 16, 145, 19, QStringLiteral("Number of sectors"));
+    c.Combo_no_of_sectors = Place<QComboBox>(c.Frm_atr_gen, "Combo_no_of_sectors", 208, 16, 57, 21);
+    c.Text3 = CaptionBox(c.Frm_atr_gen, "Text3", 8, 40, 193, 25,
+                         QStringLiteral("Number of bytes per sector"));
+    c.Combo_byte_per_sector =
+        Place<QComboBox>(c.Frm_atr_gen, "Combo_byte_per_sector", 208, 40, 57, 21);
+
+    c.Frm_image_size = Place<QGroupBox>(client, "Frm_image_size", 280, 184, 113, 73);
+    c.Frm_image_size->setTitle(QStringLiteral("Image size"));
+    c.Txt_image_size = Place<QLineEdit>(c.Frm_image_size, "Txt_image_size", 8, 16, 97, 25);
+    c.Txt_image_size->setReadOnly(true);
+    c.Txt_image_size->setFont(SansFont(kPixels12pt, true));
+    c.Text2 = CaptionBox(c.Frm_image_size, "Text2", 8, 40, 97, 25, QStringLiteral("bytes"));
+
+    c.Frame1 = Place<QGroupBox>(client, "Frame1", 8, 256, 385, 41);
+    c.chk_expand_images = Place<QCheckBox>(c.Frame1, "chk_expand_images", 8, 16, 369, 17);
+    c.chk_expand_images->setText(
+        QStringLiteral("Expand small images to 1kB / Check that images have at least 1kB"));
+    c.chk_expand_images->setChecked(true);
+    FitIndicatorButton(c.chk_expand_images, QStyle::PM_IndicatorWidth);
+    c.Txt_filename = Place<QLineEdit>(c.Frame1, "Txt_filename", 8, 16, 369, 19);
+    c.Txt_filename->setText(QStringLiteral("NEWFILE"));
+
+    c.cmd_start_test =
+        StartButton(client, "cmd_start_test", 64, 304, 113, 25, QStringLiteral("Start Test"));
+    c.cmd_start_repair =
+        StartButton(client, "cmd_start_repair", 224, 304, 121, 25, QStringLiteral("Start Repair"));
+    c.Cmd_start_conversion = StartButton(client, "Cmd_start_conversion", 120, 304, 169, 25,
+                                         QStringLiteral("Start Conversion"));
+    c.Cmd_generation = StartButton(client, "Cmd_generation", 120, 304, 169, 25,
+                                   QStringLiteral("Start Generation"));
+
+    c.ProgressBar1 = Place<QProgressBar>(client, "ProgressBar1", 8, 336, 385, 17);
+    c.ProgressBar1->setTextVisible(false);
+    c.ProgressBar1->setRange(0, 100);
+    c.ProgressBar1->setValue(0);
+
+    c.reportlst = Place<ReportList>(client, "reportlst", 8, 368, 785, 147);
+    c.reportlst->setFont(FixedFont(kPixels10pt));
+    SetBase(c.reportlst, kListGrey);
+
+    c.lblRemark = Place<QLabel>(client, "lblRemark", 88, 528, 657, 25);
+    c.lblRemark->setText(QStringLiteral("Use the tool menu to switch between the tools"));
+    c.lblRemark->setFont(SansFont(kPixels8pt, true));
+    c.lblRemark->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+}
+
+void MainWindow::CreateMenus() {
+    auto add_action = [this](QMenu* menu, const char* name, const QString& caption,
+                             const QKeySequence& shortcut, void (MainWindow::*handler)()) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(shortcut);
+        connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        return action;
+    };
+
+    QMenu* tool = menuBar()->addMenu(QStringLiteral("&Tool"));
+    tool->setObjectName(QStringLiteral("toolmenu"));
+    tool->menuAction()->setObjectName(QStringLiteral("toolmenu"));
+    add_action(tool, "ATRmenu", QStringLiteral("&ATR Check and Repair"),
+               QKeySequence(Qt::CTRL | Qt::Key_A), &MainWindow::ATRmenu_Click);
+    add_action(tool, "XEXmenu", QStringLiteral("&XEX to ATR File Converter"),
+               QKeySequence(Qt::CTRL | Qt::Key_X), &MainWindow::XEXmenu_Click);
+    add_action(tool, "Generatemenu", QStringLiteral("ATR File &Generator "),
+               QKeySequence(Qt::CTRL | Qt::Key_G), &MainWindow::Generatemenu_Click);
+    add_action(tool, "Exitmenu", QStringLiteral("&Exit"), QKeySequence(Qt::CTRL | Qt::Key_E),
+               &MainWindow::Exitmenu_Click);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("HELPmenu"));
+    help->menuAction()->setObjectName(QStringLiteral("HELPmenu"));
+    add_action(help, "Onlinehelp", QStringLiteral("Offline Help"), QKeySequence(Qt::Key_F1),
+               &MainWindow::Onlinehelp_Click);
+    add_action(help, "Aboutmenu", QStringLiteral("A&bout"), QKeySequence(Qt::CTRL | Qt::Key_B),
+               &MainWindow::Aboutmenu_Click);
+}
+
+void MainWindow::ConnectHandlers() {
+    const MainControls& c = controls_;
+    DriveList* drives = c.source_drive;
+    connect(drives, &QComboBox::currentIndexChanged, this, [this] { source_drive_Change(); });
+    connect(drives, &DriveList::popupAboutToShow, this, [this] { FillDriveList(); });
+    connect(c.source_dir, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        OpenDirectory(controls_.source_dir->EntryPath(controls_.source_dir->row(item)));
+    });
+    connect(c.source_file->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { source_file_Click(); });
+    connect(c.source_file, &QAbstractItemView::clicked, this, [this] { source_file_Click(); });
+
+    connect(c.cmd_start_test, &QPushButton::clicked, this, [this] { cmd_start_test_Click(); });
+    connect(c.cmd_start_repair, &QPushButton::clicked, this, [this] { cmd_start_repair_Click(); });
+    connect(c.Cmd_start_conversion, &QPushButton::clicked, this,
+            [this] { Cmd_start_conversion_Click(); });
+    connect(c.Cmd_generation, &QPushButton::clicked, this, [this] { Cmd_generation_Click(); });
+}
+
+void MainWindow::SetToolTitle(const QString& caption, const QColor& background) {
+    controls_.lblname->setText(caption);
+    QPalette palette = controls_.lblname->palette();
+    palette.setColor(QPalette::Window, background);
+    palette.setColor(QPalette::WindowText, Qt::white);
+    controls_.lblname->setPalette(palette);
+}
+
+void MainWindow::SyncRunDisplay() {
+    controls_.reportlst->Sync();
+    adapters_->controls.ApplyProgress();
+}
+
+void MainWindow::RunEngine(void (*engine)(EngineContext&)) {
+    engine_busy_ = true;
+    adapters_->pump.Start();
+    EngineContext context{adapters_->controls, adapters_->report, *adapters_->prompt, fs_, state_};
+    engine(context);
+    SyncRunDisplay();
+    DiscardPendingInput();
+    engine_busy_ = false;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // A run is never cut short: it may be between renaming an image and writing it.
+    if (engine_busy_) {
+        event->ignore();
+        return;
+    }
+    if (about_box_) {
+        about_box_->close();
+    }
+    if (help_window_) {
+        help_window_->close();
+    }
+    event->accept();
+}
+
+}  // namespace korvane

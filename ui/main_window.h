@@ -1,0 +1,161 @@
+// The main window `back`: every control of the three tools at its fixed place, the tool
+// modes, the source panel's chain of change handlers, the start buttons, the jump from a
+// file name to its report block, and the help and About menus.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "drive_list.h"
+#include "file_system.h"
+#include "program_state.h"
+#include "user_prompt.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+namespace korvane {
+
+class AboutBox;
+class DirectoryList;
+class EngineAdapters;
+class FileListView;
+class HelpWindow;
+class ReportList;
+struct EngineContext;
+
+// The widgets, named as the controls they are.
+struct MainControls {
+    QLabel* lblname = nullptr;
+    DriveList* source_drive = nullptr;
+    DirectoryList* source_dir = nullptr;
+    QLineEdit* source_path = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* source_count = nullptr;
+    FileListView* source_file = nullptr;
+    QGroupBox* Option_Frm = nullptr;
+    QRadioButton* Opt_short = nullptr;
+    QRadioButton* Opt_long = nullptr;
+    QRadioButton* Opt_both = nullptr;
+    QGroupBox* Frm_atr_gen = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QComboBox* Combo_no_of_sectors = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QComboBox* Combo_byte_per_sector = nullptr;
+    QGroupBox* Frm_image_size = nullptr;
+    QLineEdit* Txt_image_size = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QCheckBox* chk_expand_images = nullptr;
+    QLineEdit* Txt_filename = nullptr;
+    QPushButton* cmd_start_test = nullptr;
+    QPushButton* cmd_start_repair = nullptr;
+    QPushButton* Cmd_start_conversion = nullptr;
+    QPushButton* Cmd_generation = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    ReportList* reportlst = nullptr;
+    QLabel* lblRemark = nullptr;
+};
+
+class MainWindow final : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    MainWindow(ProgramState& state, FileSystem& fs, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    const MainControls& controls() const { return controls_; }
+    ProgramState& state() { return state_; }
+    // The questions of the engines go here; by default to message boxes over the window.
+    void SetPrompt(UserPrompt* prompt);
+
+    // Tool modes: each sets its column of the mode table.
+    void ShowCheckTool();
+    void ShowConverterTool();
+    void ShowGeneratorTool();
+
+    // Load handler, run once after the window is created.
+    void Form_Load();
+
+    // Menu handlers.
+    void ATRmenu_Click();
+    void XEXmenu_Click();
+    void Generatemenu_Click();
+    void Exitmenu_Click();
+    void Onlinehelp_Click();
+    void Aboutmenu_Click();
+
+    // The source panel's change handlers.
+    void source_drive_Change();
+    void source_dir_Change();
+    void source_path_Change();
+    void source_count_Change();
+
+    // Start buttons.
+    void cmd_start_test_Click();
+    void cmd_start_repair_Click();
+    void Cmd_start_conversion_Click();
+    void Cmd_generation_Click();
+
+    // A pick in the file list: jumps to the picked file's report block.
+    void source_file_Click();
+
+    // The caption of source_count; a real change runs source_count_Change.
+    void SetSourceCount(const QString& caption);
+    // The directory the engines work in, whose name source_path shows.
+    const std::filesystem::path& SourcePath() const { return source_path_; }
+    // Moves the directory list to `directory`, as opening it there does; false when the
+    // directory cannot be read, with the panel left on the previous directory.
+    bool OpenDirectory(const std::filesystem::path& directory);
+
+    // The help window last opened, while it is open.
+    HelpWindow* help_window() const;
+    AboutBox* about_box() const;
+
+    // Brings the report and the progress bar up to date during an engine run.
+    void SyncRunDisplay();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void CreateControls();
+    void CreateMenus();
+    void ConnectHandlers();
+    // The drive, directory and file lists open on the process's current directory.
+    void ShowStartDirectory();
+    void SetSourcePathText(const std::filesystem::path& path);
+    // What every start button does first: the directory list's path applied again.
+    void ApplySourceDirectory();
+    void FillDriveList();
+    void ShowDriveOf(const std::filesystem::path& directory);
+    // Runs an engine with the window's adapters, taking no user input until it returns.
+    void RunEngine(void (*engine)(EngineContext&));
+    // The generator's two lists, filled at load, and the size shown for their choice.
+    void FillGeneratorLists();
+    void UpdateGeneratorSize();
+    // Sets the mode table's properties that the three modes share in their order.
+    void SetToolTitle(const QString& caption, const QColor& background);
+
+    ProgramState& state_;
+    FileSystem& fs_;
+    MainControls controls_;
+    std::unique_ptr<EngineAdapters> adapters_;
+    std::filesystem::path source_path_;
+    std::vector<Volume> volumes_;
+    bool engine_busy_ = false;
+    QPointer<HelpWindow> help_window_;
+    QPointer<AboutBox> about_box_;
+};
+
+}  // namespace korvane

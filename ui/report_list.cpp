@@ -1,0 +1,122 @@
+#include "report_list.h"
+
+#include <algorithm>
+
+#include <QEvent>
+#include <QFontMetrics>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+
+namespace korvane {
+
+int ReportModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : shown_;
+}
+
+QVariant ReportModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= shown_) {
+        return {};
+    }
+    if (role == Qt::DisplayRole) {
+        return lines_[static_cast<std::size_t>(index.row())];
+    }
+    if (role == Qt::SizeHintRole) {
+        return QSize(static_cast<int>(widest_) * advance_ + margins_, height_);
+    }
+    return {};
+}
+
+void ReportModel::Append(const std::string& line) {
+    lines_.push_back(QString::fromStdString(line));
+    widest_ = std::max(widest_, lines_.back().size());
+}
+
+void ReportModel::SetCellSize(int advance, int margins, int height) {
+    advance_ = advance;
+    margins_ = margins;
+    height_ = height;
+    if (shown_ > 0) {
+        emit dataChanged(index(0), index(shown_ - 1), {Qt::SizeHintRole});
+    }
+}
+
+void ReportModel::Flush() {
+    const int total = static_cast<int>(lines_.size());
+    if (total == shown_) {
+        return;
+    }
+    beginInsertRows(QModelIndex(), shown_, total - 1);
+    shown_ = total;
+    endInsertRows();
+}
+
+void ReportModel::Clear() {
+    beginResetModel();
+    lines_.clear();
+    shown_ = 0;
+    widest_ = 0;
+    endResetModel();
+}
+
+ReportList::ReportList(QWidget* parent) : QListView(parent) {
+    setModel(&model_);
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setTextElideMode(Qt::ElideNone);
+    UpdateCellSize();
+}
+
+void ReportList::changeEvent(QEvent* event) {
+    QListView::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        UpdateCellSize();
+    }
+}
+
+void ReportList::UpdateCellSize() {
+    // Measure one character the way the item delegate measures a row.
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.features |= QStyleOptionViewItem::HasDisplay;
+    option.text = QStringLiteral("0");
+    const QSize row = style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this);
+    const int advance = QFontMetrics(font()).horizontalAdvance(QLatin1Char('0'));
+    model_.SetCellSize(advance, row.width() - advance, row.height());
+}
+
+void ReportList::Clear() {
+    pending_selection_ = -1;
+    model_.Clear();
+}
+
+void ReportList::SelectLast() {
+    pending_selection_ = model_.LineCount() - 1;
+}
+
+void ReportList::SelectLine(std::int64_t line) {
+    Sync();
+    if (line < 0 || line >= model_.LineCount()) {
+        return;
+    }
+    const QModelIndex index = model_.index(static_cast<int>(line));
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    scrollTo(index, QAbstractItemView::EnsureVisible);
+}
+
+std::int64_t ReportList::SelectedLine() const {
+    const QModelIndexList rows = selectionModel()->selectedIndexes();
+    return rows.isEmpty() ? -1 : rows.front().row();
+}
+
+void ReportList::Sync() {
+    model_.Flush();
+    const std::int64_t selection = pending_selection_;
+    pending_selection_ = -1;
+    if (selection >= 0) {
+        SelectLine(selection);
+    }
+}
+
+}  // namespace korvane

@@ -1,0 +1,76 @@
+// The report list `reportlst`: text lines in a fixed-pitch font. Lines appended during a
+// run are kept back and shown in batches, so a report of many thousand lines grows
+// without a layout pass per line; Sync() brings the view up to date.
+#pragma once
+
+#include <QAbstractListModel>
+#include <QListView>
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+class ReportModel final : public QAbstractListModel {
+    Q_OBJECT
+
+  public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    // Takes a line without telling the view yet.
+    void Append(const std::string& line);
+    // Tells the view about every line taken since the last flush.
+    void Flush();
+    void Clear();
+    std::int64_t LineCount() const { return static_cast<std::int64_t>(lines_.size()); }
+    const QString& Line(std::int64_t index) const {
+        return lines_[static_cast<std::size_t>(index)];
+    }
+    // The size of one character cell and the margins of a row, from the view's font. Every
+    // row then measures as wide as the widest line, so the view can scroll sideways without
+    // measuring each line.
+    void SetCellSize(int advance, int margins, int height);
+
+  private:
+    std::vector<QString> lines_;
+    int shown_ = 0;
+    qsizetype widest_ = 0;
+    int advance_ = 8;
+    int margins_ = 8;
+    int height_ = 16;
+};
+
+class ReportList final : public QListView {
+    Q_OBJECT
+
+  public:
+    explicit ReportList(QWidget* parent = nullptr);
+
+    void Append(const std::string& line) { model_.Append(line); }
+    void Clear();
+    std::int64_t LineCount() const { return model_.LineCount(); }
+    QString Line(std::int64_t index) const { return model_.Line(index); }
+    // Makes the line that is last now the selected one, once the view is brought up to date.
+    void SelectLast();
+    // Selects a line by its 0-based number and scrolls it into view, no more than needed.
+    void SelectLine(std::int64_t line);
+    // The selected line, or -1.
+    std::int64_t SelectedLine() const;
+    // Shows the lines kept back and applies a selection made meanwhile.
+    void Sync();
+
+  protected:
+    void changeEvent(QEvent* event) override;
+
+  private:
+    void UpdateCellSize();
+
+    ReportModel model_;
+    std::int64_t pending_selection_ = -1;
+};
+
+}  // namespace korvane

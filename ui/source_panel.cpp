@@ -1,0 +1,142 @@
+// The source panel of the main window: drive, directory and file list with the chain of
+// change handlers that keeps them in step, and the four start buttons.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <system_error>
+
+#include "check_run.h"
+#include "directory_list.h"
+#include "engine_context.h"
+#include "file_list_view.h"
+#include "main_window.h"
+#include "program_location.h"
+#include "report_list.h"
+#include "report_text.h"
+
+namespace korvane {
+
+void MainWindow::ShowStartDirectory() {
+    std::error_code ec;
+    const std::filesystem::path current = std::filesystem::current_path(ec);
+    if (ec || !controls_.source_dir->SetPath(AbsoluteDirectory(current))) {
+        // A current directory that cannot be read: start at the root instead.
+        controls_.source_dir->SetPath("/");
+    }
+    FillDriveList();
+    // The file list looks at the same directory; source_path stays empty until the
+    // directory is first applied.
+    controls_.source_file->SetPath(controls_.source_dir->path());
+}
+
+void MainWindow::FillDriveList() {
+    volumes_ = MountedVolumes();
+    const QSignalBlocker quiet(controls_.source_drive);
+    controls_.source_drive->clear();
+    for (const Volume& volume : volumes_) {
+        controls_.source_drive->addItem(VolumeText(volume));
+    }
+    ShowDriveOf(controls_.source_dir->path());
+}
+
+void MainWindow::ShowDriveOf(const std::filesystem::path& directory) {
+    // The drive shown follows the directory without counting as a pick.
+    const QSignalBlocker quiet(controls_.source_drive);
+    controls_.source_drive->setCurrentIndex(static_cast<int>(VolumeIndexOf(volumes_, directory)));
+}
+
+bool MainWindow::OpenDirectory(const std::filesystem::path& directory) {
+    if (directory == controls_.source_dir->path()) {
+        return true;
+    }
+    if (!controls_.source_dir->SetPath(directory)) {
+        return false;
+    }
+    ShowDriveOf(directory);
+    source_dir_Change();
+    return true;
+}
+
+void MainWindow::source_drive_Change() {
+    const int chosen = controls_.source_drive->currentIndex();
+    if (chosen < 0 || static_cast<std::size_t>(chosen) >= volumes_.size()) {
+        return;
+    }
+    if (!OpenDirectory(volumes_[static_cast<std::size_t>(chosen)].root)) {
+        // A drive that cannot be read leaves the panel on the previous directory.
+        ShowDriveOf(controls_.source_dir->path());
+    }
+}
+
+void MainWindow::source_dir_Change() {
+    controls_.source_file->SetPath(controls_.source_dir->path());
+    SetSourcePathText(controls_.source_dir->path());
+}
+
+void MainWindow::SetSourcePathText(const std::filesystem::path& path) {
+    if (path == source_path_) {
+        return;
+    }
+    source_path_ = path;
+    controls_.source_path->setText(QString::fromStdString(DisplayName(path)));
+    source_path_Change();
+}
+
+void MainWindow::source_path_Change() {
+    SetSourceCount(QString::number(controls_.source_file->Count()));
+    controls_.reportlst->Clear();
+}
+
+void MainWindow::SetSourceCount(const QString& caption) {
+    if (caption == controls_.source_count->text()) {
+        return;
+    }
+    controls_.source_count->setText(caption);
+    source_count_Change();
+}
+
+void MainWindow::source_count_Change() {
+    FileListView* files = controls_.source_file;
+    for (;;) {
+        files->Refresh();
+        const QString count = QString::number(files->Count());
+        if (count == controls_.source_count->text()) {
+            break;
+        }
+        controls_.source_count->setText(count);
+    }
+    const bool any = files->Count() > 0;
+    controls_.cmd_start_test->setEnabled(any);
+    controls_.cmd_start_repair->setEnabled(any);
+    controls_.Cmd_start_conversion->setEnabled(any);
+}
+
+namespace {
+
+void CheckEngine(EngineContext& context) {
+    RunAtrCheck(context);
+}
+
+}  // namespace
+
+void MainWindow::ApplySourceDirectory() {
+    source_dir_Change();
+    // An unchanged path raises no change, yet the count must match the list as it is now.
+    SetSourceCount(QString::number(controls_.source_file->Count()));
+}
+
+void MainWindow::cmd_start_test_Click() {
+    ApplySourceDirectory();
+    state_.repair_mode = false;
+    RunEngine(CheckEngine);
+}
+
+void MainWindow::cmd_start_repair_Click() {
+    ApplySourceDirectory();
+    state_.repair_mode = true;
+    RunEngine(CheckEngine);
+}
+
+}  // namespace korvane
