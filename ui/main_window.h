@@ -118,6 +118,10 @@ class MainWindow final : public QMainWindow {
     // directory cannot be read, with the panel left on the previous directory.
     bool OpenDirectory(const std::filesystem::path& directory);
 
+    // Shows `volumes` in the drive list (normally the mounted volumes, listed anew each
+    // time the list opens).
+    void SetVolumes(std::vector<Volume> volumes);
+
     // The help window last opened, while it is open.
     HelpWindow* help_window() const;
     AboutBox* about_box() const;

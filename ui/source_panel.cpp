@@ -32,7 +32,11 @@ void MainWindow::ShowStartDirectory() {
 }
 
 void MainWindow::FillDriveList() {
-    volumes_ = MountedVolumes();
+    SetVolumes(MountedVolumes());
+}
+
+void MainWindow::SetVolumes(std::vector<Volume> volumes) {
+    volumes_ = std::move(volumes);
     const QSignalBlocker quiet(controls_.source_drive);
     controls_.source_drive->clear();
     for (const Volume& volume : volumes_) {

@@ -8,6 +8,8 @@ namespace {
 
 constexpr std::int64_t kSingleDensityData = 720 * 128;
 constexpr std::int64_t kLongLayoutData = 720 * 256;
+// 7 sectors of 256 bytes and 240 more: neither a long nor a short layout, and above 1 kB.
+constexpr std::int64_t kOddLayoutData = 2032;
 
 }  // namespace
 
@@ -28,6 +30,8 @@ Bytes MakeImage(ImageKind kind) {
             return ImageBuilder().SectorSize(256).StatedLength(kLongLayoutData).Build();
         case ImageKind::BadSectorSize:
             return ImageBuilder().SectorSize(512).StatedLength(kSingleDensityData).Build();
+        case ImageKind::OddLayout256:
+            return ImageBuilder().SectorSize(256).StatedLength(kOddLayoutData).Build();
     }
     return {};
 }

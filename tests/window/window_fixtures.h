@@ -17,6 +17,7 @@ enum class ImageKind {
     TooShort,         // fewer than 16 bytes
     Long256,          // 720 sectors of 256 bytes in the long layout
     BadSectorSize,    // sector size 512
+    OddLayout256,     // 256-byte sectors, 2032 bytes: fits neither layout (a 9-line block)
 };
 
 Bytes MakeImage(ImageKind kind);

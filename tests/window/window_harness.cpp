@@ -1,0 +1,82 @@
+#include "window_harness.h"
+
+#include <QProcess>
+#include <stdexcept>
+
+#include "file_list_view.h"
+#include "report_list.h"
+
+namespace korvane::testing {
+
+WindowHarness::WindowHarness(const std::filesystem::path& start_directory)
+    : previous_directory_(std::filesystem::current_path()) {
+    std::filesystem::current_path(start_directory);
+    window_ = std::make_unique<MainWindow>(state, fs);
+    window_->SetPrompt(&prompt);
+    window_->Form_Load();
+    window_->show();
+}
+
+WindowHarness::~WindowHarness() {
+    window_.reset();
+    std::error_code ec;
+    std::filesystem::current_path(previous_directory_, ec);
+}
+
+std::vector<std::string> WindowHarness::ReportLines() const {
+    ReportList* report = controls().reportlst;
+    report->Sync();
+    std::vector<std::string> lines;
+    const QAbstractItemModel* model = report->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        lines.push_back(model->index(row, 0).data().toString().toStdString());
+    }
+    return lines;
+}
+
+QStringList WindowHarness::FileListEntries() const {
+    QStringList entries;
+    const QAbstractItemModel* model = controls().source_file->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        entries << model->index(row, 0).data().toString();
+    }
+    return entries;
+}
+
+std::vector<std::string> RunCli(const QStringList& arguments, int* exit_code) {
+    QProcess cli;
+    cli.setProcessChannelMode(QProcess::SeparateChannels);
+    cli.start(QStringLiteral(KORVANE_CLI), arguments);
+    if (!cli.waitForFinished(120000)) {
+        throw std::runtime_error("korvane-cli did not finish");
+    }
+    if (exit_code != nullptr) {
+        *exit_code = cli.exitCode();
+    }
+    std::vector<std::string> lines;
+    const QByteArray out = cli.readAllStandardOutput();
+    std::string line;
+    for (const char ch : out) {
+        if (ch == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line.push_back(ch);
+        }
+    }
+    if (!line.empty()) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+void CopyDirectory(const std::filesystem::path& from, const std::filesystem::path& to) {
+    std::filesystem::create_directories(to);
+    for (const auto& entry : std::filesystem::directory_iterator(from)) {
+        if (entry.is_regular_file()) {
+            std::filesystem::copy_file(entry.path(), to / entry.path().filename());
+        }
+    }
+}
+
+}  // namespace korvane::testing

@@ -1,0 +1,51 @@
+// A main window for a test: created in a directory of the test's own, loaded, shown on
+// the offscreen platform, with its questions answered ahead by a scripted prompt.
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "file_system.h"
+#include "main_window.h"
+#include "program_state.h"
+#include "scripted_prompt.h"
+#include "temp_dir.h"
+
+namespace korvane::testing {
+
+class WindowHarness {
+  public:
+    // Creates the window with `start_directory` as the process's current directory.
+    explicit WindowHarness(const std::filesystem::path& start_directory);
+    ~WindowHarness();
+
+    MainWindow& window() { return *window_; }
+    const MainControls& controls() const { return window_->controls(); }
+    template <typename Widget>
+    Widget* Find(const char* name) const {
+        return window_->findChild<Widget*>(QString::fromLatin1(name));
+    }
+    // The report list's lines, brought up to date.
+    std::vector<std::string> ReportLines() const;
+    QStringList FileListEntries() const;
+
+    ProgramState state;
+    PosixFileSystem fs;
+    ScriptedPrompt prompt;
+
+  private:
+    std::filesystem::path previous_directory_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+// Runs korvane-cli with `arguments` and returns its standard output as lines.
+std::vector<std::string> RunCli(const QStringList& arguments, int* exit_code = nullptr);
+
+// Copies the plain files of a directory into a new one.
+void CopyDirectory(const std::filesystem::path& from, const std::filesystem::path& to);
+
+}  // namespace korvane::testing
