@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <algorithm>
 #include <system_error>
 
@@ -12,12 +13,34 @@ namespace korvane {
 
 namespace {
 
-// Each level of the tree is indented by this many blanks.
-constexpr int kIndentPerLevel = 2;
+// Each level of the tree is indented by this many pixels, folder icon and all.
+constexpr int kIndentPixels = 10;
+constexpr int kLevelRole = Qt::UserRole + 1;
 
-QString EntryText(const std::filesystem::path& name, int level) {
-    return QString(level * kIndentPerLevel, QLatin1Char(' ')) +
-           QString::fromStdString(DisplayName(name));
+class IndentingDelegate final : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem indented = option;
+        indented.rect.adjust(Indent(index), 0, 0, 0);
+        QStyledItemDelegate::paint(painter, indented, index);
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(Indent(index), 0);
+    }
+
+  private:
+    static int Indent(const QModelIndex& index) {
+        return index.data(kLevelRole).toInt() * kIndentPixels;
+    }
+};
+
+QListWidgetItem* Entry(const QIcon& icon, const std::filesystem::path& name, int level) {
+    auto* item = new QListWidgetItem(icon, QString::fromStdString(DisplayName(name)));
+    item->setData(kLevelRole, level);
+    return item;
 }
 
 }  // namespace
@@ -48,8 +71,8 @@ bool ListSubdirectories(const std::filesystem::path& directory,
 }
 
 DirectoryList::DirectoryList(QWidget* parent) : QListWidget(parent) {
-    setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setItemDelegate(new IndentingDelegate(this));
 }
 
 bool DirectoryList::SetPath(const std::filesystem::path& directory) {
@@ -71,13 +94,13 @@ bool DirectoryList::SetPath(const std::filesystem::path& directory) {
         }
         ancestor /= part;
         entries_.push_back(ancestor);
-        addItem(new QListWidgetItem(open_icon, EntryText(part, level)));
+        addItem(Entry(open_icon, part, level));
         ++level;
     }
     QListWidgetItem* current = item(count() - 1);
     for (const std::filesystem::path& name : names) {
         entries_.push_back(directory / name);
-        addItem(new QListWidgetItem(closed_icon, EntryText(name, level)));
+        addItem(Entry(closed_icon, name, level));
     }
     setCurrentItem(current);
     scrollToItem(current, QAbstractItemView::PositionAtTop);

@@ -11,6 +11,7 @@
 #include "about_box.h"
 #include "file_list_view.h"
 #include "file_system.h"
+#include "help_window.h"
 #include "main_window.h"
 #include "program_state.h"
 #include "scripted_prompt.h"
@@ -40,9 +41,12 @@ int main(int argc, char** argv) {
     const QString output = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(output);
 
-    korvane::testing::TempDir temp;
-    const std::filesystem::path disks = temp / "atari" / "disks";
-    std::filesystem::create_directories(temp / "atari" / "games");
+    // A fixed place, so that the directory list looks the same in every rendering.
+    const std::filesystem::path root = std::filesystem::temp_directory_path() / "korvane";
+    std::filesystem::remove_all(root);
+    const std::filesystem::path disks = root / "atari" / "disks";
+    std::filesystem::create_directories(root / "atari" / "games");
+    std::filesystem::create_directories(disks / "originals");
     korvane::testing::WriteImages(disks, {
                                              {"ARCHON.ATR", ImageKind::Good128},
                                              {"BOULDER_DASH.ATR", ImageKind::WrongIdentifier},
@@ -82,5 +86,12 @@ int main(int argc, char** argv) {
     window.Aboutmenu_Click();
     QApplication::processEvents();
     ok = Save(window.about_box(), output, "about-box.png") && ok;
+
+    korvane::HelpWindow help;
+    help.Open(KORVANE_HELP_FILE);
+    help.show();
+    QApplication::processEvents();
+    ok = Save(&help, output, "help-window.png") && ok;
+    std::filesystem::remove_all(root);
     return ok ? 0 : 1;
 }
