@@ -194,7 +194,8 @@ std::filesystem::path WidgetWindowControls::FileEntry(std::int64_t index) const 
 }
 
 void WidgetWindowControls::SelectFileEntry(std::int64_t index) {
-    window_.controls().source_file->Select(index);
+    window_.controls().source_file->SelectLater(index);
+    pump_.Tick();
 }
 
 void WidgetWindowControls::RefreshFileList() {

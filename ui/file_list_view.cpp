@@ -45,6 +45,8 @@ void FileListView::SetPattern(const std::string& pattern) {
 }
 
 void FileListView::Refresh() {
+    // A selection not shown yet refers to the old listing.
+    pending_selection_.reset();
     std::vector<std::filesystem::path> files;
     if (!ListSourceFiles(fs_, path_, pattern_, files).ok()) {
         files.clear();
@@ -55,6 +57,16 @@ void FileListView::Refresh() {
 std::int64_t FileListView::SelectedIndex() const {
     const QModelIndex current = selectionModel()->currentIndex();
     return current.isValid() && selectionModel()->isSelected(current) ? current.row() : -1;
+}
+
+bool FileListView::ApplyPendingSelection() {
+    if (!pending_selection_) {
+        return false;
+    }
+    const std::int64_t index = *pending_selection_;
+    pending_selection_.reset();
+    Select(index);
+    return true;
 }
 
 void FileListView::Select(std::int64_t index) {

@@ -7,6 +7,7 @@
 #include <QListView>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,12 +54,18 @@ class FileListView final : public QListView {
     // The selected entry, or -1.
     std::int64_t SelectedIndex() const;
     void Select(std::int64_t index);
+    // Selects an entry once the view is next brought up to date (during an engine run,
+    // where selecting each file as it is reached would cost more than checking it).
+    void SelectLater(std::int64_t index) { pending_selection_ = index; }
+    // Applies a selection made with SelectLater; true if there was one.
+    bool ApplyPendingSelection();
 
   private:
     FileSystem& fs_;
     FileListModel model_;
     std::filesystem::path path_;
     std::string pattern_ = "*.atr";
+    std::optional<std::int64_t> pending_selection_;
 };
 
 }  // namespace korvane

@@ -279,6 +279,10 @@ void MainWindow::SetToolTitle(const QString& caption, const QColor& background) 
 void MainWindow::SyncRunDisplay() {
     controls_.reportlst->Sync();
     adapters_->controls.ApplyProgress();
+    // The engine's own selection of the file it works on is no pick of the user's.
+    applying_engine_selection_ = true;
+    controls_.source_file->ApplyPendingSelection();
+    applying_engine_selection_ = false;
 }
 
 void MainWindow::RunEngine(void (*engine)(EngineContext&)) {

@@ -158,6 +158,7 @@ class MainWindow final : public QMainWindow {
     std::filesystem::path source_path_;
     std::vector<Volume> volumes_;
     bool engine_busy_ = false;
+    bool applying_engine_selection_ = false;
     QPointer<HelpWindow> help_window_;
     QPointer<AboutBox> about_box_;
 };

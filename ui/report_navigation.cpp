@@ -13,7 +13,8 @@ void MainWindow::source_file_Click() {
     const bool generator_shown = !controls_.Cmd_generation->isHidden();
     // The engines' own selections while they run, the generator's report and a repair
     // report (whose file list no longer matches its blocks) are no jump targets.
-    if (generator_shown || lines < 1 || state_.repair_mode || state_.engine_running) {
+    if (generator_shown || lines < 1 || state_.repair_mode || state_.engine_running ||
+        applying_engine_selection_) {
         return;
     }
     const std::int64_t k = controls_.source_file->SelectedIndex();

@@ -8,9 +8,23 @@
 
 namespace korvane::testing {
 
+CurrentDirectory::CurrentDirectory(const std::filesystem::path& directory) {
+    std::error_code ec;
+    previous_ = std::filesystem::current_path(ec);
+    if (ec) {
+        // A test before may have left us in a directory that is gone.
+        previous_ = std::filesystem::temp_directory_path();
+    }
+    std::filesystem::current_path(directory);
+}
+
+CurrentDirectory::~CurrentDirectory() {
+    std::error_code ec;
+    std::filesystem::current_path(previous_, ec);
+}
+
 WindowHarness::WindowHarness(const std::filesystem::path& start_directory)
-    : previous_directory_(std::filesystem::current_path()) {
-    std::filesystem::current_path(start_directory);
+    : current_(start_directory) {
     window_ = std::make_unique<MainWindow>(state, fs);
     window_->SetPrompt(&prompt);
     window_->Form_Load();
@@ -19,8 +33,6 @@ WindowHarness::WindowHarness(const std::filesystem::path& start_directory)
 
 WindowHarness::~WindowHarness() {
     window_.reset();
-    std::error_code ec;
-    std::filesystem::current_path(previous_directory_, ec);
 }
 
 std::vector<std::string> WindowHarness::ReportLines() const {

@@ -17,6 +17,18 @@
 
 namespace korvane::testing {
 
+// Makes a directory the process's current one for a scope, and goes back after.
+class CurrentDirectory {
+  public:
+    explicit CurrentDirectory(const std::filesystem::path& directory);
+    ~CurrentDirectory();
+    CurrentDirectory(const CurrentDirectory&) = delete;
+    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+  private:
+    std::filesystem::path previous_;
+};
+
 class WindowHarness {
   public:
     // Creates the window with `start_directory` as the process's current directory.
@@ -38,7 +50,7 @@ class WindowHarness {
     ScriptedPrompt prompt;
 
   private:
-    std::filesystem::path previous_directory_;
+    CurrentDirectory current_;
     std::unique_ptr<MainWindow> window_;
 };
 
