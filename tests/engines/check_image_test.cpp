@@ -227,6 +227,14 @@ TEST(CheckImage, UnreadableFileFailsAndTheBlockStaysWhole) {
     ASSERT_EQ(report.lines.size(), 4u);
     EXPECT_EQ(report.lines[1],
               "        ERROR: File can not be read - No such file or directory");
+
+    // A file replaced by a directory of the same name after the listing.
+    std::filesystem::create_directory(dir / "NOWDIR.ATR");
+    report.Clear();
+    const CheckResult replaced = CheckImage({"NOWDIR.ATR", dir / "NOWDIR.ATR", dir.path()},
+                                            CheckSettings{}, report, prompt, real);
+    EXPECT_EQ(replaced.count, CountClass::Invalid);
+    EXPECT_EQ(report.lines[1], "        ERROR: File can not be read - not a regular file");
 }
 
 }  // namespace
