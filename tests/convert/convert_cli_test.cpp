@@ -1,57 +1,12 @@
 // korvane-cli convert and generate, run as a separate process: standard output holds the
 // report and nothing else, messages go to standard error, exit statuses as documented.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
 #include "convert_fixture.h"
-
-extern char** environ;
+#include "run_command.h"
 
 namespace korvane::testing {
 namespace {
-
-struct CliResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Text(const Bytes& bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
-
-CliResult RunCli(const TempDir& temp, const std::filesystem::path& program,
-                 std::vector<std::string> args) {
-    const std::filesystem::path out = temp / "cli.out";
-    const std::filesystem::path err = temp / "cli.err";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    args.insert(args.begin(), program.string());
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    CliResult result;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    result.out = Text(ReadFile(out));
-    result.err = Text(ReadFile(err));
-    std::filesystem::remove(out);
-    std::filesystem::remove(err);
-    return result;
-}
 
 const std::filesystem::path kCli = KORVANE_CLI;
 
@@ -61,9 +16,9 @@ TEST(CliConvert, TemplateOptionReportAndExitStatus) {
     WriteFile(tmpl, f.template_image);
     f.PutXex("A.XEX", XexBytes(128, 1));
     f.PutXex("B.XEX", XexBytes(127, 2));
-    CliResult run =
-        RunCli(f.temp, kCli, {"convert", "--template", tmpl.string(), f.source_dir.string()});
-    EXPECT_EQ(run.status, 1);
+    CommandResult run =
+        RunCommand(kCli, {"convert", "--template", tmpl.string(), f.source_dir.string()});
+    EXPECT_EQ(run.exit_status, 1);
     EXPECT_EQ(run.err, "");
     const std::string fail = ConvertFailLine();
     EXPECT_EQ(run.out, "Read    : " + tmpl.string() +
@@ -92,11 +47,11 @@ TEST(CliConvert, TemplateOptionReportAndExitStatus) {
     // Everything converted: 0. A directory that does not exist: 2.
     std::filesystem::remove(f.source_dir / "B.XEX");
     std::filesystem::remove(f.source_dir / "A.ATR");
-    EXPECT_EQ(RunCli(f.temp, kCli, {"convert", "--template", tmpl.string(), f.source_dir.string()})
-                  .status,
+    EXPECT_EQ(RunCommand(kCli, {"convert", "--template", tmpl.string(), f.source_dir.string()})
+                  .exit_status,
               0);
-    run = RunCli(f.temp, kCli, {"convert", (f.temp / "absent").string()});
-    EXPECT_EQ(run.status, 2);
+    run = RunCommand(kCli, {"convert", (f.temp / "absent").string()});
+    EXPECT_EQ(run.exit_status, 2);
     EXPECT_EQ(run.out, "");
 }
 
@@ -106,21 +61,21 @@ TEST(CliConvert, DefaultTemplateLiesBesideTheProgram) {
     const std::filesystem::path cli = f.program_dir / "korvane-cli";
     std::filesystem::copy_file(kCli, cli);
     f.PutXex("A.XEX", XexBytes(300, 1));
-    CliResult run = RunCli(f.temp, cli, {"convert", f.source_dir.string()});
-    EXPECT_EQ(run.status, 0);
+    CommandResult run = RunCommand(cli, {"convert", f.source_dir.string()});
+    EXPECT_EQ(run.exit_status, 0);
     EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
               "Read    : " + (f.program_dir / "KELDRIX.ATR").string());
 
     // An invalid template reports its lines; a missing one only a message on stderr.
     f.PutTemplate(TemplateBuilder().NothingFree().Build());
-    run = RunCli(f.temp, cli, {"convert", f.source_dir.string()});
-    EXPECT_EQ(run.status, 2);
+    run = RunCommand(cli, {"convert", f.source_dir.string()});
+    EXPECT_EQ(run.exit_status, 2);
     EXPECT_EQ(run.out.substr(run.out.find('\n') + 1),
               "          Physical filelength         = 92176 byte\n"
               "          ERROR: No free sectors found\n");
     std::filesystem::remove(f.program_dir / "KELDRIX.ATR");
-    run = RunCli(f.temp, cli, {"convert", f.source_dir.string()});
-    EXPECT_EQ(run.status, 2);
+    run = RunCommand(cli, {"convert", f.source_dir.string()});
+    EXPECT_EQ(run.exit_status, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("Can not find required KELDRIX.ATR file at install directory"),
               std::string::npos);
@@ -129,14 +84,14 @@ TEST(CliConvert, DefaultTemplateLiesBesideTheProgram) {
 TEST(CliGenerate, GeometriesNamesAndExitStatus) {
     TempDir temp;
     const std::string dir = temp.path().string();
-    CliResult run = RunCli(temp, kCli, {"generate", dir});
-    EXPECT_EQ(run.status, 0);
+    CommandResult run = RunCommand(kCli, {"generate", dir});
+    EXPECT_EQ(run.exit_status, 0);
     EXPECT_EQ(run.out, dir + "/NEWFILE.ATR\nsuccessfully generated\n");
     EXPECT_EQ(ReadFile(temp / "NEWFILE.ATR").size(), 92176u);
-    run = RunCli(temp, kCli, {"generate", dir});
-    EXPECT_EQ(run.status, 1);
+    run = RunCommand(kCli, {"generate", dir});
+    EXPECT_EQ(run.exit_status, 1);
     EXPECT_EQ(run.out, "ERROR: File already exists or empty filename\n");
-    EXPECT_EQ(RunCli(temp, kCli, {"generate", "--name", "", dir}).status, 1);
+    EXPECT_EQ(RunCommand(kCli, {"generate", "--name", "", dir}).exit_status, 1);
 
     // Any count the lists do not offer, sized as the window sizes it.
     const std::vector<std::pair<std::vector<std::string>, std::size_t>> sizes = {
@@ -149,7 +104,7 @@ TEST(CliGenerate, GeometriesNamesAndExitStatus) {
         std::vector<std::string> args{"generate", "--name", "G" + std::to_string(++n)};
         args.insert(args.end(), options.begin(), options.end());
         args.push_back(dir);
-        EXPECT_EQ(RunCli(temp, kCli, args).status, 0);
+        EXPECT_EQ(RunCommand(kCli, args).exit_status, 0);
         EXPECT_EQ(ReadFile(temp / ("G" + std::to_string(n) + ".ATR")).size(), length);
     }
 
@@ -164,12 +119,12 @@ TEST(CliGenerate, GeometriesNamesAndExitStatus) {
         std::vector<std::string> args{"generate", "--name", "BAD"};
         args.insert(args.end(), bad.begin(), bad.end());
         args.push_back(dir);
-        run = RunCli(temp, kCli, args);
-        EXPECT_EQ(run.status, 2) << bad.back();
+        run = RunCommand(kCli, args);
+        EXPECT_EQ(run.exit_status, 2) << bad.back();
         EXPECT_EQ(run.out, "");
         EXPECT_NE(run.err, "");
     }
-    EXPECT_EQ(RunCli(temp, kCli, {"generate", (temp / "absent").string()}).status, 2);
+    EXPECT_EQ(RunCommand(kCli, {"generate", (temp / "absent").string()}).exit_status, 2);
     EXPECT_EQ(Snapshot(temp.path()), before);
 }
 
