@@ -48,12 +48,8 @@ boot_header:
 
 ; --- entry: the OS calls here ($0706) with all boot sectors in memory -------
 entry:
-        ; RESET from now on: the OS calls DOSINI (an RTS) and goes through
-        ; DOSVEC to the cold start, so the disk boots again.
-        lda     #<do_nothing
-        sta     DOSINI
-        lda     #>do_nothing
-        sta     DOSINI+1
+        ; RESET from now on: the OS calls DOSINI (an RTS, taken from the boot
+        ; header) and goes through DOSVEC to the cold start: the disk boots again.
         lda     #<COLDSV
         sta     DOSVEC
         lda     #>COLDSV
@@ -77,12 +73,12 @@ entry:
 ; Only an XL/XE drives PORTB bit 1 as an output (the BASIC ROM switch); on a
 ; 400/800 the port reads joysticks 3 and 4 and is left alone.
 basic_off:
-        lda     PACTL
-        tax                             ; X = PACTL as the OS left it
+        lda     PBCTL
+        tax                             ; X = PBCTL as the OS left it
         and     #%11111011              ; bit 2 clear: PORTB shows its direction
-        sta     PACTL
+        sta     PBCTL
         lda     PORTB                   ; direction register, 1 = output
-        stx     PACTL                   ; PORTB is the data register again
+        stx     PBCTL                   ; PORTB is the data register again
         and     #%00000010
         beq     @done                   ; bit 1 is an input: no built-in BASIC
         lda     PORTB
@@ -135,12 +131,9 @@ editor_name:
         .byte   "E:", EOL
 
 ; --- find AUTORUN.SYS in the directory --------------------------------------
-; Out: next = first data sector, file_number = directory index of the entry.
+; In: sector = first directory sector, as the boot sectors bring it.
+; Out: sector = first data sector, file_number = directory index of the entry.
 find_autorun:
-        lda     #<DIR_FIRST
-        sta     sector
-        lda     #>DIR_FIRST
-        sta     sector+1
         lda     #0
         sta     file_number
 @read:  jsr     read_sector
@@ -163,9 +156,9 @@ find_autorun:
         bne     @name
         ldx     entry_offset            ; found: its first data sector starts the chain
         lda     buffer+ENTRY_SECTOR,x
-        sta     next
+        sta     sector
         lda     buffer+ENTRY_SECTOR+1,x
-        sta     next+1
+        sta     sector+1
         rts
 @other: ldx     entry_offset
 @skip:  inc     file_number             ; the file number counts every entry
@@ -190,15 +183,11 @@ autorun_name:
 read_sector:
         lda     #RETRIES
         sta     tries
-@again: ldx     #dcb_end - dcb - 1      ; fill in the whole device control
-@fill:  lda     dcb,x                   ; block: an INIT routine may have
-        sta     DDEVIC,x                ; changed any of it
+@again: ldx     #DAUX2 - DDEVIC         ; fill in the whole device control
+@fill:  lda     dcb,x                   ; block, sector number included: an
+        sta     DDEVIC,x                ; INIT routine may have changed any of it
         dex
         bpl     @fill
-        lda     sector
-        sta     DAUX1
-        lda     sector+1
-        sta     DAUX2
         jsr     SIOV
         tya                             ; status: 1 = done, negative = error
         bpl     @done
@@ -208,11 +197,12 @@ read_sector:
         jmp     fail
 @done:  rts
 
+; The device control block as a read needs it, $0300-$030B.
 dcb:    .byte   DEVICE_DISK, 1, READ_COMMAND, DATA_IN
         .word   buffer
         .byte   TIMEOUT, 0
         .word   SECTOR_BYTES
-dcb_end:
+sector: .word   DIR_FIRST               ; DAUX1/2: the sector to read next
 
 ; --- next byte of the file --------------------------------------------------
 ; Out: carry clear and A = byte, or carry set at the end of the file.
@@ -222,16 +212,12 @@ get_byte:
         ldx     buffer_pos
         cpx     buffer_count
         bcc     @have
-        lda     next                    ; sector used up: follow the link
-        ora     next+1
+        lda     sector                  ; sector used up: follow the link
+        ora     sector+1
         bne     @link
         sec                             ; next sector 0: end of the file
         rts
-@link:  lda     next
-        sta     sector
-        lda     next+1
-        sta     sector+1
-        jsr     read_sector
+@link:  jsr     read_sector
         lda     buffer+LINK_FILE
         lsr     a
         lsr     a
@@ -243,9 +229,9 @@ get_byte:
         sta     buffer_count
         lda     buffer+LINK_FILE
         and     #%00000011
-        sta     next+1
+        sta     sector+1                ; the link names the next sector
         lda     buffer+LINK_NEXT
-        sta     next
+        sta     sector
         lda     #0
         sta     buffer_pos
         beq     get_byte                ; a sector may hold no data at all
@@ -277,10 +263,8 @@ load_file:
         sta     buffer_count
         sta     segments
         sta     init_called
-        lda     #<do_nothing            ; RUNAD points at an RTS until a
-        sta     RUNAD                   ; segment sets it
-        lda     #>do_nothing
-        sta     RUNAD+1
+        ldx     #0                      ; RUNAD points at an RTS until a
+        jsr     clear_vector            ; segment sets it
 
         jsr     get_byte                ; a binary file starts with $FF $FF
         bcs     @not_binary
@@ -296,10 +280,8 @@ load_file:
         jmp     fail
 
 segment:
-        lda     #<do_nothing            ; INITAD points at an RTS: only a
-        sta     INITAD                  ; segment that sets it gets an INIT call
-        lda     #>do_nothing
-        sta     INITAD+1
+        ldx     #INITAD - RUNAD         ; INITAD points at an RTS: only a
+        jsr     clear_vector            ; segment that sets it gets an INIT call
 @header:
         jsr     get_byte                ; start address, low byte
         bcc     @start
@@ -363,11 +345,8 @@ segment:
         jmp     @copy
 
 @loaded:
-        lda     INITAD                  ; did the segment set INITAD?
-        cmp     #<do_nothing
-        bne     @init
-        lda     INITAD+1
-        cmp     #>do_nothing
+        ldx     #INITAD - RUNAD         ; did the segment set INITAD?
+        jsr     vector_set
         bne     @init
         jmp     segment
 @init:  lda     #1
@@ -376,11 +355,8 @@ segment:
         jmp     segment
 
 load_done:
-        lda     RUNAD                   ; did the file set RUNAD?
-        cmp     #<do_nothing
-        bne     @run
-        lda     RUNAD+1
-        cmp     #>do_nothing
+        ldx     #0                      ; did the file set RUNAD?
+        jsr     vector_set
         bne     @run
         lda     init_called
         bne     finish                  ; INITs did the work: nothing to run
@@ -394,6 +370,24 @@ load_done:
 finish: clc                             ; boot done: the OS goes on through
 do_nothing:                             ; DOSINI and DOSVEC
         rts
+
+; X = 0 for RUNAD, INITAD - RUNAD for INITAD: points the vector at an RTS,
+; which stands for "not set".
+clear_vector:
+        lda     #<do_nothing
+        sta     RUNAD,x
+        lda     #>do_nothing
+        sta     RUNAD+1,x
+        rts
+
+; X as above: Z clear when a segment has set the vector.
+vector_set:
+        lda     RUNAD,x
+        cmp     #<do_nothing
+        bne     @done
+        lda     RUNAD+1,x
+        cmp     #>do_nothing
+@done:  rts
 
 call_init:
         jmp     (INITAD)
@@ -446,8 +440,6 @@ code_end:
 ; --- memory after the code: not part of the boot sectors --------------------
         .segment "DATA"
 buffer:         .res    SECTOR_BYTES    ; the sector just read
-sector:         .res    2               ; sector to read
-next:           .res    2               ; next sector of the file, 0 = none
 file_number:    .res    1               ; directory index of AUTORUN.SYS
 entry_offset:   .res    1
 tries:          .res    1

@@ -36,7 +36,7 @@ inline constexpr std::uint16_t kBasicf = 0x03F8;
 
 // Hardware: the PIA's port B and its control register.
 inline constexpr std::uint16_t kPortb = 0xD301;
-inline constexpr std::uint16_t kPactl = 0xD303;
+inline constexpr std::uint16_t kPbctl = 0xD303;
 
 // ROM entry points.
 inline constexpr std::uint16_t kDskinv = 0xE453;

@@ -12,8 +12,8 @@ constexpr std::uint16_t kRomFirst = 0xC000;
 constexpr std::uint16_t kHardwareFirst = 0xD000;
 constexpr std::uint16_t kHardwareLast = 0xD7FF;
 constexpr std::uint8_t kBasicOffBit = 0x02;
-constexpr std::uint8_t kPactlDataRegister = 0x04;  // clear: port B shows its direction
-constexpr std::uint8_t kPactlPowerOn = 0x3C;
+constexpr std::uint8_t kPbctlDataRegister = 0x04;  // clear: port B shows its direction
+constexpr std::uint8_t kPbctlPowerOn = 0x3C;
 constexpr std::uint8_t kJoysticksIdle = 0xFF;  // inputs read high
 
 // The PIA answers throughout $D300-$D3FF, every four bytes.
@@ -24,7 +24,7 @@ bool IsPia(std::uint16_t address, std::uint16_t reg) {
 }  // namespace
 
 AtariMemory::AtariMemory(Machine machine)
-    : xl_(machine != Machine::kAtari800), pactl_(kPactlPowerOn) {
+    : xl_(machine != Machine::kAtari800), pbctl_(kPbctlPowerOn) {
     if (xl_) {
         portb_direction_ = 0xFF;
         portb_output_ =
@@ -46,14 +46,14 @@ std::uint8_t AtariMemory::Read(std::uint16_t address) {
     }
     if (address >= kHardwareFirst && address <= kHardwareLast) {
         if (IsPia(address, os::kPortb)) {
-            if ((pactl_ & kPactlDataRegister) == 0) {
+            if ((pbctl_ & kPbctlDataRegister) == 0) {
                 return portb_direction_;
             }
             return static_cast<std::uint8_t>((portb_output_ & portb_direction_) |
                                              (kJoysticksIdle & ~portb_direction_));
         }
-        if (IsPia(address, os::kPactl)) {
-            return pactl_;
+        if (IsPia(address, os::kPbctl)) {
+            return pbctl_;
         }
         return 0;
     }
@@ -69,13 +69,13 @@ void AtariMemory::Write(std::uint16_t address, std::uint8_t value) {
     }
     if (address >= kHardwareFirst && address <= kHardwareLast) {
         if (IsPia(address, os::kPortb)) {
-            if ((pactl_ & kPactlDataRegister) == 0) {
+            if ((pbctl_ & kPbctlDataRegister) == 0) {
                 portb_direction_ = value;
             } else {
                 portb_output_ = value;
             }
-        } else if (IsPia(address, os::kPactl)) {
-            pactl_ = value;
+        } else if (IsPia(address, os::kPbctl)) {
+            pbctl_ = value;
         }
         return;
     }

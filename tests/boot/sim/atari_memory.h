@@ -36,7 +36,7 @@ class AtariMemory final : public Bus {
     bool xl_ = false;
     std::uint8_t portb_output_ = 0;
     std::uint8_t portb_direction_ = 0;  // 1 = output
-    std::uint8_t pactl_ = 0;
+    std::uint8_t pbctl_ = 0;
     std::array<std::uint8_t, 0x10000> ram_{};
 };
 
