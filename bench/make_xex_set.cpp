@@ -1,15 +1,16 @@
 // Writes the converter benchmark's input: COUNT XEX files of mixed sizes, from 128 bytes
-// to the largest that fits a freshly formatted DOS 2 disk (707 free sectors × 125 bytes),
-// and, with --template, a stand-in template disk of that layout.
+// to the largest that fits the template (its free sectors × 125 bytes), and, with
+// --template, a stand-in template: a freshly formatted DOS 2 disk with 707 free sectors.
 //
-//   make_xex_set DIR COUNT               the XEX files GAME0000.XEX ...
-//   make_xex_set --template FILE         a 92176-byte DOS 2 disk with 707 free sectors
+//   make_xex_set DIR COUNT TEMPLATE      the XEX files GAME0000.XEX ...
+//   make_xex_set --template FILE         the stand-in template disk
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <span>
 #include <string>
 #include <vector>
@@ -22,8 +23,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 namespace dos2 = korvane::dos2;
 
-// Largest XEX file a freshly formatted disk takes: 707 free sectors of 125 data bytes.
-constexpr std::size_t kLargestXex = 707 * dos2::kDataBytesPerSector;
 constexpr std::size_t kSmallestXex = 128;
 
 bool Write(const std::filesystem::path& path, const Bytes& bytes) {
@@ -53,12 +52,23 @@ Bytes Template() {
 
 // Sizes spread evenly over the whole range; the first is the smallest, the last the
 // largest.
-std::size_t XexSize(int index, int count) {
+std::size_t XexSize(int index, int count, std::size_t largest) {
     if (count < 2) {
         return kSmallestXex;
     }
-    return kSmallestXex + (kLargestXex - kSmallestXex) * static_cast<std::size_t>(index) /
+    return kSmallestXex + (largest - kSmallestXex) * static_cast<std::size_t>(index) /
                               static_cast<std::size_t>(count - 1);
+}
+
+// The most a template takes: the free count of its VTOC times 125 data bytes a sector.
+std::size_t LargestFor(const std::filesystem::path& template_path) {
+    std::ifstream in(template_path, std::ios::binary);
+    Bytes image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (image.size() != dos2::kImageLength) {
+        return 0;
+    }
+    const std::span<const std::uint8_t> vtoc(image.data() + dos2::kVtocOffset, dos2::kSectorSize);
+    return korvane::ReadLe16(vtoc, dos2::kVtocFreeCount) * dos2::kDataBytesPerSector;
 }
 
 Bytes Xex(std::size_t size, int index) {
@@ -77,9 +87,15 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--template") {
         return Write(argv[2], Template()) ? 0 : 1;
     }
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: make_xex_set DIR COUNT | make_xex_set --template FILE\n");
+    if (argc != 4) {
+        std::fprintf(stderr,
+                     "usage: make_xex_set DIR COUNT TEMPLATE | make_xex_set --template FILE\n");
         return 2;
+    }
+    const std::size_t largest = LargestFor(argv[3]);
+    if (largest < kSmallestXex) {
+        std::fprintf(stderr, "%s is no template with free sectors\n", argv[3]);
+        return 1;
     }
     const std::filesystem::path dir = argv[1];
     std::filesystem::create_directories(dir);
@@ -89,7 +105,7 @@ int main(int argc, char** argv) {
         const int spread = static_cast<int>((static_cast<long>(i) * 7919) % count);
         char name[32];
         std::snprintf(name, sizeof name, "GAME%04d.XEX", i);
-        if (!Write(dir / name, Xex(XexSize(spread, count), i))) {
+        if (!Write(dir / name, Xex(XexSize(spread, count, largest), i))) {
             std::fprintf(stderr, "cannot write %s\n", (dir / name).c_str());
             return 1;
         }
