@@ -38,6 +38,8 @@ case "${1:-}" in
         cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON
         cmake --build "$top/build" -j "$jobs"
         ctest --test-dir "$top/build" --output-on-failure -j "$jobs"
+        # The repair fuzzer, built with clang, for a short fixed number of inputs.
+        BUILD_DIR="$top/build-fuzz" "$top/tests/fuzz/run.sh"
         ;;
     *)
         echo "usage: scripts/korvane.sh run|test" >&2
