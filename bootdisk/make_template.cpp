@@ -1,6 +1,6 @@
 // Build-time tool: lays out KELDRIX.ATR around the assembled boot loader.
 //   make_template LOADER.BIN OUTPUT.ATR
-#include "template_image.h"
+#include "template_layout.h"
 
 #include <fstream>
 #include <iostream>

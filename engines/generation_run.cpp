@@ -51,6 +51,12 @@ bool Generate(EngineContext& context, std::int64_t size, std::int64_t sector_siz
         report.SelectLast();
         return false;
     }
+    // The image goes into the current directory, never into another one.
+    if (name.find('/') != std::string::npos) {
+        report.Append("ERROR: A file name can not hold \"/\"");
+        report.SelectLast();
+        return false;
+    }
     // Typed inputs may hold what the two lists never offer.
     if (size < static_cast<std::int64_t>(atr::kHeaderSize) || size > atr::kMaxLength) {
         report.Append("ERROR: Image size shall be from 16 to 2147483647 bytes");

@@ -10,7 +10,7 @@
 #include "boot_test_files.h"
 #include "dos2_layout.h"
 #include "le_bytes.h"
-#include "template_image.h"
+#include "template_layout.h"
 
 namespace korvane::boottest {
 namespace {

@@ -149,6 +149,13 @@ TEST(RunAtrGeneration, TakenOrEmptyNameWritesNothing) {
         EXPECT_EQ(f.window.values.back(), 0);
     }
     EXPECT_EQ(Snapshot(f.temp.path()), before);
+
+    // A name that would lead into another directory is refused, even where it exists.
+    std::filesystem::create_directory(f.temp / "sub");
+    f.window.SetText(Control::Txt_filename, "sub/INNER");
+    EXPECT_FALSE(f.Run());
+    EXPECT_EQ(f.report.lines, Lines{"ERROR: A file name can not hold \"/\""});
+    EXPECT_TRUE(std::filesystem::is_empty(f.temp / "sub"));
 }
 
 TEST(RunAtrGeneration, TypedSizesOutsideTheLists) {

@@ -18,7 +18,8 @@ using testing::RecordingReport;
 using testing::TempDir;
 
 const std::string kFail =
-    "Result: ======================================= F A I L =======================================";
+    "Result: ======================================= F A I L "
+    "=======================================";
 
 struct Checked {
     CheckResult result;
@@ -190,7 +191,8 @@ TEST(CheckImage, HeaderBeyondTheDataModelFailsAndIsReported) {
     image[7] = 0x08;
     const Checked c = Check(image);
     EXPECT_EQ(c.result.verdict, Verdict::Fail);
-    EXPECT_EQ(c.lines[3], "        Header: Image size          = $80000400 bytes (2147484672 byte)");
+    EXPECT_EQ(c.lines[3],
+              "        Header: Image size          = $80000400 bytes (2147484672 byte)");
     EXPECT_EQ(c.lines[4],
               "        ERROR : Header image size is beyond the largest length an image can have");
 
@@ -207,8 +209,8 @@ TEST(CheckImage, UnreadableFileFailsAndTheBlockStaysWhole) {
     fs.FailOn(testing::FsOperation::Read);
     RecordingReport report;
     ScriptedPrompt prompt;
-    const CheckResult result = CheckImage({"GONE.ATR", dir / "GONE.ATR", dir.path()},
-                                          CheckSettings{}, report, prompt, fs);
+    const CheckResult result =
+        CheckImage({"GONE.ATR", dir / "GONE.ATR", dir.path()}, CheckSettings{}, report, prompt, fs);
     EXPECT_EQ(result.verdict, Verdict::Fail);
     EXPECT_EQ(result.count, CountClass::Invalid);
     const std::vector<std::string> expected = {
@@ -222,11 +224,10 @@ TEST(CheckImage, UnreadableFileFailsAndTheBlockStaysWhole) {
     // A file that vanished between the listing and the read.
     PosixFileSystem real;
     report.Clear();
-    CheckImage({"VANISHED.ATR", dir / "VANISHED.ATR", dir.path()}, CheckSettings{}, report,
-               prompt, real);
+    CheckImage({"VANISHED.ATR", dir / "VANISHED.ATR", dir.path()}, CheckSettings{}, report, prompt,
+               real);
     ASSERT_EQ(report.lines.size(), 4u);
-    EXPECT_EQ(report.lines[1],
-              "        ERROR: File can not be read - No such file or directory");
+    EXPECT_EQ(report.lines[1], "        ERROR: File can not be read - No such file or directory");
 
     // A file replaced by a directory of the same name after the listing.
     std::filesystem::create_directory(dir / "NOWDIR.ATR");

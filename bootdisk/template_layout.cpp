@@ -1,4 +1,4 @@
-#include "template_image.h"
+#include "template_layout.h"
 
 #include "dos2_layout.h"
 #include "le_bytes.h"
