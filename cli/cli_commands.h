@@ -20,6 +20,8 @@ struct CommandLine {
 };
 
 int RunCheckCommand(const CommandLine& line, bool repair);
+int RunConvertCommand(const CommandLine& line);
+int RunGenerateCommand(const CommandLine& line);
 
 // The option's value, or `fallback` when the option was not given.
 std::string OptionValue(const CommandLine& line, const std::string& name,

@@ -29,6 +29,8 @@ const CommandSpec kCommands[] = {
     {"repair",
      {"--layout", "--sector-size", "--fix-length", "--fix-layout", "--overwrite-backup"},
      {"--min-size", "--no-min-size"}},
+    {"convert", {"--template"}, {}},
+    {"generate", {"--sector-size", "--sectors", "--name"}, {}},
 };
 
 int UsageError(const std::string& message) {
@@ -95,6 +97,12 @@ int main(int argc, char** argv) {
 
     if (line.command == "check" || line.command == "repair") {
         return korvane::RunCheckCommand(line, line.command == "repair");
+    }
+    if (line.command == "convert") {
+        return korvane::RunConvertCommand(line);
+    }
+    if (line.command == "generate") {
+        return korvane::RunGenerateCommand(line);
     }
     return UsageError("unknown command \"" + first + "\"");
 }

@@ -56,6 +56,8 @@ PromptAnswer AskOnTerminal(const Prompt& prompt) {
                      AnswerName(unchanging));
         return unchanging;
     }
+    // The report is buffered; the user must see the image's block before its question.
+    std::fflush(stdout);
     const bool with_cancel = prompt.buttons == PromptButtons::YesNoCancel;
     for (;;) {
         std::fprintf(stderr, "%s\n%s %s ", prompt.title.c_str(), prompt.text.c_str(),

@@ -26,8 +26,13 @@ class ImageChecker {
     // Keeps the old file as a backup and writes the mended image; false when the image
     // is itself a backup and must not be counted.
     bool WriteRepairedImage();
+    // Writes the mended image beside the old file and swaps the two in; returns the
+    // reason for the report when that fails, empty on success.
+    std::string ReplaceWithRepairedImage(const std::filesystem::path& backup_path,
+                                         bool replace_backup);
 
     void Append(const std::string& line) { report_.Append(line); }
+    void AppendAddedArea(std::int64_t bytes);  // "Add n bytes empty area"
     void Resize(std::int64_t new_length);
     void WriteImageSizeField();
     std::string ShownName() const;

@@ -13,6 +13,10 @@ namespace {
 constexpr const char* kIndent = "        ";
 constexpr const char* kRepairIndent = "                ";
 constexpr std::int64_t kMinimumImage = 1040;  // header + 1 kB of data
+// The line of a question that the user cancelled (sector size and layout).
+constexpr const char* kSkippedByUser = "Skip repair selected by user";
+// The error of a repaired image that could not be written completely.
+constexpr const char* kWriteFailed = "Can not write the repaired image - ";
 
 bool ContainsBackupMark(const std::string& name) {
     std::string upper = name;
@@ -26,6 +30,10 @@ bool ContainsBackupMark(const std::string& name) {
 std::filesystem::path BackupName(const std::filesystem::path& name) {
     const std::string& raw = name.native();
     return raw.substr(0, raw.find('.')) + "_org.atr";
+}
+
+void ImageChecker::AppendAddedArea(std::int64_t bytes) {
+    Append(std::string(kRepairIndent) + "Add " + Dec(bytes) + " bytes empty area");
 }
 
 void ImageChecker::Resize(std::int64_t new_length) {
@@ -52,7 +60,7 @@ void ImageChecker::RepairSectorSize() {
             SetAtrSectorSize(check_.image_bytes, check_.sector_size);
             break;
         default:
-            Append(std::string(kIndent) + "Skip repair selected by user");
+            Append(std::string(kIndent) + kSkippedByUser);
             check_.image_invalid = false;
             break;
     }
@@ -76,14 +84,15 @@ void ImageChecker::RepairLength() {
                      PromptIcon::Question, PromptButtons::YesNoCancel});
     if (answer == PromptAnswer::Yes) {
         const std::int64_t target = check_.stated_length + header;
-        if (target > atr::kLargestImage) {
+        if (target > check_.physical_length && target > atr::kLargestImage) {
+            // No disk has that many sectors: growing the file to the header's length would
+            // only fill the disk with zeros.
             Append(std::string(kRepairIndent) + "Refused: the header states " +
                    Dec(check_.stated_length) + " bytes, more than the largest ATR image holds");
             return;
         }
         if (check_.physical_length < target) {
-            Append(std::string(kRepairIndent) + "Add " + Dec(target - check_.physical_length) +
-                   " bytes empty area");
+            AppendAddedArea(target - check_.physical_length);
         } else {
             Append(std::string(kRepairIndent) + "Cut " + Dec(check_.physical_length - target) +
                    " bytes unused space");
@@ -111,7 +120,7 @@ void ImageChecker::RepairLayout() {
         if (answer == PromptAnswer::No) {
             c = -std::llabs(c - 256);
         } else if (answer != PromptAnswer::Yes) {
-            Append(std::string(kIndent) + "Skip repair selected by user");
+            Append(std::string(kIndent) + kSkippedByUser);
             check_.image_invalid = false;
             return;
         }
@@ -131,7 +140,7 @@ void ImageChecker::RepairLayout() {
     if (c < 0) {
         Append(std::string(kRepairIndent) + "Cut " + Dec(-c) + " byte");
     } else {
-        Append(std::string(kRepairIndent) + "Add " + Dec(c) + " bytes empty area");
+        AppendAddedArea(c);
     }
     Resize(check_.physical_length + c);
     check_.stated_length = check_.physical_length - static_cast<std::int64_t>(atr::kHeaderSize);
@@ -166,59 +175,69 @@ bool ImageChecker::WriteRepairedImage() {
         return true;
     }
 
-    // The mended image goes to a temporary name first; only when it is complete on disk
-    // is the old backup removed, the old file renamed to its backup name and the new
-    // image renamed into place. Any failure leaves the user's file under its own name.
     std::fill(check_.image_bytes.begin() + atr::kOffsetReserved,
               check_.image_bytes.begin() + atr::kHeaderSize, 0);
-    const std::span<const std::uint8_t> bytes(check_.image_bytes.data(),
-                                              static_cast<std::size_t>(check_.physical_length));
+    const std::string failure = ReplaceWithRepairedImage(backup_path, replace_backup);
+    if (failure.empty()) {
+        Append(std::string(kIndent) + "Generate new " + ShownName() + " file");
+    } else {
+        Append(std::string(kIndent) + "ERROR: " + failure);
+    }
+    return true;
+}
+
+// The mended image goes to a hidden temporary name first; only when it is complete on
+// disk is the old backup removed, the old file renamed to its backup name and the new
+// image renamed into place. Each failure is undone as far as it can be, so that the
+// untouched file stays under its own name (or, if even the undo fails, whole under its
+// backup name) and no temporary file is left behind.
+std::string ImageChecker::ReplaceWithRepairedImage(const std::filesystem::path& backup_path,
+                                                   bool replace_backup) {
     const std::filesystem::path temporary = TemporaryNameFor(image_.path);
+    const auto discard_temporary = [&]() -> std::string {
+        const FsStatus removed = fs_.Remove(temporary);
+        return removed.ok() ? std::string()
+                            : "; the temporary file " + DisplayName(temporary.filename()) +
+                                  " is left behind - " + removed.reason();
+    };
+
     CreateResult created = fs_.CreateExclusive(temporary);
-    FsStatus status = created.status;
+    if (!created.status.ok()) {
+        return kWriteFailed + created.status.reason();
+    }
+    FsStatus status = created.file->Write(std::span<const std::uint8_t>(
+        check_.image_bytes.data(), static_cast<std::size_t>(check_.physical_length)));
+    const FsStatus closed = created.file->Close(true);
     if (status.ok()) {
-        status = created.file->Write(bytes);
-        const FsStatus closed = created.file->Close(true);
-        if (status.ok()) {
-            status = closed;
-        }
-        if (!status.ok()) {
-            fs_.Remove(temporary);
-        }
+        status = closed;
     }
     if (!status.ok()) {
-        Append(std::string(kIndent) + "ERROR: Can not write the repaired image - " +
-               status.reason());
-        return true;
+        return kWriteFailed + status.reason() + discard_temporary();
     }
+
+    const std::filesystem::path backup_name = backup_path.filename();
     if (replace_backup) {
         status = fs_.Remove(backup_path);
         if (!status.ok()) {
-            fs_.Remove(temporary);
-            Append(std::string(kIndent) + "ERROR: Can not delete " + DisplayName(backup_name) +
-                   " - " + status.reason());
-            return true;
+            return "Can not delete " + DisplayName(backup_name) + " - " + status.reason() +
+                   discard_temporary();
         }
     }
     status = fs_.RenameNoReplace(image_.path, backup_path);
     if (!status.ok()) {
-        fs_.Remove(temporary);
-        Append(std::string(kIndent) + "ERROR: Can not rename " + ShownName() + " to " +
-               DisplayName(backup_name) + " - " + status.reason());
-        return true;
+        return "Can not rename " + ShownName() + " to " + DisplayName(backup_name) + " - " +
+               status.reason() + discard_temporary();
     }
     status = fs_.RenameNoReplace(temporary, image_.path);
     if (!status.ok()) {
         // Put the untouched file back under its own name.
         const FsStatus undone = fs_.RenameNoReplace(backup_path, image_.path);
-        fs_.Remove(temporary);
-        Append(
-            std::string(kIndent) + "ERROR: Can not write the repaired image - " + status.reason() +
-            (undone.ok() ? std::string() : "; the original stays as " + DisplayName(backup_name)));
-        return true;
+        return "Can not rename the repaired image to " + ShownName() + " - " + status.reason() +
+               (undone.ok() ? std::string()
+                            : "; the untouched image stays as " + DisplayName(backup_name)) +
+               discard_temporary();
     }
-    Append(std::string(kIndent) + "Generate new " + ShownName() + " file");
-    return true;
+    return std::string();
 }
 
 }  // namespace korvane

@@ -17,7 +17,9 @@ std::string Dec(std::int64_t value) {
 }
 
 std::string SummaryCount(std::int64_t value) {
-    return value >= 0 ? " " + std::to_string(value) : std::to_string(value);
+    std::string text = value >= 0 ? std::string(1, ' ') : std::string();
+    text += std::to_string(value);
+    return text;
 }
 
 namespace {

@@ -1,0 +1,453 @@
+; KELDRIX boot loader: boots a single-density DOS 2 disk without DOS.
+;
+; The OS reads the boot sectors to $0700 and calls $0706. The loader then
+;   1. makes RESET restart the machine cleanly (DOSINI -> RTS, DOSVEC -> cold start),
+;   2. switches the XL/XE built-in BASIC off,
+;   3. looks up AUTORUN.SYS in the directory, sectors 361-368,
+;   4. follows the file's sector chain and binary-loads it with DOS 2's rules for
+;      INITAD and RUNAD,
+;   5. runs it, or stops cleanly when its INIT routines did all the work.
+; Any failure puts a message on the screen and halts; RESET then restarts.
+;
+; Memory: code from $0700, followed by the sector buffer and the variables. A file
+; made to load under DOS 2 (which lives at $0700-$1CFB) never touches this range.
+; Zero page: nothing while loading; the error message uses SAVMSC only.
+
+        .include "atari_os.inc"
+
+DIR_FIRST       = 361           ; first directory sector
+DIR_LAST        = 368           ; last directory sector
+ENTRY_SIZE      = 16            ; bytes per directory entry
+ENTRY_SECTOR    = 3             ; entry bytes 3-4: first data sector
+ENTRY_NAME      = 5             ; entry bytes 5-15: name and extension
+NAME_LENGTH     = 11
+FLAG_DELETED    = $80
+FLAG_IN_USE     = $40
+FLAG_OUTPUT     = $01           ; file still open for output
+LINK_FILE       = 125           ; data sector: file number << 2 | next sector bits 9-8
+LINK_NEXT       = 126           ; data sector: next sector bits 7-0
+LINK_COUNT      = 127           ; data sector: number of data bytes
+MAX_DATA        = 125           ; data bytes a sector can hold
+RETRIES         = 4             ; reads tried before a sector counts as unreadable
+SECTOR_BYTES    = 128
+TIMEOUT         = 7             ; seconds for the drive to answer
+DEVICE_DISK     = $31
+READ_COMMAND    = 'R'
+DATA_IN         = $40           ; DSTATS: data flows to the computer
+SCREEN_COLUMN   = 2             ; the message starts at the left margin of row 0
+SCREEN_WIDTH    = 40
+
+        .segment "BOOT"
+
+; --- boot header: the OS reads these six bytes from sector 1 ----------------
+boot_header:
+        .byte   $00                                     ; boot flags
+        .byte   (code_end - boot_header + SECTOR_BYTES - 1) / SECTOR_BYTES
+        .word   boot_header                             ; load address
+        .word   do_nothing                              ; DOSINI
+
+; --- entry: the OS calls here ($0706) with all boot sectors in memory -------
+entry:
+        ; RESET from now on: the OS calls DOSINI (an RTS, taken from the boot
+        ; header) and goes through DOSVEC to the cold start: the disk boots again.
+        lda     #<COLDSV
+        sta     DOSVEC
+        lda     #>COLDSV
+        sta     DOSVEC+1
+        lda     #0
+        sta     COLDST                  ; warm start on RESET ...
+        lda     #1
+        sta     BOOTQ                   ; ... which calls DOSINI
+
+        ; Memory below MEMLO belongs to the loader while it loads.
+        lda     #<loader_end
+        sta     MEMLO
+        lda     #>loader_end
+        sta     MEMLO+1
+
+        jsr     basic_off
+        jsr     find_autorun
+        jmp     load_file
+
+; --- switch the XL/XE built-in BASIC off ------------------------------------
+; Only an XL/XE drives PORTB bit 1 as an output (the BASIC ROM switch); on a
+; 400/800 the port reads joysticks 3 and 4 and is left alone.
+basic_off:
+        lda     PBCTL
+        tax                             ; X = PBCTL as the OS left it
+        and     #%11111011              ; bit 2 clear: PORTB shows its direction
+        sta     PBCTL
+        lda     PORTB                   ; direction register, 1 = output
+        stx     PBCTL                   ; PORTB is the data register again
+        and     #%00000010
+        beq     @done                   ; bit 1 is an input: no built-in BASIC
+        lda     PORTB
+        ora     #%00000010              ; bit 1 set: BASIC ROM off
+        sta     PORTB
+        lda     #1
+        sta     BASICF                  ; and off again after RESET
+
+        ; $A000 must be RAM now; a cartridge in the slot would still be ROM.
+        lda     $A000
+        tax
+        eor     #$FF
+        sta     $A000
+        cmp     $A000
+        stx     $A000                   ; put the old value back (flags kept)
+        bne     @done                   ; still ROM: leave memory size alone
+        lda     #0
+        sta     TRAMSZ                  ; no cartridge to start after boot
+        lda     RAMTOP
+        cmp     #$C0
+        beq     @done                   ; memory was already measured without BASIC
+        lda     #$C0
+        sta     RAMTOP
+
+        ; Reopen the screen editor so its memory moves up below the new RAMTOP.
+        ldx     #$00                    ; IOCB 0
+        lda     #CIO_CLOSE
+        sta     ICCOM
+        jsr     CIOV
+        ldx     #$00
+        lda     #CIO_OPEN
+        sta     ICCOM
+        lda     #<editor_name
+        sta     ICBAL
+        lda     #>editor_name
+        sta     ICBAH
+        lda     #OPEN_RW
+        sta     ICAX1
+        lda     #0
+        sta     ICAX2
+        jsr     CIOV
+
+        ; Wait for one vertical blank so the new display list is in use.
+        lda     RTCLOK+2
+@wait:  cmp     RTCLOK+2
+        beq     @wait
+@done:  rts
+
+editor_name:
+        .byte   "E:", EOL
+
+; --- find AUTORUN.SYS in the directory --------------------------------------
+; In: sector = first directory sector, as the boot sectors bring it.
+; Out: sector = first data sector, file_number = directory index of the entry.
+find_autorun:
+        lda     #0
+        sta     file_number
+@read:  jsr     read_sector
+        ldx     #0                      ; X = offset of the entry in the sector
+@entry: lda     buffer,x                ; entry flags
+        beq     @missing                ; never used: the directory ends here
+        bmi     @skip                   ; deleted
+        lsr     a
+        bcs     @skip                   ; still open for output
+        and     #FLAG_IN_USE >> 1
+        beq     @skip                   ; not in use
+        stx     entry_offset
+        ldy     #0
+@name:  lda     buffer+ENTRY_NAME,x
+        cmp     autorun_name,y
+        bne     @other
+        inx
+        iny
+        cpy     #NAME_LENGTH
+        bne     @name
+        ldx     entry_offset            ; found: its first data sector starts the chain
+        lda     buffer+ENTRY_SECTOR,x
+        sta     sector
+        lda     buffer+ENTRY_SECTOR+1,x
+        sta     sector+1
+        rts
+@other: ldx     entry_offset
+@skip:  inc     file_number             ; the file number counts every entry
+        txa
+        clc
+        adc     #ENTRY_SIZE
+        tax
+        bpl     @entry                  ; eight entries: offsets 0 to 112
+        inc     sector                  ; 361-368 share the high byte
+        lda     sector
+        cmp     #<(DIR_LAST + 1)
+        bne     @read
+@missing:
+        ldx     #msg_missing - messages
+        jmp     fail
+
+autorun_name:
+        .byte   "AUTORUN SYS"
+
+; --- read one sector into the buffer ----------------------------------------
+; In: sector. Retries a few times, then reports a read error and halts.
+read_sector:
+        lda     #RETRIES
+        sta     tries
+@again: ldx     #DAUX2 - DDEVIC         ; fill in the whole device control
+@fill:  lda     dcb,x                   ; block, sector number included: an
+        sta     DDEVIC,x                ; INIT routine may have changed any of it
+        dex
+        bpl     @fill
+        jsr     SIOV
+        tya                             ; status: 1 = done, negative = error
+        bpl     @done
+        dec     tries
+        bne     @again
+        ldx     #msg_read - messages
+        jmp     fail
+@done:  rts
+
+; The device control block as a read needs it, $0300-$030B.
+dcb:    .byte   DEVICE_DISK, 1, READ_COMMAND, DATA_IN
+        .word   buffer
+        .byte   TIMEOUT, 0
+        .word   SECTOR_BYTES
+sector: .word   DIR_FIRST               ; DAUX1/2: the sector to read next
+
+; --- next byte of the file --------------------------------------------------
+; Out: carry clear and A = byte, or carry set at the end of the file.
+; Follows the sector chain; a sector of another file or a byte count above 125
+; is reported and halts.
+get_byte:
+        ldx     buffer_pos
+        cpx     buffer_count
+        bcc     @have
+        lda     sector                  ; sector used up: follow the link
+        ora     sector+1
+        bne     @link
+        sec                             ; next sector 0: end of the file
+        rts
+@link:  jsr     read_sector
+        lda     buffer+LINK_FILE
+        lsr     a
+        lsr     a
+        cmp     file_number
+        bne     @other_file
+        lda     buffer+LINK_COUNT
+        cmp     #MAX_DATA + 1
+        bcs     @bad_count
+        sta     buffer_count
+        lda     buffer+LINK_FILE
+        and     #%00000011
+        sta     sector+1                ; the link names the next sector
+        lda     buffer+LINK_NEXT
+        sta     sector
+        lda     #0
+        sta     buffer_pos
+        beq     get_byte                ; a sector may hold no data at all
+@have:  lda     buffer,x
+        inx
+        stx     buffer_pos
+        clc
+        rts
+@other_file:
+        ldx     #msg_file_number - messages
+        jmp     fail
+@bad_count:
+        ldx     #msg_link - messages
+        jmp     fail
+
+; The next byte of a segment: the end of the file here is an error.
+segment_byte:
+        jsr     get_byte
+        bcs     truncated
+        rts
+truncated:
+        ldx     #msg_truncated - messages
+        jmp     fail
+
+; --- binary load ------------------------------------------------------------
+load_file:
+        lda     #0
+        sta     buffer_pos
+        sta     buffer_count
+        sta     segments
+        sta     init_called
+        ldx     #0                      ; RUNAD points at an RTS until a
+        jsr     clear_vector            ; segment sets it
+
+        jsr     get_byte                ; a binary file starts with $FF $FF
+        bcs     @not_binary
+        cmp     #$FF
+        bne     @not_binary
+        jsr     get_byte
+        bcs     @not_binary
+        cmp     #$FF
+        bne     @not_binary
+        jmp     segment
+@not_binary:
+        ldx     #msg_not_binary - messages
+        jmp     fail
+
+segment:
+        ldx     #INITAD - RUNAD         ; INITAD points at an RTS: only a
+        jsr     clear_vector            ; segment that sets it gets an INIT call
+@header:
+        jsr     get_byte                ; start address, low byte
+        bcc     @start
+        jmp     load_done               ; end of file between segments: done
+@start: sta     seg_start
+        jsr     segment_byte
+        sta     seg_start+1
+        and     seg_start
+        cmp     #$FF
+        beq     @header                 ; $FFFF is a marker: read the header again
+        jsr     segment_byte            ; end address
+        sta     seg_end
+        jsr     segment_byte
+        sta     seg_end+1
+
+        lda     seg_end                 ; end below start: no valid segment
+        cmp     seg_start
+        lda     seg_end+1
+        sbc     seg_start+1
+        bcc     @bad_header
+
+        lda     seg_end                 ; ends below the loader: fine
+        cmp     #<boot_header
+        lda     seg_end+1
+        sbc     #>boot_header
+        bcc     @place
+        lda     #<(loader_end - 1)      ; starts above the loader: fine
+        cmp     seg_start
+        lda     #>(loader_end - 1)
+        sbc     seg_start+1
+        bcc     @place
+        ldx     #msg_overlap - messages
+        jmp     fail
+@bad_header:
+        ldx     #msg_header - messages
+        jmp     fail
+
+@place: lda     segments                ; remember where the first segment starts
+        bne     @counted
+        lda     seg_start
+        sta     first_start
+        lda     seg_start+1
+        sta     first_start+1
+        inc     segments
+@counted:
+        lda     seg_start               ; the store below writes from start ...
+        sta     @store+1
+        lda     seg_start+1
+        sta     @store+2
+@copy:  jsr     segment_byte
+@store: sta     $FFFF                   ; (address set above, stepped below)
+        lda     @store+1                ; ... up to and including end
+        cmp     seg_end
+        bne     @step
+        lda     @store+2
+        cmp     seg_end+1
+        beq     @loaded
+@step:  inc     @store+1
+        bne     @copy
+        inc     @store+2
+        jmp     @copy
+
+@loaded:
+        ldx     #INITAD - RUNAD         ; did the segment set INITAD?
+        jsr     vector_set
+        bne     @init
+        jmp     segment
+@init:  lda     #1
+        sta     init_called             ; an INIT has run
+        jsr     call_init
+        jmp     segment
+
+load_done:
+        ldx     #0                      ; did the file set RUNAD?
+        jsr     vector_set
+        bne     @run
+        lda     init_called
+        bne     finish                  ; INITs did the work: nothing to run
+        lda     segments
+        beq     finish                  ; nothing was loaded
+        lda     first_start             ; no RUNAD: run the first segment
+        sta     RUNAD
+        lda     first_start+1
+        sta     RUNAD+1
+@run:   jsr     call_run
+finish: clc                             ; boot done: the OS goes on through
+do_nothing:                             ; DOSINI and DOSVEC
+        rts
+
+; X = 0 for RUNAD, INITAD - RUNAD for INITAD: points the vector at an RTS,
+; which stands for "not set".
+clear_vector:
+        lda     #<do_nothing
+        sta     RUNAD,x
+        lda     #>do_nothing
+        sta     RUNAD+1,x
+        rts
+
+; X as above: Z clear when a segment has set the vector.
+vector_set:
+        lda     RUNAD,x
+        cmp     #<do_nothing
+        bne     @done
+        lda     RUNAD+1,x
+        cmp     #>do_nothing
+@done:  rts
+
+call_init:
+        jmp     (INITAD)
+call_run:
+        jmp     (RUNAD)
+
+; --- report a failure on the screen and halt --------------------------------
+; In: X = offset of the message in `messages`. Writes "BOOT ERROR: " and the
+; message to row 0 of the screen, blanks the rest of the row, and stops.
+fail:   txa
+        pha
+        ldx     #msg_prefix - messages
+        ldy     #SCREEN_COLUMN
+        jsr     put_text
+        pla
+        tax
+        jsr     put_text
+        lda     #0                      ; screen code of a blank
+@blank: cpy     #SCREEN_WIDTH
+        bcs     halt
+        sta     (SAVMSC),y
+        iny
+        bne     @blank
+halt:   jmp     halt                    ; RESET restarts the machine
+
+; Writes the message at X to screen row 0 from column Y; returns the next column.
+put_text:
+        lda     messages,x
+        beq     @done
+        sec
+        sbc     #$20                    ; ATASCII $20-$5F -> screen code $00-$3F
+        sta     (SAVMSC),y
+        inx
+        iny
+        bne     put_text
+@done:  rts
+
+messages:
+msg_prefix:      .byte  "BOOT ERROR: ", 0
+msg_missing:     .byte  "AUTORUN.SYS NOT FOUND", 0
+msg_read:        .byte  "DISK READ ERROR", 0
+msg_not_binary:  .byte  "NOT A BINARY FILE", 0
+msg_header:      .byte  "BAD SEGMENT HEADER", 0
+msg_overlap:     .byte  "SEGMENT OVERLAPS LOADER", 0
+msg_truncated:   .byte  "FILE ENDS INSIDE A SEGMENT", 0
+msg_file_number: .byte  "FILE NUMBER MISMATCH", 0
+msg_link:        .byte  "BAD SECTOR LINK", 0
+code_end:
+
+; --- memory after the code: not part of the boot sectors --------------------
+        .segment "DATA"
+buffer:         .res    SECTOR_BYTES    ; the sector just read
+file_number:    .res    1               ; directory index of AUTORUN.SYS
+entry_offset:   .res    1
+tries:          .res    1
+buffer_pos:     .res    1               ; next data byte in the buffer
+buffer_count:   .res    1               ; data bytes in the buffer
+seg_start:      .res    2
+seg_end:        .res    2
+first_start:    .res    2               ; start of the first segment
+segments:       .res    1               ; non-zero once a segment was placed
+init_called:    .res    1               ; non-zero once an INIT routine ran
+loader_end:

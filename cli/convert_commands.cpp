@@ -1,0 +1,106 @@
+// korvane-cli convert and generate: the converter and the generator over a directory.
+#include <cstdio>
+
+#include "cli_commands.h"
+#include "conversion_run.h"
+#include "engine_context.h"
+#include "file_system.h"
+#include "generation_run.h"
+#include "image_geometry.h"
+#include "plain_window.h"
+#include "program_location.h"
+#include "report_text.h"
+#include "scripted_prompt.h"
+#include "stream_report_sink.h"
+#include "terminal_prompt.h"
+
+namespace korvane {
+
+namespace {
+
+// Points the plain window at the command's directory the way a start button does.
+bool ApplyCommandDirectory(PlainWindow& window, const CommandLine& line) {
+    const std::filesystem::path directory = AbsoluteDirectory(line.operands.front());
+    const FsStatus listed = window.ApplyDirectory(directory);
+    if (!listed.ok()) {
+        std::fprintf(stderr, "korvane-cli: can not read directory %s: %s\n",
+                     DisplayName(directory).c_str(), listed.reason().c_str());
+        return false;
+    }
+    return true;
+}
+
+// A whole number from 1 to 65535 written in plain digits, or 0.
+long SectorCount(const std::string& text) {
+    if (text.empty() || text.size() > 5 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return 0;
+    }
+    const long value = std::stol(text);
+    return value <= 65535 ? value : 0;
+}
+
+}  // namespace
+
+int RunConvertCommand(const CommandLine& line) {
+    const auto given = line.options.find("--template");
+    const std::filesystem::path template_path = given == line.options.end()
+                                                    ? TemplatePath(ProgramDirectory())
+                                                    : AbsoluteDirectory(given->second);
+    PosixFileSystem fs;
+    PlainWindow window(fs);
+    window.SetPattern("*.xex");
+    if (!ApplyCommandDirectory(window, line)) {
+        return kExitCannotStart;
+    }
+
+    // The missing template's message box goes to standard error.
+    ScriptedPrompt prompt(AskOnTerminal);
+    StreamReportSink report(stdout);
+    ProgramState state;
+    state.repair_mode = false;
+    EngineContext context{window, report, prompt, fs, state};
+    const ConversionRunTotals totals = RunXexConversionWithTemplate(context, template_path);
+    std::fflush(stdout);
+    if (totals.template_failed) {
+        return kExitCannotStart;
+    }
+    return totals.not_converted_count > 0 ? kExitFindings : kExitClean;
+}
+
+int RunGenerateCommand(const CommandLine& line) {
+    const std::string sector_size = OptionValue(line, "--sector-size", "128");
+    if (sector_size != "128" && sector_size != "256") {
+        std::fprintf(stderr, "korvane-cli: --sector-size takes 128 or 256\n");
+        return kExitCannotStart;
+    }
+    const std::string sectors_text = OptionValue(line, "--sectors", "720");
+    // 256-byte images are written in the short layout, which needs the three boot sectors.
+    const long smallest = sector_size == "256" ? 3 : 1;
+    const long sectors = SectorCount(sectors_text);
+    if (sectors < smallest) {
+        std::fprintf(stderr, "korvane-cli: --sectors takes a number from %ld to 65535\n", smallest);
+        return kExitCannotStart;
+    }
+
+    PosixFileSystem fs;
+    PlainWindow window(fs);
+    window.SetPattern("*.atr");
+    if (!ApplyCommandDirectory(window, line)) {
+        return kExitCannotStart;
+    }
+    window.SetText(Control::Combo_byte_per_sector, sector_size);
+    window.SetText(Control::Combo_no_of_sectors, std::to_string(sectors));
+    UpdateImageSize(window);
+    window.SetText(Control::Txt_filename, OptionValue(line, "--name", "NEWFILE"));
+
+    ScriptedPrompt prompt;
+    StreamReportSink report(stdout);
+    ProgramState state;
+    EngineContext context{window, report, prompt, fs, state};
+    const bool generated = RunAtrGeneration(context);
+    std::fflush(stdout);
+    return generated ? kExitClean : kExitFindings;
+}
+
+}  // namespace korvane

@@ -1,0 +1,179 @@
+#include "conversion_run.h"
+
+#include <optional>
+#include <vector>
+
+#include "atr_header.h"
+#include "check_run.h"
+#include "report_text.h"
+#include "xex_writer.h"
+
+namespace korvane {
+
+namespace {
+
+// The controls a conversion run locks while it goes through the files, in this order.
+constexpr Control kLockedControls[] = {
+    Control::Cmd_start_conversion, Control::source_path,  Control::source_file,
+    Control::source_dir,           Control::source_drive,
+};
+
+// The shortest XEX file that is converted.
+constexpr std::int64_t kMinimumXexLength = 128;
+
+std::string FailLine() {
+    return std::string("Result:   ") + kFailRule + kFailWord + kFailRule;
+}
+
+enum class FileOutcome { Converted, NotConverted };
+
+// One file's block: read, length tests, output name, skip or build.
+FileOutcome ConvertOne(EngineContext& context, const std::filesystem::path& directory,
+                       const std::filesystem::path& name, const LoadedTemplate& loaded) {
+    ReportSink& report = context.report;
+    const std::filesystem::path path = JoinPath(directory, name);
+
+    ReadResult read = context.fs.ReadWhole(path, atr::kMaxLength);
+    report.Append("Read    : " + DisplayName(name));
+    if (!read.status.ok()) {
+        report.Append("          ERROR: XEX file can not be read - " + read.status.reason());
+        report.Append(FailLine());
+        return FileOutcome::NotConverted;
+    }
+    const auto length = static_cast<std::int64_t>(read.bytes.size());
+    report.Append("          Physical filelength         = " + Dec(length) + " byte");
+
+    if (length < kMinimumXexLength) {
+        report.Append("          ERROR: Filelength shall be more than 127 bytes");
+        report.Append(FailLine());
+        return FileOutcome::NotConverted;
+    }
+    // The bound is the template's free space; the text keeps its fixed wording.
+    if (length > FreeBytes(loaded.free_count)) {
+        report.Append("          ERROR: Filelength shall be smaller than 600 sectors");
+        report.Append(FailLine());
+        return FileOutcome::NotConverted;
+    }
+    report.SelectLast();
+
+    const std::filesystem::path output_path = JoinPath(directory, OutputNameFor(name));
+    if (context.fs.Exists(output_path)) {
+        report.Append("ERROR   : Skipping conversion - file already exists");
+        report.Append("");
+        return FileOutcome::NotConverted;
+    }
+    const bool built = BuildAtrImage(context, output_path, read.bytes, loaded);
+    report.Append("");
+    return built ? FileOutcome::Converted : FileOutcome::NotConverted;
+}
+
+ConversionRunTotals RunWithTemplate(EngineContext& context,
+                                    const std::filesystem::path& template_path) {
+    WindowControls& window = context.window;
+    ReportSink& report = context.report;
+    ProgramState& state = context.state;
+
+    report.Clear();
+    const std::optional<LoadedTemplate> loaded = LoadTemplateImage(context, template_path);
+    if (!loaded) {
+        ConversionRunTotals failed;
+        failed.template_failed = true;
+        return failed;
+    }
+    report.SelectLast();
+
+    for (const Control control : kLockedControls) {
+        window.SetEnabled(control, false);
+    }
+    const std::int64_t count = LeadingNumber(window.Caption(Control::source_count));
+    window.SetProgressRange(0, count);
+    ConversionRunTotals totals;
+    state.engine_running = true;
+
+    const std::filesystem::path directory = window.SourcePath();
+    const std::int64_t listed = window.FileCount();
+    for (std::int64_t k = 1; k <= count; ++k) {
+        state.SetFileReportLine(k, report.LineCount());
+        window.SetProgressValue(k);
+        if (k > listed) {
+            // The count and the list disagree only if the directory changed under us.
+            ++totals.not_converted_count;
+            continue;
+        }
+        window.SelectFileEntry(k - 1);
+        const FileOutcome outcome =
+            ConvertOne(context, directory, window.FileEntry(k - 1), *loaded);
+        if (outcome == FileOutcome::Converted) {
+            ++totals.converted_count;
+        } else {
+            ++totals.not_converted_count;
+        }
+    }
+    state.SetFileReportLine(count + 1, report.LineCount());
+    state.last_run_count = count;
+    state.engine_running = false;
+
+    AppendSummaryHead(report);
+    report.Append("Converted     XEX-files: " + SummaryCount(totals.converted_count));
+    if (totals.not_converted_count > 0) {
+        report.Append("Not converted XEX-files: " + SummaryCount(totals.not_converted_count));
+    }
+    report.Append("");
+    report.Append("Click on the filenames to see the detailed conversion information");
+    report.SelectLast();
+
+    for (const Control control : kLockedControls) {
+        window.SetEnabled(control, true);
+    }
+    window.RefreshFileList();
+    window.SetCaption(Control::source_count, std::to_string(window.FileCount()));
+    window.SetProgressValue(0);
+    return totals;
+}
+
+}  // namespace
+
+std::filesystem::path OutputNameFor(const std::filesystem::path& xex_name) {
+    const std::string& name = xex_name.native();
+    const std::size_t dot = name.find('.');
+    // Names from the file list always hold a "."; one without gets it added.
+    std::string output = dot == std::string::npos ? name + "." : name.substr(0, dot + 1);
+    output += "ATR";
+    return output;
+}
+
+bool BuildAtrImage(EngineContext& context, const std::filesystem::path& output_path,
+                   std::span<const std::uint8_t> xex, const LoadedTemplate& loaded) {
+    ReportSink& report = context.report;
+    // Fresh copies: the loaded template stays as read for every file of the run.
+    std::vector<std::uint8_t> image = loaded.bytes;
+    VtocBytes vtoc = loaded.vtoc;
+    if (!WriteXexToImage(xex, image, vtoc, report)) {
+        report.Append("ERROR   : Can not generate ATR file");
+        return false;
+    }
+    report.Append("Generate: " + DisplayName(output_path));
+    report.SelectLast();
+
+    // Written under a temporary name and renamed into place, never over an existing file.
+    const FsStatus written =
+        WriteNewFile(context.fs, output_path, [&](OutputFile& file) { return file.Write(image); });
+    if (!written.ok()) {
+        report.Append("ERROR   : Can not write ATR file - " + written.reason());
+        report.SelectLast();
+        return false;
+    }
+    return true;
+}
+
+ConversionRunTotals RunXexConversion(EngineContext& context,
+                                     const std::filesystem::path& program_directory) {
+    return RunWithTemplate(context, TemplatePath(program_directory));
+}
+
+ConversionRunTotals RunXexConversionWithTemplate(EngineContext& context,
+                                                 const std::filesystem::path& template_path) {
+    return RunWithTemplate(context, template_path);
+}
+
+}  // namespace korvane

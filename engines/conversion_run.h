@@ -1,0 +1,39 @@
+// The converter's batch run: one bootable ATR image per listed XEX file, each a copy of
+// the template disk with the XEX file added as AUTORUN.SYS.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+#include "engine_context.h"
+#include "template_image.h"
+
+namespace korvane {
+
+struct ConversionRunTotals {
+    std::int64_t converted_count = 0;
+    std::int64_t not_converted_count = 0;
+    // The template was missing or invalid: the run ended before any XEX file.
+    bool template_failed = false;
+};
+
+// The output image's name for an XEX file: the name up to and including its first "."
+// followed by "ATR".
+std::filesystem::path OutputNameFor(const std::filesystem::path& xex_name);
+
+// Builds the image for one XEX file from fresh copies of the template and writes it as
+// a new file at `output_path`; true when the file was written.
+bool BuildAtrImage(EngineContext& context, const std::filesystem::path& output_path,
+                   std::span<const std::uint8_t> xex, const LoadedTemplate& loaded);
+
+// Converts every XEX file of the file list with the template KELDRIX.ATR of the program
+// directory, one report block each, then writes the summary.
+ConversionRunTotals RunXexConversion(EngineContext& context,
+                                     const std::filesystem::path& program_directory);
+
+// The same run with the template read from `template_path`.
+ConversionRunTotals RunXexConversionWithTemplate(EngineContext& context,
+                                                 const std::filesystem::path& template_path);
+
+}  // namespace korvane

@@ -1,0 +1,81 @@
+#include "template_image.h"
+
+#include <algorithm>
+#include <bit>
+
+#include "atr_header.h"
+#include "le_bytes.h"
+#include "report_text.h"
+
+namespace korvane {
+
+std::filesystem::path TemplatePath(const std::filesystem::path& program_directory) {
+    return JoinPath(program_directory, kTemplateName);
+}
+
+int CountFreeBits(const VtocBytes& vtoc) {
+    int bits = 0;
+    for (std::size_t i = dos2::kVtocBitmapFirst; i <= dos2::kVtocBitmapLast; ++i) {
+        bits += std::popcount(vtoc[i]);
+    }
+    return bits;
+}
+
+std::optional<LoadedTemplate> LoadTemplateImage(EngineContext& context,
+                                                const std::filesystem::path& template_path) {
+    ReportSink& report = context.report;
+
+    // Only a regular file counts; a directory or a dangling link of that name does not,
+    // and neither does a hidden name (one that begins with "."), which the listing of the
+    // program directory leaves out.
+    const std::string name = template_path.filename().native();
+    if (name.empty() || name[0] == '.' || !context.fs.IsRegularFile(template_path)) {
+        Prompt missing;
+        missing.topic = PromptTopic::MissingTemplate;
+        missing.title = "ERROR";
+        missing.text = "Can not find required KELDRIX.ATR file at install directory";
+        missing.icon = PromptIcon::Critical;
+        missing.buttons = PromptButtons::Ok;
+        context.prompt.Ask(missing);
+        return std::nullopt;
+    }
+
+    ReadResult read = context.fs.ReadWhole(template_path, atr::kMaxLength);
+    report.Append("Read    : " + DisplayName(template_path));
+    if (!read.status.ok()) {
+        report.Append("          ERROR: Template can not be read - " + read.status.reason());
+        return std::nullopt;
+    }
+    const auto length = static_cast<std::int64_t>(read.bytes.size());
+    report.Append("          Physical filelength         = " + Dec(length) + " byte");
+    if (read.bytes.size() != dos2::kImageLength) {
+        report.Append("          ERROR: Physical filelength shall be $16810 bytes (92176 byte)");
+        return std::nullopt;
+    }
+
+    LoadedTemplate loaded;
+    loaded.bytes = std::move(read.bytes);
+    loaded.path = template_path;
+    std::copy_n(loaded.bytes.begin() + static_cast<std::ptrdiff_t>(dos2::kVtocOffset),
+                dos2::kSectorSize, loaded.vtoc.begin());
+
+    // The stored free count must agree with the bit field, and must not be zero.
+    const int counted = CountFreeBits(loaded.vtoc);
+    const std::uint16_t stored = ReadLe16(loaded.vtoc, dos2::kVtocFreeCount);
+    if (stored != counted) {
+        report.Append("          ERROR: Invalid VTOC detected - Read " + Dec(stored) +
+                      " at VTOC(3+4) but " + Dec(counted) + " free sectors at bitfield");
+        return std::nullopt;
+    }
+    if (counted == 0) {
+        report.Append("          ERROR: No free sectors found");
+        return std::nullopt;
+    }
+    loaded.free_count = counted;
+    report.Append("          Free space                  = " + Dec(counted) + " sectors or " +
+                  Dec(FreeBytes(counted)) + " bytes");
+    report.Append("");
+    return loaded;
+}
+
+}  // namespace korvane

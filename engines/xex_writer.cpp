@@ -1,0 +1,127 @@
+#include "xex_writer.h"
+
+#include <algorithm>
+#include <bit>
+#include <optional>
+
+#include "dos2_layout.h"
+#include "le_bytes.h"
+
+namespace korvane {
+
+namespace {
+
+// The name of the file the boot loader starts: "AUTORUN" padded to 8, then "SYS".
+constexpr char kAutorunName[] = "AUTORUN SYS";
+static_assert(sizeof kAutorunName - 1 == dos2::kEntryNameLength);
+
+struct DirectorySlot {
+    std::size_t offset;  // of the entry within the image
+    int file_number;     // (directory sector - 361) * 8 + slot
+};
+
+// The first free directory entry: sectors 361 to 368, slots 0 to 7 in each; an entry is
+// free when it was never used or is deleted.
+std::optional<DirectorySlot> FindFreeSlot(std::span<const std::uint8_t> image) {
+    for (int sector = dos2::kDirectoryFirstSector; sector <= dos2::kDirectoryLastSector; ++sector) {
+        for (int slot = 0; slot < dos2::kEntriesPerSector; ++slot) {
+            const std::size_t offset = dos2::SectorOffset(sector) +
+                                       static_cast<std::size_t>(slot) * dos2::kDirectoryEntrySize;
+            const std::uint8_t flags = image[offset + dos2::kEntryFlags];
+            if (flags == dos2::kFlagNeverUsed || flags == dos2::kFlagDeleted) {
+                return DirectorySlot{
+                    offset,
+                    (sector - dos2::kDirectoryFirstSector) * dos2::kEntriesPerSector + slot};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::uint8_t LinkHigh(int file_number, int next_sector) {
+    return static_cast<std::uint8_t>((file_number << 2) | (next_sector >> 8));
+}
+
+}  // namespace
+
+int TakeFreeSector(std::span<std::uint8_t> vtoc) {
+    for (std::size_t i = dos2::kVtocBitmapFirst; i <= dos2::kVtocBitmapLast; ++i) {
+        while (vtoc[i] != 0) {
+            // Bit 7 stands for the lowest sector of the byte.
+            const int bit = 7 - std::countl_zero(vtoc[i]);
+            vtoc[i] = static_cast<std::uint8_t>(vtoc[i] & ~(1u << bit));
+            const int sector = static_cast<int>(i - dos2::kVtocBitmapFirst) * 8 + 7 - bit;
+            if (sector != 0) {
+                return sector;
+            }
+        }
+    }
+    return 0;
+}
+
+bool WriteXexToImage(std::span<const std::uint8_t> xex, std::span<std::uint8_t> image,
+                     std::span<std::uint8_t> vtoc, ReportSink& report) {
+    const std::size_t length = xex.size();
+    const std::size_t needed = (length + dos2::kDataBytesPerSector - 1) / dos2::kDataBytesPerSector;
+
+    const std::uint16_t free_count = ReadLe16(vtoc, dos2::kVtocFreeCount);
+    if (free_count < needed) {
+        report.Append("ERROR: To less space on ATR image for the XEX file");
+        report.SelectLast();
+        return false;
+    }
+    WriteLe16(vtoc, dos2::kVtocFreeCount, static_cast<std::uint16_t>(free_count - needed));
+
+    int current = TakeFreeSector(vtoc);
+    if (current == 0) {
+        return false;
+    }
+
+    // Without a directory entry the boot loader could never find the file.
+    const std::optional<DirectorySlot> slot = FindFreeSlot(image);
+    if (!slot) {
+        report.Append("ERROR: No free directory entry on ATR image for the XEX file");
+        return false;
+    }
+    const std::span<std::uint8_t> entry = image.subspan(slot->offset, dos2::kDirectoryEntrySize);
+    entry[dos2::kEntryFlags] = dos2::kFlagDos2File;
+    WriteLe16(entry, dos2::kEntrySectorCount, static_cast<std::uint16_t>(needed));
+    WriteLe16(entry, dos2::kEntryFirstSector, static_cast<std::uint16_t>(current));
+    std::copy_n(kAutorunName, dos2::kEntryNameLength, entry.begin() + dos2::kEntryName);
+
+    // The data, 125 bytes a sector, each sector linked to the next one taken.
+    bool complete = true;
+    std::size_t position = 0;
+    for (;;) {
+        const std::span<std::uint8_t> sector =
+            image.subspan(dos2::SectorOffset(current), dos2::kSectorSize);
+        const std::size_t remaining = length - position;
+        int next = 0;
+        if (remaining > dos2::kDataBytesPerSector) {
+            next = TakeFreeSector(vtoc);
+            if (next == 0) {
+                complete = false;
+                break;
+            }
+        }
+        const std::size_t take = std::min(remaining, dos2::kDataBytesPerSector);
+        std::copy_n(xex.begin() + static_cast<std::ptrdiff_t>(position), take, sector.begin());
+        position += take;
+        if (take < dos2::kDataBytesPerSector) {
+            sector[take] = 0;
+        }
+        sector[dos2::kLinkFileNumber] = LinkHigh(slot->file_number, next);
+        sector[dos2::kLinkNextLow] = static_cast<std::uint8_t>(next & 0xFF);
+        sector[dos2::kLinkByteCount] = static_cast<std::uint8_t>(take);
+        if (next == 0) {
+            break;
+        }
+        current = next;
+    }
+
+    std::copy(vtoc.begin(), vtoc.end(),
+              image.begin() + static_cast<std::ptrdiff_t>(dos2::kVtocOffset));
+    return complete;
+}
+
+}  // namespace korvane

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Set-up, build and run in one step on a Debian 12 machine.
+#   scripts/korvane.sh run    install what is missing, build, start the program
+#   scripts/korvane.sh test   install what is missing, build with sanitizers, run all tests
+set -euo pipefail
+
+top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+packages=(build-essential cmake ninja-build ccache libgtest-dev qt6-base-dev cc65 libchm-dev
+          clang libclang-rt-14-dev)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+}
+
+case "${1:-}" in
+    run)
+        install_missing
+        cmake -S "$top" -B "$top/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DKORVANE_TESTS=OFF
+        cmake --build "$top/build-release" -j "$jobs"
+        "$top/build-release/bin/korvane-cli" check "$top/build-release/samples" || true
+        ;;
+    test)
+        install_missing
+        cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON
+        cmake --build "$top/build" -j "$jobs"
+        ctest --test-dir "$top/build" --output-on-failure -j "$jobs"
+        # The repair fuzzer, built with clang, for a short fixed number of inputs.
+        BUILD_DIR="$top/build-fuzz" "$top/tests/fuzz/run.sh"
+        ;;
+    *)
+        echo "usage: scripts/korvane.sh run|test" >&2
+        exit 2
+        ;;
+esac
