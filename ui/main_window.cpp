@@ -261,6 +261,11 @@ void MainWindow::ConnectHandlers() {
             [this] { source_file_Click(); });
     connect(c.source_file, &QAbstractItemView::clicked, this, [this] { source_file_Click(); });
 
+    // The size shown follows each choice, also the ones the load handler makes.
+    for (QComboBox* combo : {c.Combo_no_of_sectors, c.Combo_byte_per_sector}) {
+        connect(combo, &QComboBox::currentIndexChanged, this, [this] { UpdateGeneratorSize(); });
+    }
+
     connect(c.cmd_start_test, &QPushButton::clicked, this, [this] { cmd_start_test_Click(); });
     connect(c.cmd_start_repair, &QPushButton::clicked, this, [this] { cmd_start_repair_Click(); });
     connect(c.Cmd_start_conversion, &QPushButton::clicked, this,

@@ -2,62 +2,54 @@
 // the generator's geometry lists.
 #include <QComboBox>
 
-#include "engine_context.h"
-#include "main_window.h"
-
-#if __has_include("conversion_run.h")
 #include "conversion_run.h"
-#include "program_location.h"
-#define KORVANE_HAVE_CONVERTER 1
-#endif
-#if __has_include("generation_run.h") && __has_include("image_geometry.h")
+#include "engine_adapters.h"
+#include "engine_context.h"
 #include "generation_run.h"
 #include "image_geometry.h"
-#define KORVANE_HAVE_GENERATOR 1
-#endif
+#include "main_window.h"
+#include "program_location.h"
 
 namespace korvane {
 
 namespace {
 
-#ifdef KORVANE_HAVE_CONVERTER
 void ConversionEngine(EngineContext& context) {
     RunXexConversion(context, ProgramDirectory());
 }
-#endif
 
-#ifdef KORVANE_HAVE_GENERATOR
 void GenerationEngine(EngineContext& context) {
     RunAtrGeneration(context);
 }
-#endif
+
+template <std::size_t N>
+void FillList(QComboBox* combo, const std::array<std::string_view, N>& items, int chosen) {
+    for (const std::string_view item : items) {
+        combo->addItem(QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size())));
+    }
+    combo->setCurrentIndex(chosen);
+}
 
 }  // namespace
 
 void MainWindow::Cmd_start_conversion_Click() {
     ApplySourceDirectory();
     state_.repair_mode = false;
-#ifdef KORVANE_HAVE_CONVERTER
     RunEngine(ConversionEngine);
-#endif
 }
 
 void MainWindow::Cmd_generation_Click() {
     ApplySourceDirectory();
-#ifdef KORVANE_HAVE_GENERATOR
     RunEngine(GenerationEngine);
-#endif
 }
 
 void MainWindow::FillGeneratorLists() {
-#ifdef KORVANE_HAVE_GENERATOR
-#endif
+    FillList(controls_.Combo_no_of_sectors, kSectorCountItems, kSectorCountStartItem);
+    FillList(controls_.Combo_byte_per_sector, kSectorSizeItems, kSectorSizeStartItem);
 }
 
 void MainWindow::UpdateGeneratorSize() {
-#ifdef KORVANE_HAVE_GENERATOR
     UpdateImageSize(adapters_->controls);
-#endif
 }
 
 }  // namespace korvane

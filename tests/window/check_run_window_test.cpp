@@ -16,6 +16,7 @@
 #include "directory_list.h"
 #include "file_list_view.h"
 #include "image_builder.h"
+#include "message_box_answerer.h"
 #include "report_list.h"
 #include "window_fixtures.h"
 #include "window_harness.h"
@@ -30,50 +31,6 @@ const std::vector<FixtureFile> kMixedImages = {
     {"DEMO.ATR", ImageKind::Long256},     {"MULE.ATR", ImageKind::TooLong},
     {"odd.atr", ImageKind::OddLayout256}, {"SECTOR.ATR", ImageKind::BadSectorSize},
     {"tiny.atr", ImageKind::TooShort},    {"zz_org.atr", ImageKind::TooLong},
-};
-
-// Presses the buttons of the message boxes that come up, one answer per box, and keeps
-// what each box showed.
-class MessageBoxAnswerer : public QObject {
-  public:
-    struct Seen {
-        QString title;
-        QString text;
-        QMessageBox::Icon icon;
-        QMessageBox::StandardButtons buttons;
-        QMessageBox::StandardButton default_button;
-        QString window_state;  // what `look` said about the main window meanwhile
-    };
-    // An answer of NoButton closes the box through its close box.
-    explicit MessageBoxAnswerer(std::vector<QMessageBox::StandardButton> answers,
-                                std::function<QString()> look = nullptr)
-        : answers_(std::move(answers)), look_(std::move(look)) {
-        connect(&timer_, &QTimer::timeout, this, [this] { AnswerOpenBox(); });
-        timer_.start(5);
-    }
-    const std::vector<Seen>& seen() const { return seen_; }
-
-  private:
-    void AnswerOpenBox() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || !box->isVisible() || next_ >= answers_.size()) {
-            return;
-        }
-        seen_.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
-                         box->standardButton(box->defaultButton()), look_ ? look_() : QString()});
-        const QMessageBox::StandardButton answer = answers_[next_++];
-        if (answer == QMessageBox::NoButton) {
-            box->close();
-        } else {
-            box->button(answer)->click();
-        }
-    }
-
-    std::vector<QMessageBox::StandardButton> answers_;
-    std::function<QString()> look_;
-    std::size_t next_ = 0;
-    std::vector<Seen> seen_;
-    QTimer timer_;
 };
 
 std::vector<std::int64_t> SelectedRows(const QSignalSpy& spy) {
