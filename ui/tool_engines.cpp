@@ -1,6 +1,8 @@
 // The converter's and the generator's parts of the main window: their start buttons and
 // the generator's geometry lists.
 #include <QComboBox>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 #include "conversion_run.h"
 #include "engine_adapters.h"
@@ -9,6 +11,7 @@
 #include "image_geometry.h"
 #include "main_window.h"
 #include "program_location.h"
+#include "window_fonts.h"
 
 namespace korvane {
 
@@ -22,12 +25,30 @@ void GenerationEngine(EngineContext& context) {
     RunAtrGeneration(context);
 }
 
+// The narrow boxes of the generator show their widest item whole.
+void FitItems(QComboBox* combo) {
+    QStyleOptionComboBox option;
+    option.initFrom(combo);
+    const int room =
+        combo->style()
+            ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo)
+            .width();
+    QString widest;
+    for (int i = 0; i < combo->count(); ++i) {
+        if (combo->itemText(i).size() > widest.size()) {
+            widest = combo->itemText(i);
+        }
+    }
+    combo->setFont(FittingFont(combo->font(), widest, room, kPixels8pt - 3));
+}
+
 template <std::size_t N>
 void FillList(QComboBox* combo, const std::array<std::string_view, N>& items, int chosen) {
     for (const std::string_view item : items) {
         combo->addItem(QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size())));
     }
     combo->setCurrentIndex(chosen);
+    FitItems(combo);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QtTest>
 
 #include "directory_list.h"
@@ -342,6 +343,19 @@ void ToolModesTest::captionsFitTheirControls() {
         QVERIFY(fits(frame, frame->title(), frame->width() - 8));
     }
     QVERIFY(fits(c.lblRemark, c.lblRemark->text(), c.lblRemark->width()));
+    // Every item of the generator's lists, and the largest size they make.
+    for (QComboBox* combo : {c.Combo_no_of_sectors, c.Combo_byte_per_sector}) {
+        QStyleOptionComboBox option;
+        option.initFrom(combo);
+        const int room =
+            combo->style()
+                ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo)
+                .width();
+        for (int i = 0; i < combo->count(); ++i) {
+            QVERIFY(fits(combo, combo->itemText(i), room));
+        }
+    }
+    QVERIFY(fits(c.Txt_image_size, QStringLiteral("16776592"), c.Txt_image_size->width() - 6));
     // A whole failing verdict line fits the report without scrolling sideways.
     const QString fail_line = QStringLiteral("Result:   ") + QString(39, '=') +
                               QStringLiteral(" F A I L ") + QString(39, '=');
