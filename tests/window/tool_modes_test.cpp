@@ -47,8 +47,6 @@ class ToolModesTest : public QObject {
 
   private slots:
     void startsInTheCheckTool();
-    void controlsSitAtTheirPlaces_data();
-    void controlsSitAtTheirPlaces();
     void menusCarryTheirNamesCaptionsAndShortcuts();
     void modeTable_data();
     void modeTable();
@@ -89,55 +87,6 @@ void ToolModesTest::startsInTheCheckTool() {
     // The drive list shows the volume of the start directory; "/" is always there.
     QVERIFY(c.source_drive->count() >= 1);
     QVERIFY(c.source_drive->currentIndex() >= 0);
-}
-
-void ToolModesTest::controlsSitAtTheirPlaces_data() {
-    QTest::addColumn<QString>("container");
-    QTest::addColumn<QRect>("place");
-    auto row = [](const char* name, const char* container, int l, int t, int w, int h) {
-        QTest::newRow(name) << QString::fromLatin1(container) << QRect(l, t, w, h);
-    };
-    row("lblname", "client", 8, 8, 785, 33);
-    row("source_drive", "client", 8, 48, 385, 21);
-    row("source_dir", "client", 8, 80, 385, 96);
-    row("source_path", "client", 8, 144, 385, 19);
-    row("Label1", "client", 400, 48, 233, 17);
-    row("source_count", "client", 624, 48, 73, 17);
-    row("source_file", "client", 400, 80, 393, 279);
-    row("Option_Frm", "client", 8, 184, 385, 73);
-    row("Opt_short", "Option_Frm", 8, 16, 353, 17);
-    row("Opt_long", "Option_Frm", 8, 32, 345, 17);
-    row("Opt_both", "Option_Frm", 8, 48, 361, 17);
-    row("Frm_atr_gen", "client", 8, 184, 273, 73);
-    row("Text1", "Frm_atr_gen", 8, 16, 145, 19);
-    row("Combo_no_of_sectors", "Frm_atr_gen", 208, 16, 57, 21);
-    row("Text3", "Frm_atr_gen", 8, 40, 193, 25);
-    row("Combo_byte_per_sector", "Frm_atr_gen", 208, 40, 57, 21);
-    row("Frm_image_size", "client", 280, 184, 113, 73);
-    row("Txt_image_size", "Frm_image_size", 8, 16, 97, 25);
-    row("Text2", "Frm_image_size", 8, 40, 97, 25);
-    row("Frame1", "client", 8, 256, 385, 41);
-    row("chk_expand_images", "Frame1", 8, 16, 369, 17);
-    row("Txt_filename", "Frame1", 8, 16, 369, 19);
-    row("cmd_start_test", "client", 64, 304, 113, 25);
-    row("cmd_start_repair", "client", 224, 304, 121, 25);
-    row("Cmd_start_conversion", "client", 120, 304, 169, 25);
-    row("Cmd_generation", "client", 120, 304, 169, 25);
-    row("ProgressBar1", "client", 8, 336, 385, 17);
-    row("reportlst", "client", 8, 368, 785, 147);
-    row("lblRemark", "client", 88, 528, 657, 25);
-}
-
-void ToolModesTest::controlsSitAtTheirPlaces() {
-    QFETCH(QString, container);
-    QFETCH(QRect, place);
-    TempDir dir;
-    WindowHarness h(dir.path());
-    const QString name = QString::fromLatin1(QTest::currentDataTag());
-    const QWidget* widget = h.window().findChild<QWidget*>(name);
-    QVERIFY2(widget != nullptr, qPrintable(name));
-    QCOMPARE(widget->parentWidget()->objectName(), container);
-    QCOMPARE(widget->geometry(), place);
 }
 
 void ToolModesTest::menusCarryTheirNamesCaptionsAndShortcuts() {
