@@ -16,6 +16,7 @@ namespace {
 // Each level of the tree is indented by this many pixels, folder icon and all.
 constexpr int kIndentPixels = 10;
 constexpr int kLevelRole = Qt::UserRole + 1;
+constexpr int kIconPixels = 16;
 
 class IndentingDelegate final : public QStyledItemDelegate {
   public:
@@ -73,6 +74,8 @@ bool ListSubdirectories(const std::filesystem::path& directory,
 DirectoryList::DirectoryList(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setItemDelegate(new IndentingDelegate(this));
+    // Open and closed folders alike, at the size of a line of text.
+    setIconSize(QSize(kIconPixels, kIconPixels));
 }
 
 bool DirectoryList::SetPath(const std::filesystem::path& directory) {
