@@ -56,13 +56,13 @@ int main(int argc, char** argv) {
         std::puts("korvane-cli 2.0.16");
         return korvane::kExitClean;
     }
-    const CommandSpec* spec = nullptr;
+    const CommandSpec* command = nullptr;
     for (const CommandSpec& candidate : kCommands) {
         if (first == candidate.name) {
-            spec = &candidate;
+            command = &candidate;
         }
     }
-    if (spec == nullptr) {
+    if (command == nullptr) {
         return UsageError("unknown command \"" + first + "\"");
     }
 
@@ -77,9 +77,9 @@ int main(int argc, char** argv) {
             break;
         }
         if (word.size() > 1 && word[0] == '-') {
-            if (spec->flags.count(word) != 0) {
+            if (command->flags.count(word) != 0) {
                 line.flags.push_back(word);
-            } else if (spec->value_options.count(word) != 0) {
+            } else if (command->value_options.count(word) != 0) {
                 if (i + 1 >= argc) {
                     return UsageError(word + " needs a value");
                 }

@@ -2,6 +2,7 @@
 
 #include "check_image.h"
 #include "report_text.h"
+#include "run_controls.h"
 
 namespace korvane {
 
@@ -30,9 +31,7 @@ CheckRunTotals RunAtrCheck(EngineContext& context) {
     ProgramState& state = context.state;
     const bool repair_mode = state.repair_mode;
 
-    for (const Control control : kLockedControls) {
-        window.SetEnabled(control, false);
-    }
+    LockControls(window, kLockedControls);
     const std::int64_t count = LeadingNumber(window.Caption(Control::source_count));
     window.SetProgressRange(0, count);
     report.Clear();
@@ -94,12 +93,7 @@ CheckRunTotals RunAtrCheck(EngineContext& context) {
         report.SelectLast();
     }
 
-    for (const Control control : kLockedControls) {
-        window.SetEnabled(control, true);
-    }
-    window.RefreshFileList();
-    window.SetCaption(Control::source_count, std::to_string(window.FileCount()));
-    window.SetProgressValue(0);
+    UnlockAndRelist(window, kLockedControls);
     return {valid_count, invalid_count};
 }
 

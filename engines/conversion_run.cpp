@@ -6,6 +6,7 @@
 #include "atr_header.h"
 #include "check_run.h"
 #include "report_text.h"
+#include "run_controls.h"
 #include "xex_writer.h"
 
 namespace korvane {
@@ -82,9 +83,7 @@ ConversionRunTotals RunWithTemplate(EngineContext& context,
     }
     report.SelectLast();
 
-    for (const Control control : kLockedControls) {
-        window.SetEnabled(control, false);
-    }
+    LockControls(window, kLockedControls);
     const std::int64_t count = LeadingNumber(window.Caption(Control::source_count));
     window.SetProgressRange(0, count);
     ConversionRunTotals totals;
@@ -122,12 +121,7 @@ ConversionRunTotals RunWithTemplate(EngineContext& context,
     report.Append("Click on the filenames to see the detailed conversion information");
     report.SelectLast();
 
-    for (const Control control : kLockedControls) {
-        window.SetEnabled(control, true);
-    }
-    window.RefreshFileList();
-    window.SetCaption(Control::source_count, std::to_string(window.FileCount()));
-    window.SetProgressValue(0);
+    UnlockAndRelist(window, kLockedControls);
     return totals;
 }
 

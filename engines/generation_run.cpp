@@ -5,6 +5,7 @@
 
 #include "atr_header.h"
 #include "report_text.h"
+#include "run_controls.h"
 
 namespace korvane {
 
@@ -99,19 +100,12 @@ bool RunAtrGeneration(EngineContext& context) {
     const std::int64_t sector_size =
         LeadingNumber(window.ComboText(Control::Combo_byte_per_sector));
 
-    for (const Control control : kLockedControls) {
-        window.SetEnabled(control, false);
-    }
+    LockControls(window, kLockedControls);
     context.report.Clear();
 
     const bool generated = Generate(context, size, sector_size);
 
-    for (const Control control : kLockedControls) {
-        window.SetEnabled(control, true);
-    }
-    window.RefreshFileList();
-    window.SetCaption(Control::source_count, std::to_string(window.FileCount()));
-    window.SetProgressValue(0);
+    UnlockAndRelist(window, kLockedControls);
     return generated;
 }
 

@@ -37,9 +37,17 @@ case "${1:-}" in
         install_missing
         cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON
         cmake --build "$top/build" -j "$jobs"
+        # The repair fuzzer, built with clang, for a short fixed number of inputs; its
+        # chatter goes to a log that is shown only when it finds something.
+        echo "Fuzzing the repair run (log: build-fuzz/fuzz.log)"
+        mkdir -p "$top/build-fuzz"
+        if ! BUILD_DIR="$top/build-fuzz" "$top/tests/fuzz/run.sh" >"$top/build-fuzz/fuzz.log" 2>&1; then
+            tail -n 60 "$top/build-fuzz/fuzz.log"
+            echo "the repair fuzzer found a failing input" >&2
+            exit 1
+        fi
+        grep -E '^Done [0-9]+ runs' "$top/build-fuzz/fuzz.log" || true
         ctest --test-dir "$top/build" --output-on-failure -j "$jobs"
-        # The repair fuzzer, built with clang, for a short fixed number of inputs.
-        BUILD_DIR="$top/build-fuzz" "$top/tests/fuzz/run.sh"
         ;;
     *)
         echo "usage: scripts/korvane.sh run|test" >&2
