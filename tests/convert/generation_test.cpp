@@ -11,9 +11,9 @@
 namespace korvane::testing {
 namespace {
 
-struct GenerateFixture {
-    GenerateFixture() { window.plain.SetPattern("*.atr"); }
-    // The generator panel as the user left it: two list choices and a name.
+// The generator's panel over the converter's fixture, writing into its source directory.
+struct GenerateFixture : ConvertFixture {
+    // The panel as the user left it: two list choices and a name.
     void Choose(const std::string& sector_size, const std::string& sectors,
                 const std::string& name = "NEWFILE") {
         window.SetText(Control::Combo_byte_per_sector, sector_size);
@@ -22,21 +22,14 @@ struct GenerateFixture {
         window.SetText(Control::Txt_filename, name);
     }
     // What "Start Generation" does: apply the directory, then run the engine.
-    bool Run() {
-        EXPECT_TRUE(window.plain.ApplyDirectory(temp.path()).ok());
+    bool Generate() {
+        window.plain.SetPattern("*.atr");
+        EXPECT_TRUE(window.plain.ApplyDirectory(source_dir).ok());
         return RunAtrGeneration(context);
     }
     Lines Written(const std::string& file) const {
-        return {(temp / file).string(), "successfully generated"};
+        return {(source_dir / file).string(), "successfully generated"};
     }
-
-    TempDir temp;
-    FaultFileSystem fs;
-    TrackingWindow window{fs};
-    RecordingReport report;
-    ScriptedPrompt prompt;
-    ProgramState state;
-    EngineContext context{window, report, prompt, fs, state};
 };
 
 TEST(UpdateImageSize, EveryChoiceOfTheTwoLists) {
@@ -73,10 +66,10 @@ TEST(RunAtrGeneration, EmptyImagesByteForByte) {
         SCOPED_TRACE(c.sector_size + " x " + c.sectors);
         GenerateFixture f;
         f.Choose(c.sector_size, c.sectors);
-        EXPECT_TRUE(f.Run());
+        EXPECT_TRUE(f.Generate());
         EXPECT_EQ(f.report.lines, f.Written("NEWFILE.ATR"));
         EXPECT_EQ(f.report.selected, 1);
-        const Bytes image = ReadFile(f.temp / "NEWFILE.ATR");
+        const Bytes image = ReadFile(f.source_dir / "NEWFILE.ATR");
         ASSERT_EQ(image.size(), c.length);
         EXPECT_EQ(Bytes(image.begin(), image.begin() + 8), c.header);
         EXPECT_TRUE(std::all_of(image.begin() + 8, image.end(), [](auto b) { return b == 0; }));
@@ -106,29 +99,29 @@ TEST(RunAtrGeneration, NamesAsTypedAndNamesThatAreRefused) {
     GenerateFixture f;
     for (const std::string name : {"GAME.ATR", "game", "  "}) {
         f.Choose("128", "256", name);
-        EXPECT_TRUE(f.Run());
+        EXPECT_TRUE(f.Generate());
         EXPECT_EQ(f.report.lines, f.Written(name + ".ATR"));
-        EXPECT_EQ(ReadFile(f.temp / (name + ".ATR")).size(), 32784u);
+        EXPECT_EQ(ReadFile(f.source_dir / (name + ".ATR")).size(), 32784u);
     }
-    WriteFile(f.temp / "NEWFILE.ATR", {7, 7, 7});
-    std::filesystem::create_directory(f.temp / "DIR.ATR");
-    std::filesystem::create_symlink(f.temp / "nowhere", f.temp / "LINK.ATR");
-    std::filesystem::create_directory(f.temp / "sub");
-    const auto before = Snapshot(f.temp.path());
+    WriteFile(f.source_dir / "NEWFILE.ATR", {7, 7, 7});
+    std::filesystem::create_directory(f.source_dir / "DIR.ATR");
+    std::filesystem::create_symlink(f.source_dir / "nowhere", f.source_dir / "LINK.ATR");
+    std::filesystem::create_directory(f.source_dir / "sub");
+    const auto before = Snapshot(f.source_dir);
     // A file, a directory and a dangling link of that name, an empty name (with no
     // ".ATR" anywhere), and a name that would lead into another directory.
     for (const std::string name : {"NEWFILE", "DIR", "LINK", "", "sub/INNER"}) {
         SCOPED_TRACE(name);
         f.window.SetText(Control::Txt_filename, name);
-        EXPECT_FALSE(f.Run());
+        EXPECT_FALSE(f.Generate());
         EXPECT_EQ(f.report.lines,
                   Lines{name == "sub/INNER" ? "ERROR: A file name can not hold \"/\""
                                             : "ERROR: File already exists or empty filename"});
         EXPECT_EQ(f.report.selected, 0);
         EXPECT_EQ(f.window.values.back(), 0);
     }
-    EXPECT_EQ(Snapshot(f.temp.path()), before);
-    EXPECT_TRUE(std::filesystem::is_empty(f.temp / "sub"));
+    EXPECT_EQ(Snapshot(f.source_dir), before);
+    EXPECT_TRUE(std::filesystem::is_empty(f.source_dir / "sub"));
 }
 
 TEST(RunAtrGeneration, TypedSizesOutsideTheLists) {
@@ -154,12 +147,12 @@ TEST(RunAtrGeneration, TypedSizesOutsideTheLists) {
         f.window.SetText(Control::Txt_image_size, c.size);
         f.window.SetText(Control::Combo_byte_per_sector, c.sector_size);
         f.window.SetText(Control::Txt_filename, "X");
-        EXPECT_EQ(f.Run(), c.line.empty());
+        EXPECT_EQ(f.Generate(), c.line.empty());
         if (c.line.empty()) {
-            EXPECT_EQ(ReadFile(f.temp / "X.ATR").size(), c.length);
+            EXPECT_EQ(ReadFile(f.source_dir / "X.ATR").size(), c.length);
         } else {
             EXPECT_EQ(f.report.lines, Lines{c.line});
-            EXPECT_TRUE(Snapshot(f.temp.path()).empty());
+            EXPECT_TRUE(Snapshot(f.source_dir).empty());
         }
     }
 }
@@ -182,10 +175,11 @@ TEST(RunAtrGeneration, FileSystemFailuresLeaveNothingBehind) {
         GenerateFixture f;
         f.Choose("256", "2880");
         f.fs.FailOn(c.operation, c.nth, "NEWFILE.ATR", c.partial);
-        EXPECT_FALSE(f.Run());
-        EXPECT_EQ(f.report.lines, Lines{"ERROR: Can not write " +
-                                        (f.temp / "NEWFILE.ATR").string() + " - " + c.reason});
-        EXPECT_TRUE(Snapshot(f.temp.path()).empty()) << "no image and no temporary file";
+        EXPECT_FALSE(f.Generate());
+        EXPECT_EQ(f.report.lines,
+                  Lines{"ERROR: Can not write " + (f.source_dir / "NEWFILE.ATR").string() + " - " +
+                        c.reason});
+        EXPECT_TRUE(Snapshot(f.source_dir).empty()) << "no image and no temporary file";
         EXPECT_TRUE(f.window.plain.Enabled(Control::Cmd_generation));
         EXPECT_EQ(f.window.values.back(), 0);
         EXPECT_EQ(f.window.Caption(Control::source_count), "0");

@@ -57,51 +57,26 @@ TEST(WriteXexToImage, SectorCountsAtTheBoundaries) {
     EXPECT_EQ(image[kVtocAt + 3] | image[kVtocAt + 4] << 8, 705);
 }
 
-TEST(WriteXexToImage, TakesTheFreeSectorsOfTheBitFieldPassingOverSectorZero) {
+// A deleted entry ahead of a never-used one is taken; only sector 0 and sectors above 255
+// free: sector 0 loses its bit, and the links' high bits share byte 125 with the number.
+TEST(WriteXexToImage, DeletedEntryFileNumberAndLongLinks) {
     TemplateBuilder builder;
-    builder.NothingFree().Free(0).Free(4).Free(9).Free(10);
-    for (int sector = 20; sector < 60; ++sector) {
+    builder.Entry(361, 0, 0x42).Entry(361, 1, 0x80).NothingFree().Free(0);
+    for (int sector = 300; sector < 320; ++sector) {
         builder.Free(sector);
     }
     const Bytes tmpl = builder.Build();
-    const Written written = Write(tmpl, XexBytes(300, 7));
-    ExpectImageHolds(written.image, tmpl, XexBytes(300, 7));
-    // The entry starts the chain at 4, which links to 9, then 10 with the last 50 bytes.
-    const auto& image = written.image;
-    EXPECT_EQ(image[SectorAt(361) + 3], 4);
-    EXPECT_EQ(image[SectorAt(4) + 126], 9);
-    EXPECT_EQ(image[SectorAt(9) + 126], 10);
-    EXPECT_EQ(image[SectorAt(10) + 127], 50);
-    EXPECT_FALSE(SectorFree(image, 0));
-}
-
-TEST(WriteXexToImage, DirectorySlotAndFileNumber) {
     const Bytes xex = XexBytes(600, 3);
-    TemplateBuilder full_first_sector;
-    for (int slot = 0; slot < 8; ++slot) {
-        full_first_sector.Entry(361, slot, slot == 5 ? 0x62 : 0x42);  // a locked one too
-    }
-    // A deleted entry ahead of a never-used one is taken.
-    const std::pair<TemplateBuilder, int> cases[] = {
-        {TemplateBuilder().Entry(361, 0, 0x42).Entry(361, 1, 0x80), 1},
-        {TemplateBuilder().Entry(361, 0, 0x42).Entry(361, 1, 0x42).Entry(361, 2, 0x42), 3},
-        {full_first_sector, 8},
-    };
-    for (auto [builder, number] : cases) {
-        SCOPED_TRACE(number);
-        // Only sectors above 255 free, so the link's high bits share byte 125.
-        builder.NothingFree();
-        for (int sector = 300; sector < 320; ++sector) {
-            builder.Free(sector);
-        }
-        const Bytes tmpl = builder.Build();
-        const Written written = Write(tmpl, xex);
-        ExpectImageHolds(written.image, tmpl, xex);
-        // Sector 300 links to 301 ($12D): byte 125 = number * 4 + 1, byte 126 = $2D.
-        EXPECT_EQ(written.image[SectorAt(300) + 125], number * 4 + 1);
-        EXPECT_EQ(written.image[SectorAt(300) + 126], 0x2D);
-        EXPECT_EQ(written.image[SectorAt(304) + 125], number * 4) << "last sector";
-    }
+    const Written written = Write(tmpl, xex);
+    ExpectImageHolds(written.image, tmpl, xex);
+    // Entry 1 starts at sector 300 ($12C), which links to 301 ($12D).
+    EXPECT_EQ(written.image[SectorAt(361) + 16], 0x42);
+    EXPECT_EQ(written.image[SectorAt(361) + 16 + 3], 0x2C);
+    EXPECT_EQ(written.image[SectorAt(361) + 16 + 4], 0x01);
+    EXPECT_EQ(written.image[SectorAt(300) + 125], 1 * 4 + 1);
+    EXPECT_EQ(written.image[SectorAt(300) + 126], 0x2D);
+    EXPECT_EQ(written.image[SectorAt(304) + 125], 1 * 4) << "last sector";
+    EXPECT_FALSE(SectorFree(written.image, 0));
 }
 
 TEST(WriteXexToImage, RefusesWhatDoesNotFit) {

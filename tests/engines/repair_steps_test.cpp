@@ -2,8 +2,6 @@
 // the block of report lines, the questions asked and the bytes that land on disk.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "check_fixture.h"
 #include "image_builder.h"
 
@@ -11,27 +9,13 @@ namespace korvane::testing {
 namespace {
 
 using Answers = std::vector<std::pair<PromptTopic, PromptAnswer>>;
-// Changes that turn the old image into the written one (reserved bytes are always cleared).
-using Mend = std::vector<std::function<void(Bytes&)>>;
-
-std::function<void(Bytes&)> Stated(std::int64_t bytes) {
-    return [=](Bytes& image) {
-        const auto paragraphs = static_cast<std::uint32_t>(bytes / 16);
-        image[2] = static_cast<std::uint8_t>(paragraphs);
-        image[3] = static_cast<std::uint8_t>(paragraphs >> 8);
-        image[6] = static_cast<std::uint8_t>(paragraphs >> 16);
-        image[7] = static_cast<std::uint8_t>(paragraphs >> 24);
-    };
-}
-std::function<void(Bytes&)> Sector(int size) {
-    return [=](Bytes& image) {
-        image[4] = static_cast<std::uint8_t>(size);
-        image[5] = static_cast<std::uint8_t>(size >> 8);
-    };
-}
-std::function<void(Bytes&)> Length(std::size_t length) {
-    return [=](Bytes& image) { image.resize(length, 0); };
-}
+// How a failing image is written: its new length, stated length and sector size (0 and
+// -1 keep the old ones); the reserved bytes are always cleared.
+struct Mend {
+    std::size_t length = 0;
+    std::int64_t stated = -1;
+    int sector = 0;
+};
 
 const std::string kSkipByUser = "        Skip repair selected by user";
 const std::string kSector512 = "        Header: ATARI sector size   = $200";
@@ -96,8 +80,15 @@ TEST_P(RepairStep, LinesQuestionsAndWrittenBytes) {
     }
 
     Bytes mended = original;
-    for (const auto& change : c.mend) {
-        change(mended);
+    if (c.mend.length != 0) {
+        mended.resize(c.mend.length, 0);
+    }
+    for (std::size_t i = 0; i < 4 && c.mend.stated >= 0; ++i) {
+        mended[i < 2 ? 2 + i : 4 + i] = static_cast<std::uint8_t>(c.mend.stated / 16 >> 8 * i);
+    }
+    if (c.mend.sector != 0) {
+        mended[4] = static_cast<std::uint8_t>(c.mend.sector);
+        mended[5] = static_cast<std::uint8_t>(c.mend.sector >> 8);
     }
     if (written) {
         std::fill(mended.begin() + 8, mended.begin() + 16, 0);
@@ -128,16 +119,16 @@ INSTANTIATE_TEST_SUITE_P(
         // Sector size: Yes 128, No 256 (and the layout checks follow), Cancel clears the
         // fail mark; after a Cancel another fault still writes the old sector field.
         RepairCase{"SectorYes", k512, Answers{{kSectorQ, kYes}}, kBoth, false,
-                   Lines{kSector512, kBadSector, kFailLine}, Mend{Sector(128)}},
+                   Lines{kSector512, kBadSector, kFailLine}, Mend{0, -1, 128}},
         RepairCase{"SectorNo", k512, Answers{{kSectorQ, kNo}}, kBoth, false,
-                   Lines{kSector512, kBadSector, kLongInfo, kFailLine}, Mend{Sector(256)}},
+                   Lines{kSector512, kBadSector, kLongInfo, kFailLine}, Mend{0, -1, 256}},
         RepairCase{"SectorCancel", k512, Answers{{kSectorQ, kCancel}}, kBoth, false,
                    Lines{kSector512, kBadSector, kSkipByUser, "Result: PASS", ""}, Mend{}},
         RepairCase{"SectorCancelThenLength", ImageBuilder(k512).DataLength(1000),
                    Answers{{kSectorQ, kCancel}, {kLengthQ, kYes}}, kBoth, false,
                    Lines{kSector512, kBadSector, kSkipByUser, LengthError(24, "small"),
                          Step("Add 24 bytes empty area"), kFailLine},
-                   Mend{Length(1040)}},
+                   Mend{1040}},
         // Length against the header: a header without a size takes the file's without
         // asking; Yes cuts or pads the file, No rounds its length down into the header
         // (the 8 bytes beyond stay), Cancel still writes with the reserved bytes cleared.
@@ -145,41 +136,41 @@ INSTANTIATE_TEST_SUITE_P(
             "HeaderWithoutSize", ImageBuilder().StatedLength(0).DataLength(1024).Fill(7), Answers{},
             kBoth, false,
             Lines{SectorOkLine(128), LengthError(1024, "large"), Step("Modify header"), kFailLine},
-            Mend{Stated(1024)}},
+            Mend{0, 1024}},
         RepairCase{"LengthYesCuts", ImageBuilder().DataLength(1044).StatedLength(1024).Fill(0x5A),
                    Answers{{kLengthQ, kYes}}, kBoth, false,
                    Lines{SectorOkLine(128), LengthError(20, "large"),
                          Step("Cut 20 bytes unused space"), kFailLine},
-                   Mend{Length(1040)}},
+                   Mend{1040}},
         RepairCase{"LengthYesPads", ImageBuilder().DataLength(1004).StatedLength(1024).Fill(0x5A),
                    Answers{{kLengthQ, kYes}}, kBoth, false,
                    Lines{SectorOkLine(128), LengthError(20, "small"),
                          Step("Add 20 bytes empty area"), kFailLine},
-                   Mend{Length(1040)}},
+                   Mend{1040}},
         RepairCase{
             "LengthNoRoundsDown", kTooLong, Answers{{kLengthQ, kNo}}, kBoth, false,
             Lines{SectorOkLine(128), LengthError(40, "large"), Step("Modify header"), kFailLine},
-            Mend{Stated(992)}},
+            Mend{0, 992}},
         RepairCase{"LengthCancel", ImageBuilder(kTooLong).Reserved(0xAA),
                    Answers{{kLengthQ, kCancel}}, kBoth, false,
                    Lines{SectorOkLine(128), LengthError(40, "large"), kFailLine}, Mend{}},
         // The 1 kB rule grows the image without asking, for either sector size.
         RepairCase{"SmallImageGrows", ImageBuilder().StatedLength(608).Fill(0x5A), Answers{}, kBoth,
                    true, Lines{SectorOkLine(128), kTooSmall1k, Step("Add 416 byte"), kFailLine},
-                   Mend{Length(1040), Stated(1024)}},
+                   Mend{1040, 1024}},
         RepairCase{
             "SmallDoubleDensityGrows", ImageBuilder().SectorSize(256).StatedLength(256), Answers{},
             kBoth, true,
             Lines{SectorOkLine(256), kTooSmall1k, Step("Add 768 byte"), kLongInfo, kFailLine},
-            Mend{Length(1040), Stated(1024)}},
+            Mend{1040, 1024}},
         RepairCase{"LayoutYesAdds", kOdd, Answers{{kLayoutQ, kYes}}, kLong, false,
                    Join({{SectorOkLine(256)},
                          TwoWays(16, 240),
                          {Step("Add 16 bytes empty area"), kFailLine}}),
-                   Mend{Length(1040), Stated(1024)}},
+                   Mend{1040, 1024}},
         RepairCase{"LayoutNoCuts", kOdd, Answers{{kLayoutQ, kNo}}, kLong, false,
                    Join({{SectorOkLine(256)}, TwoWays(16, 240), {Step("Cut 240 byte"), kFailLine}}),
-                   Mend{Length(784), Stated(768)}},
+                   Mend{784, 768}},
         RepairCase{"LayoutCancel", kOdd, Answers{{kLayoutQ, kCancel}}, kLong, false,
                    Join({{SectorOkLine(256)}, TwoWays(16, 240), {kSkipByUser, "Result: PASS", ""}}),
                    Mend{}},
@@ -187,12 +178,12 @@ INSTANTIATE_TEST_SUITE_P(
             "LongUnderShort", ImageBuilder().SectorSize(256).StatedLength(92160), Answers{}, kShort,
             false,
             Lines{SectorOkLine(256), kLongInfo, kTooLarge384, Step("Cut 384 byte"), kFailLine},
-            Mend{Length(16 + 92160 - 384), Stated(92160 - 384)}},
+            Mend{16 + 92160 - 384, 92160 - 384}},
         RepairCase{"ShortUnderLong", ImageBuilder().SectorSize(256).StatedLength(183936), Answers{},
                    kLong, false,
                    Lines{SectorOkLine(256), kShortInfo, kTooSmall384,
                          Step("Add 384 bytes empty area"), kFailLine},
-                   Mend{Length(16 + 184320), Stated(184320)}},
+                   Mend{16 + 184320, 184320}},
         // Refusals: a cut larger than the data, growth beyond the largest image (65535
         // sectors of 256 bytes) by the header's length or by the layout. A file already
         // larger than the largest image may still be cut to its header's length.
@@ -224,13 +215,13 @@ INSTANTIATE_TEST_SUITE_P(
                    Answers{{kLengthQ, kYes}}, kBoth, false,
                    Lines{SectorOkLine(256), LengthError(kLargestData, "small"),
                          Step("Add 16776960 bytes empty area"), kLongInfo, kFailLine},
-                   Mend{Length(16 + kLargestData)}},
+                   Mend{16 + kLargestData}},
         RepairCase{"CutAboveTheLargestImage",
                    ImageBuilder().Paragraphs(65535 * 16 + 1).DataLength(kLargestData + 48),
                    Answers{{kLengthQ, kYes}}, kBoth, false,
                    Lines{SectorOkLine(128), LengthError(32, "large"),
                          Step("Cut 32 bytes unused space"), kFailLine},
-                   Mend{Length(16 + kLargestData + 16)}},
+                   Mend{16 + kLargestData + 16}},
         RepairCase{"LayoutGrowthBeyondTheLargestImage",
                    ImageBuilder()
                        .SectorSize(256)
