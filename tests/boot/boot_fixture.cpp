@@ -1,9 +1,5 @@
 #include "boot_fixture.h"
 
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
-
 #include "boot_test_files.h"
 #include "dos2_layout.h"
 
@@ -21,14 +17,6 @@ void AddWord(std::vector<std::uint8_t>& bytes, std::uint16_t word) {
 }
 
 }  // namespace
-
-std::vector<std::uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + path);
-    }
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 const std::vector<std::uint8_t>& Template() {
     static const std::vector<std::uint8_t> bytes = ReadFile(files::kTemplateImage);
@@ -87,7 +75,7 @@ std::vector<XexSegment> Segments(const std::vector<std::uint8_t>& xex) {
 Booted BootXex(std::vector<std::uint8_t> xex, const sim::BootOptions& options) {
     Booted booted;
     booted.xex = std::move(xex);
-    booted.atr = WithAutorun(Template(), booted.xex, &booted.file);
+    booted.atr = testing::WithAutorun(Template(), booted.xex, &booted.file).value();
     booted.result = sim::BootAtr(booted.atr, options);
     return booted;
 }

@@ -8,11 +8,14 @@
 #include <vector>
 
 #include "boot_sim.h"
-#include "dos2_writer.h"
+#include "dos2_disk.h"
+#include "temp_dir.h"
 
 namespace korvane::boottest {
 
-std::vector<std::uint8_t> ReadFile(const std::string& path);
+using testing::Dos2File;
+using testing::ReadFile;
+using testing::WriteDos2File;
 
 // KELDRIX.ATR as the build made it.
 const std::vector<std::uint8_t>& Template();

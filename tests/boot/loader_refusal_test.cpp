@@ -15,6 +15,15 @@ using sim::ProgramCall;
 
 constexpr std::uint16_t kLoaderStart = 0x0700;
 
+sim::BootOptions WithReset(int failing_sector = 0) {
+    sim::BootOptions options;
+    options.press_reset_after_halt = true;
+    if (failing_sector != 0) {
+        options.failing_reads[failing_sector] = sim::kAlwaysFails;
+    }
+    return options;
+}
+
 void ExpectRefused(const sim::BootResult& result, const std::string& message) {
     EXPECT_EQ(result.screen[0], "  BOOT ERROR: " + message);
     EXPECT_EQ(result.end, BootEnd::kHalted);
@@ -22,63 +31,48 @@ void ExpectRefused(const sim::BootResult& result, const std::string& message) {
     EXPECT_LT(result.pc, LoaderEnd(result));
     ASSERT_TRUE(result.after_reset);
     EXPECT_EQ(result.after_reset->end, BootEnd::kColdStart);
+    EXPECT_TRUE(std::none_of(result.calls.begin(), result.calls.end(),
+                             [](const ProgramCall& call) { return call.kind == CallKind::kRun; }));
 }
 
-sim::BootOptions WithReset() {
-    sim::BootOptions options;
-    options.press_reset_after_halt = true;
-    return options;
-}
-
-Booted Boot(std::vector<std::uint8_t> xex) {
-    return BootXex(std::move(xex), WithReset());
+TEST(LoaderRefusal, MalformedFiles) {
+    const std::uint16_t end = LoaderEnd(BootXexFile(files::kXexMarkers).result);
+    const std::pair<std::vector<std::uint8_t>, const char*> cases[] = {
+        // Segments touching either end of the loader, or covering it.
+        {Xex().Segment(0x06FF, {1, 2}).bytes(), "SEGMENT OVERLAPS LOADER"},
+        {Xex().Segment(static_cast<std::uint16_t>(end - 1), {1}).bytes(),
+         "SEGMENT OVERLAPS LOADER"},
+        {Xex().Segment(0x0600, std::vector<std::uint8_t>(0x1000, 0)).bytes(),
+         "SEGMENT OVERLAPS LOADER"},
+        {Xex().Segment(0x3000, {1}).Raw({0x00, 0x40, 0x10}).bytes(), "FILE ENDS INSIDE A SEGMENT"},
+        {{'1', '0', ' ', 'P', 'R', 'I', 'N', 'T'}, "NOT A BINARY FILE"},
+        {{0xFF, 0x00, 0x00, 0x30, 0x00, 0x30, 0x00}, "NOT A BINARY FILE"},
+        {{0xFF}, "NOT A BINARY FILE"},
+        {Xex().Raw({0x00, 0x30, 0xFF, 0x2F, 0x00}).bytes(), "BAD SEGMENT HEADER"},  // end < start
+    };
+    for (const auto& [xex, message] : cases) {
+        SCOPED_TRACE(message);
+        ExpectRefused(BootXex(xex, WithReset()).result, message);
+    }
 }
 
 TEST(LoaderRefusal, SegmentOverTheLoaderIsRefusedBeforeAnyByteLands) {
-    const Booted booted = BootXexFile(files::kXexOverLoader, WithReset());
-    ExpectRefused(booted.result, "SEGMENT OVERLAPS LOADER");
-    EXPECT_EQ(booted.result.calls, (std::vector<ProgramCall>{{CallKind::kInit, 0x2000}}));
-    EXPECT_EQ(booted.result.ram[0x0600], 'O');
-    const auto& loader = Template();
-    for (std::uint16_t address = 0x0800; address < 0x0810; ++address) {
-        EXPECT_EQ(booted.result.ram[address], loader[16 + address - kLoaderStart]);
-    }
-}
-
-TEST(LoaderRefusal, SegmentsTouchingEitherEndOfTheLoaderAreRefused) {
-    const std::uint16_t end = LoaderEnd(BootXexFile(files::kXexMarkers).result);
-    ExpectRefused(Boot(Xex().Segment(0x06FF, {1, 2}).bytes()).result, "SEGMENT OVERLAPS LOADER");
-    ExpectRefused(Boot(Xex().Segment(static_cast<std::uint16_t>(end - 1), {1}).bytes()).result,
-                  "SEGMENT OVERLAPS LOADER");
-    ExpectRefused(Boot(Xex().Segment(0x0600, std::vector<std::uint8_t>(0x1000, 0)).bytes()).result,
-                  "SEGMENT OVERLAPS LOADER");
+    const sim::BootResult result = BootXexFile(files::kXexOverLoader, WithReset()).result;
+    ExpectRefused(result, "SEGMENT OVERLAPS LOADER");
+    EXPECT_EQ(result.calls, (std::vector<ProgramCall>{{CallKind::kInit, 0x2000}}));
+    EXPECT_EQ(result.ram[0x0600], 'O');
+    EXPECT_TRUE(std::equal(result.ram.begin() + 0x0800, result.ram.begin() + 0x0810,
+                           Template().begin() + 16 + 0x0100));
 }
 
 TEST(LoaderRefusal, FileEndingInsideASegmentGetsNoInitOrRun) {
-    const Booted booted = BootXexFile(files::kXexTruncated, WithReset());
-    ExpectRefused(booted.result, "FILE ENDS INSIDE A SEGMENT");
-    EXPECT_EQ(booted.result.calls, (std::vector<ProgramCall>{{CallKind::kInit, 0x2000}}));
+    const sim::BootResult result = BootXexFile(files::kXexTruncated, WithReset()).result;
+    ExpectRefused(result, "FILE ENDS INSIDE A SEGMENT");
+    EXPECT_EQ(result.calls, (std::vector<ProgramCall>{{CallKind::kInit, 0x2000}}));
     for (int i = 0; i < 40; ++i) {
-        EXPECT_EQ(booted.result.ram[0x3000 + i], 0x80 + i);
+        EXPECT_EQ(result.ram[0x3000 + i], 0x80 + i);
     }
-    EXPECT_EQ(booted.result.ram[0x3028], 0);
-}
-
-TEST(LoaderRefusal, FileEndingInsideASegmentHeaderIsRefused) {
-    const auto xex = Xex().Segment(0x3000, {1}).Raw({0x00, 0x40, 0x10}).bytes();
-    ExpectRefused(Boot(xex).result, "FILE ENDS INSIDE A SEGMENT");
-}
-
-TEST(LoaderRefusal, FileWithoutBinaryHeaderIsRefused) {
-    const std::vector<std::uint8_t> text = {'1', '0', ' ', 'P', 'R', 'I', 'N', 'T'};
-    ExpectRefused(Boot(text).result, "NOT A BINARY FILE");
-    ExpectRefused(Boot({0xFF, 0x00, 0x00, 0x30, 0x00, 0x30, 0x00}).result, "NOT A BINARY FILE");
-    ExpectRefused(Boot({0xFF}).result, "NOT A BINARY FILE");
-}
-
-TEST(LoaderRefusal, SegmentEndingBeforeItStartsIsRefused) {
-    const auto xex = Xex().Raw({0x00, 0x30, 0xFF, 0x2F, 0x00}).bytes();
-    ExpectRefused(Boot(xex).result, "BAD SEGMENT HEADER");
+    EXPECT_EQ(result.ram[0x3028], 0);
 }
 
 TEST(LoaderRefusal, DiskWithoutAutorunIsRefusedAfterTheFirstEmptyEntry) {
@@ -102,44 +96,27 @@ TEST(LoaderRefusal, DiskWithoutAutorunIsRefusedAfterTheFirstEmptyEntry) {
     EXPECT_TRUE(others.calls.empty());
 }
 
-TEST(LoaderRefusal, UnreadableSectorStopsTheLoadAfterRetries) {
-    const Booted probe = BootXexFile(files::kXexInitChain);
-    ASSERT_GE(probe.file.sectors.size(), 2u);
-    const int bad = probe.file.sectors[1];
-    sim::BootOptions options = WithReset();
-    options.failing_reads[bad] = sim::kAlwaysFails;
-    const Booted booted = BootXexFile(files::kXexInitChain, options);
-    ExpectRefused(booted.result, "DISK READ ERROR");
-    int attempts = 0;
-    for (const auto& read : booted.result.sector_reads) {
-        attempts += read.sector == bad ? 1 : 0;
-    }
-    EXPECT_GE(attempts, 2);
-    EXPECT_EQ(booted.result.sector_reads.back().sector, bad);
-    EXPECT_TRUE(std::none_of(booted.result.calls.begin(), booted.result.calls.end(),
-                             [](const ProgramCall& call) { return call.kind == CallKind::kRun; }));
+TEST(LoaderRefusal, UnreadableSectorsStopTheLoadAfterRetries) {
+    ExpectRefused(BootXexFile(files::kXexSingleRun, WithReset(dos2::kDirectoryFirstSector)).result,
+                  "DISK READ ERROR");
+    const int bad = BootXexFile(files::kXexInitChain).file.sectors.at(1);
+    const sim::BootResult result = BootXexFile(files::kXexInitChain, WithReset(bad)).result;
+    ExpectRefused(result, "DISK READ ERROR");
+    EXPECT_GE(std::count_if(result.sector_reads.begin(), result.sector_reads.end(),
+                            [&](const sim::SectorRead& read) { return read.sector == bad; }),
+              2);
+    EXPECT_EQ(result.sector_reads.back().sector, bad);
 }
 
-TEST(LoaderRefusal, UnreadableDirectoryIsAReadError) {
-    sim::BootOptions options = WithReset();
-    options.failing_reads[dos2::kDirectoryFirstSector] = sim::kAlwaysFails;
-    ExpectRefused(BootXexFile(files::kXexSingleRun, options).result, "DISK READ ERROR");
-}
-
-TEST(LoaderRefusal, SectorOfAnotherFileInTheChainIsRefused) {
-    Booted booted = BootXexFile(files::kXexInitChain);
+TEST(LoaderRefusal, BrokenSectorLinks) {
+    const Booted booted = BootXexFile(files::kXexInitChain);
+    // A sector of another file (number 5) in the chain.
     auto atr = booted.atr;
     const std::size_t link = dos2::SectorOffset(booted.file.sectors[1]) + dos2::kLinkFileNumber;
-    atr[link] = static_cast<std::uint8_t>(atr[link] + (5 << 2));  // file number 5
-    const auto result = sim::BootAtr(atr, WithReset());
-    ExpectRefused(result, "FILE NUMBER MISMATCH");
-    EXPECT_TRUE(std::none_of(result.calls.begin(), result.calls.end(),
-                             [](const ProgramCall& call) { return call.kind == CallKind::kRun; }));
-}
-
-TEST(LoaderRefusal, ByteCountAboveASectorsDataIsRefused) {
-    Booted booted = BootXexFile(files::kXexInitChain);
-    auto atr = booted.atr;
+    atr[link] = static_cast<std::uint8_t>(atr[link] + (5 << 2));
+    ExpectRefused(sim::BootAtr(atr, WithReset()), "FILE NUMBER MISMATCH");
+    // A byte count above a sector's 125 data bytes.
+    atr = booted.atr;
     atr[dos2::SectorOffset(booted.file.sectors[0]) + dos2::kLinkByteCount] = 126;
     ExpectRefused(sim::BootAtr(atr, WithReset()), "BAD SECTOR LINK");
 }

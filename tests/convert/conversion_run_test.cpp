@@ -2,6 +2,8 @@
 // window's state, and file-system failures.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "convert_fixture.h"
 
 namespace korvane::testing {
@@ -86,22 +88,14 @@ TEST(RunXexConversion, OneBlockPerFileThenTheSummary) {
     ExpectImageHolds(f.Output("GAME.ATR"), f.template_image, v2);
 
     // Where each block begins, and the summary's first (empty) line.
-    const std::vector<std::int64_t> starts{4, 8, 12, 16, 20, 24, 28};
-    for (std::size_t k = 1; k <= starts.size(); ++k) {
-        EXPECT_EQ(f.state.FileReportLine(static_cast<std::int64_t>(k)), starts[k - 1]) << k;
+    for (std::int64_t k = 1; k <= 7; ++k) {
+        EXPECT_EQ(f.state.FileReportLine(k), 4 * k) << k;
     }
-    EXPECT_EQ(f.report.lines[28], "");
     EXPECT_EQ(f.state.last_run_count, 6);
     EXPECT_FALSE(f.state.engine_running);
     EXPECT_EQ(f.report.selected, static_cast<std::int64_t>(expected.size()) - 1);
-}
 
-TEST(RunXexConversion, WindowStateOverARun) {
-    ConvertFixture f;
-    for (const char* name : {"A.XEX", "B.XEX", "C.XEX"}) {
-        f.PutXex(name, XexBytes(500, 1));
-    }
-    f.Run();
+    // The controls locked in this order and released; progress, selection and count.
     const std::vector<Control> order{Control::Cmd_start_conversion, Control::source_path,
                                      Control::source_file, Control::source_dir,
                                      Control::source_drive};
@@ -110,10 +104,10 @@ TEST(RunXexConversion, WindowStateOverARun) {
         EXPECT_EQ(f.window.enabled_changes[i], std::make_pair(order[i], false));
         EXPECT_EQ(f.window.enabled_changes[5 + i], std::make_pair(order[i], true));
     }
-    EXPECT_EQ(f.window.ranges, (std::vector<std::pair<std::int64_t, std::int64_t>>{{0, 3}}));
-    EXPECT_EQ(f.window.values, (std::vector<std::int64_t>{1, 2, 3, 0}));
-    EXPECT_EQ(f.window.selections, (std::vector<std::int64_t>{0, 1, 2}));
-    EXPECT_EQ(f.window.Caption(Control::source_count), "3");
+    EXPECT_EQ(f.window.ranges, (std::vector<std::pair<std::int64_t, std::int64_t>>{{0, 6}}));
+    EXPECT_EQ(f.window.values, (std::vector<std::int64_t>{1, 2, 3, 4, 5, 6, 0}));
+    EXPECT_EQ(f.window.selections, (std::vector<std::int64_t>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(f.window.Caption(Control::source_count), "6");
 }
 
 TEST(RunXexConversion, OutputNames) {
@@ -137,121 +131,94 @@ TEST(RunXexConversion, OutputNames) {
     EXPECT_EQ(OutputNameFor("A.B.C.XEX").native(), "A.ATR");
 }
 
+// The size bound is the template's free space, here 10 sectors.
 TEST(RunXexConversion, SizeBoundIsTheTemplatesFreeSpace) {
-    for (const int free_sectors : {10, 707}) {
-        SCOPED_TRACE(free_sectors);
-        ConvertFixture f;
-        TemplateBuilder builder;
-        if (free_sectors < 707) {
-            builder.NothingFree();
-            for (int sector = 400; sector < 400 + free_sectors; ++sector) {
-                builder.Free(sector);
-            }
-        }
-        f.template_image = builder.Build();
-        f.PutTemplate(f.template_image);
-        const std::size_t bound = static_cast<std::size_t>(free_sectors) * 125;
-        const Bytes fits = XexBytes(bound, 1);
-        f.PutXex("A.XEX", fits);
-        f.PutXex("B.XEX", XexBytes(bound + 1, 2));
-        const ConversionRunTotals totals = f.Run();
-        EXPECT_EQ(f.report.lines, Join({Head(f, free_sectors),
-                                        Block("A.XEX", bound, Generated(f.source_dir / "A.ATR")),
-                                        Block("B.XEX", bound + 1,
-                                              {"          ERROR: Filelength shall be smaller than "
-                                               "600 sectors",
-                                               ConvertFailLine()}),
-                                        Summary(1, 1)}));
-        EXPECT_EQ(totals.converted_count, 1);
-        ExpectImageHolds(f.Output("A.ATR"), f.template_image, fits);
-        EXPECT_EQ(VtocStoredFree(f.Output("A.ATR")), 0);
-    }
-}
-
-TEST(RunXexConversion, SecondRunSkipsWhatTheFirstConverted) {
     ConvertFixture f;
-    f.PutXex("A.XEX", XexBytes(128, 1));
-    f.PutXex("B.XEX", XexBytes(5000, 2));
-    const ConversionRunTotals first = f.Run();
+    TemplateBuilder builder;
+    builder.NothingFree();
+    for (int sector = 400; sector < 410; ++sector) {
+        builder.Free(sector);
+    }
+    f.template_image = builder.Build();
+    f.PutTemplate(f.template_image);
+    const Bytes fits = XexBytes(1250, 1);
+    f.PutXex("A.XEX", fits);
+    f.PutXex("B.XEX", XexBytes(1251, 2));
+    const ConversionRunTotals totals = f.Run();
     EXPECT_EQ(f.report.lines,
-              Join({Head(f), Block("A.XEX", 128, Generated(f.source_dir / "A.ATR")),
-                    Block("B.XEX", 5000, Generated(f.source_dir / "B.ATR")), Summary(2, 0)}));
-    EXPECT_EQ(first.not_converted_count, 0);
-    const auto before = Snapshot(f.source_dir);
-
-    const ConversionRunTotals second = f.Run();
-    EXPECT_EQ(f.report.lines, Join({Head(f), Block("A.XEX", 128, kSkipped),
-                                    Block("B.XEX", 5000, kSkipped), Summary(0, 2)}));
-    EXPECT_EQ(second.converted_count, 0);
-    EXPECT_EQ(second.not_converted_count, 2);
-    EXPECT_EQ(Snapshot(f.source_dir), before);
+              Join({Head(f, 10), Block("A.XEX", 1250, Generated(f.source_dir / "A.ATR")),
+                    Block("B.XEX", 1251,
+                          {"          ERROR: Filelength shall be smaller than 600 sectors",
+                           ConvertFailLine()}),
+                    Summary(1, 1)}));
+    EXPECT_EQ(totals.converted_count, 1);
+    ExpectImageHolds(f.Output("A.ATR"), f.template_image, fits);
 }
 
+// Whatever has the output name is kept: a directory, a dangling link, a file.
 TEST(RunXexConversion, AnythingOfTheOutputNameIsKept) {
     ConvertFixture f;
-    f.PutXex("A.XEX", XexBytes(128, 1));
-    f.PutXex("B.XEX", XexBytes(128, 2));
-    f.PutXex("C.XEX", XexBytes(128, 3));
+    for (const char* name : {"A.XEX", "B.XEX", "C.XEX"}) {
+        f.PutXex(name, XexBytes(128, 1));
+    }
     std::filesystem::create_directory(f.source_dir / "A.ATR");
     std::filesystem::create_symlink(f.source_dir / "nowhere", f.source_dir / "B.ATR");
     WriteFile(f.source_dir / "C.ATR", {1, 2, 3});
     const auto before = Snapshot(f.source_dir);
-    f.Run();
+    const ConversionRunTotals totals = f.Run();
     EXPECT_EQ(f.report.lines,
               Join({Head(f), Block("A.XEX", 128, kSkipped), Block("B.XEX", 128, kSkipped),
                     Block("C.XEX", 128, kSkipped), Summary(0, 3)}));
+    EXPECT_EQ(totals.not_converted_count, 3);
     EXPECT_EQ(Snapshot(f.source_dir), before);
 }
 
+// A file that can not be read, or whose image can not be written whole: the block says
+// so, nothing of A.ATR is left, and the run goes on.
 TEST(RunXexConversion, FileSystemFailuresLeaveNothingBehind) {
+    const auto write_error = [](const ConvertFixture& f, const std::string& reason) {
+        return Block("A.XEX", 900,
+                     {"Generate: " + (f.source_dir / "A.ATR").string(),
+                      "ERROR   : Can not write ATR file - " + reason, ""});
+    };
+    const std::string injected = "injected failure";
     struct Case {
-        const char* what;
         FsOperation operation;
         std::size_t partial;
-        std::string reason;
+        std::function<Lines(const ConvertFixture&)> block;
     };
-    const std::vector<Case> cases = {
-        {"create", FsOperation::Create, 0, "injected failure"},
-        {"disk full", FsOperation::Write, 40000, "No space left on device (injected)"},
-        {"close", FsOperation::Close, 0, "injected failure"},
-        {"rename", FsOperation::Rename, 0, "injected failure"},
+    const Case cases[] = {
+        {FsOperation::Read, 0,
+         [](const ConvertFixture&) {
+             return Lines{"Read    : A.XEX",
+                          "          ERROR: XEX file can not be read - Input/output error "
+                          "(injected)",
+                          ConvertFailLine()};
+         }},
+        {FsOperation::Create, 0, [&](const auto& f) { return write_error(f, injected); }},
+        {FsOperation::Write, 40000,
+         [&](const auto& f) { return write_error(f, "No space left on device (injected)"); }},
+        {FsOperation::Close, 0, [&](const auto& f) { return write_error(f, injected); }},
+        {FsOperation::Rename, 0, [&](const auto& f) { return write_error(f, injected); }},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(static_cast<int>(c.operation));
         ConvertFixture f;
         const Bytes b = XexBytes(900, 2);
         f.PutXex("A.XEX", XexBytes(900, 1));
         f.PutXex("B.XEX", b);
-        f.fs.FailOn(c.operation, 1, "A.ATR", c.partial);
+        f.fs.FailOn(c.operation, 1, c.operation == FsOperation::Read ? "A.XEX" : "A.ATR",
+                    c.partial);
         const ConversionRunTotals totals = f.Run();
         EXPECT_EQ(f.report.lines,
-                  Join({Head(f),
-                        Block("A.XEX", 900,
-                              {"Generate: " + (f.source_dir / "A.ATR").string(),
-                               "ERROR   : Can not write ATR file - " + c.reason, ""}),
-                        Block("B.XEX", 900, Generated(f.source_dir / "B.ATR")), Summary(1, 1)}));
+                  Join({Head(f), c.block(f), Block("B.XEX", 900, Generated(f.source_dir / "B.ATR")),
+                        Summary(1, 1)}));
         EXPECT_EQ(totals.not_converted_count, 1);
         const auto left = Snapshot(f.source_dir);
         EXPECT_EQ(left.size(), 3u) << "only A.XEX, B.XEX and B.ATR";
         EXPECT_EQ(left.count("A.ATR"), 0u);
         ExpectImageHolds(f.Output("B.ATR"), f.template_image, b);
     }
-}
-
-TEST(RunXexConversion, UnreadableXexFileIsCountedAndTheRunGoesOn) {
-    ConvertFixture f;
-    f.PutXex("A.XEX", XexBytes(128, 1));
-    f.PutXex("B.XEX", XexBytes(128, 2));
-    f.fs.FailOn(FsOperation::Read, 1, "A.XEX");
-    const ConversionRunTotals totals = f.Run();
-    EXPECT_EQ(f.report.lines,
-              Join({Head(f),
-                    {"Read    : A.XEX",
-                     "          ERROR: XEX file can not be read - Input/output error (injected)",
-                     ConvertFailLine()},
-                    Block("B.XEX", 128, Generated(f.source_dir / "B.ATR")),
-                    Summary(1, 1)}));
-    EXPECT_EQ(totals.not_converted_count, 1);
 }
 
 TEST(RunXexConversion, TemplateWithoutAFreeDirectoryEntry) {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "conversion_run.h"
-#include "dos2_reader.h"
+#include "dos2_disk.h"
 #include "engine_context.h"
 #include "fault_file_system.h"
 #include "recording.h"
@@ -32,7 +32,7 @@ Bytes XexBytes(std::size_t length, std::uint32_t seed, bool plain = false);
 std::string ConvertFailLine();
 
 // Checks that `image` is `template_image` with `xex` added as AUTORUN.SYS exactly where
-// DOS 2 would put it, and nothing else changed.
+// DOS 2 would put it, byte for byte as the test tree's own DOS 2 writer puts it.
 void ExpectImageHolds(const Bytes& image, const Bytes& template_image, const Bytes& xex);
 
 struct ConvertFixture {

@@ -1,6 +1,6 @@
 // Builds single-density DOS 2 template disks in memory for the converter's tests: a
-// freshly formatted disk by default, with any sector marked free or used, directory
-// entries taken, the stored free count or the length made wrong on purpose.
+// freshly formatted disk by default, with any sector marked free, directory entries
+// taken, the stored free count or the length made wrong on purpose.
 #pragma once
 
 #include <cstdint>
@@ -13,9 +13,8 @@ class TemplateBuilder {
   public:
     TemplateBuilder();
 
-    // Marks `sector` (0 to 719) free or used in the VTOC's bit field.
+    // Marks `sector` (0 to 719) free in the VTOC's bit field.
     TemplateBuilder& Free(int sector);
-    TemplateBuilder& Used(int sector);
     // Marks every sector of the bit field used, so a test can free exactly the ones it names.
     TemplateBuilder& NothingFree();
     // Stores this free count instead of the number of free bits.
@@ -26,7 +25,6 @@ class TemplateBuilder {
     TemplateBuilder& DirectoryFull();
     // Makes the file `length` bytes long (cut or padded with zeros).
     TemplateBuilder& Length(std::size_t length);
-    TemplateBuilder& HeaderByte(std::size_t offset, std::uint8_t value);
 
     std::vector<std::uint8_t> Build() const;
 
@@ -35,11 +33,5 @@ class TemplateBuilder {
     std::optional<std::uint16_t> stored_;
     std::optional<std::size_t> length_;
 };
-
-// Offset of a sector (1-based) in a 720-sector single-density image; written out here
-// rather than shared with the engine, so a wrong engine constant cannot hide.
-constexpr std::size_t SectorAt(int sector) {
-    return 16 + static_cast<std::size_t>(sector - 1) * 128;
-}
 
 }  // namespace korvane::testing

@@ -1,185 +1,113 @@
-// The check batch: blocks in list order, the summary in its variants, file_report_line,
-// and the controls a run locks and restores.
+// The check batch: blocks in list order with their report-line index, the summary in its
+// variants, the settings read per run, the controls, and a count beyond 16 bits.
 #include "check_run.h"
 
 #include <gtest/gtest.h>
 
+#include "check_fixture.h"
 #include "image_builder.h"
-#include "plain_window.h"
-#include "recording.h"
-#include "scripted_prompt.h"
-#include "temp_dir.h"
 
-namespace korvane {
+namespace korvane::testing {
 namespace {
 
-using testing::ImageBuilder;
-using testing::RecordingReport;
-using testing::TempDir;
+const Lines kSummaryHead = {"", std::string(61, '='),
+                            std::string(21, '=') + "   S U M M A R Y   " + std::string(21, '='),
+                            std::string(61, '='), ""};
+const std::string kClickLine = "Click on the filenames to see the detailed test information";
 
-const std::vector<std::string> kSummaryHead = {
-    "",
-    "=============================================================",
-    "=====================   S U M M A R Y   =====================",
-    "=============================================================",
-    "",
-};
-
-// A window pointed at a directory, as the start buttons leave it.
-struct CheckRun {
-    explicit CheckRun(const std::filesystem::path& directory, bool repair = false)
-        : window(fs) {
-        window.SetCheckValue(Control::chk_expand_images, 1);
-        EXPECT_TRUE(window.ApplyDirectory(directory).ok());
-        state.repair_mode = repair;
-    }
-    CheckRunTotals Start() {
-        EngineContext context{window, report, prompt, fs, state};
-        return RunAtrCheck(context);
-    }
-    std::vector<std::string> Tail(std::size_t from) const {
-        return std::vector<std::string>(report.lines.begin() + static_cast<long>(from),
-                                        report.lines.end());
-    }
-
-    PosixFileSystem fs;
-    PlainWindow window;
-    RecordingReport report;
-    ScriptedPrompt prompt;
-    ProgramState state;
-};
-
-TEST(RunAtrCheck, GoodAndBrokenImageWithSummaryAndIndex) {
-    TempDir dir;
-    testing::WriteFile(dir / "A.ATR", ImageBuilder().Build());
-    testing::WriteFile(dir / "b.atr", ImageBuilder().Identifier(0x00, 0x02).Build());
-    CheckRun run(dir.path());
-    const CheckRunTotals totals = run.Start();
+TEST_F(CheckTest, BlocksSummaryAndWhereEachBlockBegins) {
+    WriteFile(dir / "A.ATR", ImageBuilder().Build());
+    WriteFile(dir / "b.atr", ImageBuilder::Raw(3));  // a block without its empty last line
+    WriteFile(dir / "c.atr", ImageBuilder().Identifier(0x00, 0x02).Build());
+    const CheckRunTotals totals = Run();
     EXPECT_EQ(totals.valid_count, 1);
-    EXPECT_EQ(totals.invalid_count, 1);
+    EXPECT_EQ(totals.invalid_count, 2);
 
-    EXPECT_EQ(run.report.lines[0], "Read  : A.ATR");
-    EXPECT_EQ(run.report.lines[7], "Read  : b.atr");
-    EXPECT_EQ(run.report.lines[12].substr(0, 8), "Result: ");
-    EXPECT_EQ(run.state.FileReportLine(1), 0);
-    EXPECT_EQ(run.state.FileReportLine(2), 7);
-    EXPECT_EQ(run.state.FileReportLine(3), 14);
-
-    std::vector<std::string> summary = kSummaryHead;
-    summary.insert(summary.end(),
-                   {"Valid    ATR-files:  1", "Invalid  ATR-files:  1", "",
-                    "Click on the filenames to see the detailed test information"});
-    EXPECT_EQ(run.Tail(14), summary);
-    EXPECT_EQ(run.report.selected, run.report.LineCount() - 1);
-    EXPECT_EQ(run.state.last_run_count, 2);
+    const std::vector<std::int64_t> starts = {0, 7, 11, 18};
+    for (std::size_t k = 0; k < starts.size(); ++k) {
+        EXPECT_EQ(state.FileReportLine(static_cast<std::int64_t>(k + 1)), starts[k]) << k;
+    }
+    EXPECT_EQ(report.lines[7], "Read  : b.atr");
+    EXPECT_EQ(report.lines[11], "Read  : c.atr");
+    EXPECT_EQ(
+        Lines(report.lines.begin() + 18, report.lines.end()),
+        Join({kSummaryHead, {"Valid    ATR-files:  1", "Invalid  ATR-files:  2", "", kClickLine}}));
+    EXPECT_EQ(report.selected, report.LineCount() - 1);
+    EXPECT_EQ(state.last_run_count, 3);
+    EXPECT_FALSE(state.engine_running);
 }
 
-TEST(RunAtrCheck, AllPassingAndEmptyDirectories) {
-    TempDir dir;
-    testing::WriteFile(dir / "ONE.ATR", ImageBuilder().Build());
-    CheckRun passing(dir.path());
-    EXPECT_EQ(passing.Start().invalid_count, 0);
-    std::vector<std::string> summary = kSummaryHead;
-    summary.insert(summary.end(), {"No invalid ATR-files found", "",
-                                   "Click on the filenames to see the detailed test information"});
-    EXPECT_EQ(passing.Tail(7), summary);
-
-    TempDir empty;
-    CheckRun nothing(empty.path());
-    nothing.Start();
-    EXPECT_EQ(nothing.report.lines, summary);
-    EXPECT_EQ(nothing.state.FileReportLine(1), 0);
-
-    CheckRun repair(empty.path(), true);
-    repair.Start();
-    std::vector<std::string> repair_summary = kSummaryHead;
-    repair_summary.push_back("Nothing found to repair");
-    EXPECT_EQ(repair.report.lines, repair_summary);
+TEST_F(CheckTest, SummaryWithoutInvalidImages) {
+    const Lines nothing = Join({kSummaryHead, {"No invalid ATR-files found", "", kClickLine}});
+    Run();
+    EXPECT_EQ(report.lines, nothing);
+    Run(true);
+    EXPECT_EQ(report.lines, Join({kSummaryHead, {"Nothing found to repair"}}));
+    WriteFile(dir / "ONE.ATR", ImageBuilder().Build());
+    Run();
+    EXPECT_EQ(Tail(nothing.size()), nothing);
 }
 
-TEST(RunAtrCheck, ShortImageInTheMiddleRunsIntoTheNextBlock) {
-    TempDir dir;
-    testing::WriteFile(dir / "1.atr", ImageBuilder().Build());
-    testing::WriteFile(dir / "2.atr", ImageBuilder::Raw(3));
-    testing::WriteFile(dir / "3.atr", ImageBuilder().Build());
-    CheckRun run(dir.path());
-    run.Start();
-    EXPECT_EQ(run.state.FileReportLine(2), 7);
-    EXPECT_EQ(run.state.FileReportLine(3), 11);
-    EXPECT_EQ(run.report.lines[10].substr(0, 8), "Result: ");
-    EXPECT_EQ(run.report.lines[11], "Read  : 3.atr");
-}
-
-TEST(RunAtrCheck, LayoutOptionIsReadPerRunAndKeptWhenNoneIsChosen) {
-    TempDir dir;
-    testing::WriteFile(dir / "dd.atr",
-                       ImageBuilder().SectorSize(256).StatedLength(720 * 128).Build());
-    CheckRun run(dir.path());
-    run.window.ChooseOption(Control::Opt_short);
-    EXPECT_EQ(run.Start().invalid_count, 1);
-    run.window.ChooseOption(Control::Opt_long);
-    EXPECT_EQ(run.Start().invalid_count, 0);
-    run.window.ChooseOption(Control::Opt_short);
-    run.Start();
+TEST_F(CheckTest, LayoutOptionAndCheckBoxAreReadForEachRun) {
+    WriteFile(dir / "dd.atr", ImageBuilder().SectorSize(256).StatedLength(720 * 128).Build());
+    window.SetCheckValue(Control::chk_expand_images, 1);
+    window.ChooseOption(Control::Opt_short);
+    EXPECT_EQ(Run().invalid_count, 1);
+    window.ChooseOption(Control::Opt_long);
+    EXPECT_EQ(Run().invalid_count, 0);
+    window.ChooseOption(Control::Opt_short);
+    Run();
     // No option chosen: the previous run's mode (short) stays.
-    run.window.ChooseOption(Control::source_file);
-    EXPECT_EQ(run.Start().invalid_count, 1);
+    window.ChooseOption(Control::source_file);
+    EXPECT_EQ(Run().invalid_count, 1);
+
+    // The 1 kB rule only when the box is ticked, not when it is greyed (2).
+    std::filesystem::remove(dir / "dd.atr");
+    WriteFile(dir / "small.atr", ImageBuilder().StatedLength(512).Build());
+    for (const int box : {1, 2, 0}) {
+        window.SetCheckValue(Control::chk_expand_images, box);
+        EXPECT_EQ(Run().invalid_count, box == 1 ? 1 : 0) << box;
+    }
 }
 
-TEST(RunAtrCheck, ControlsProgressAndSelectionDuringAndAfterTheRun) {
-    TempDir dir;
+TEST_F(CheckTest, ControlsProgressAndSelectionAfterTheRun) {
     for (const char* name : {"a.atr", "b.atr", "c.atr"}) {
-        testing::WriteFile(dir / name, ImageBuilder().Build());
+        WriteFile(dir / name, ImageBuilder().Build());
     }
-    CheckRun run(dir.path());
-    run.Start();
-    EXPECT_EQ(run.window.ProgressMaximum(), 3);
-    EXPECT_EQ(run.window.ProgressValue(), 0);
-    EXPECT_EQ(run.window.SelectedFileEntry(), 2);
-    EXPECT_FALSE(run.state.engine_running);
+    Run();
+    EXPECT_EQ(window.ProgressMaximum(), 3);
+    EXPECT_EQ(window.ProgressValue(), 0);
+    EXPECT_EQ(window.SelectedFileEntry(), 2);
     for (const Control c : {Control::cmd_start_test, Control::cmd_start_repair,
-                            Control::source_file, Control::chk_expand_images}) {
-        EXPECT_TRUE(run.window.Enabled(c));
+                            Control::source_path, Control::source_file, Control::source_dir,
+                            Control::source_drive, Control::chk_expand_images}) {
+        EXPECT_TRUE(window.Enabled(c));
     }
-    // The count is refreshed after the run from the directory.
-    testing::WriteFile(dir / "d.atr", ImageBuilder().Build());
-    run.Start();
-    EXPECT_EQ(run.window.Caption(Control::source_count), "4");
-}
-
-TEST(RunAtrCheck, CheckBoxOnlyCountsWhenTicked) {
-    TempDir dir;
-    testing::WriteFile(dir / "small.atr", ImageBuilder().StatedLength(512).Build());
-    CheckRun run(dir.path());
-    EXPECT_EQ(run.Start().invalid_count, 1);
-    run.window.SetCheckValue(Control::chk_expand_images, 2);  // greyed
-    EXPECT_EQ(run.Start().invalid_count, 0);
-    run.window.SetCheckValue(Control::chk_expand_images, 0);
-    EXPECT_EQ(run.Start().invalid_count, 0);
+    // The count is refreshed from the directory after the run.
+    WriteFile(dir / "d.atr", ImageBuilder().Build());
+    Run();
+    EXPECT_EQ(window.Caption(Control::source_count), "4");
 }
 
 // No 16-bit limits: more images than a signed or unsigned 16-bit count holds.
-TEST(RunAtrCheck, HundredThousandImagesAreCheckedWholeAndCountedRight) {
-    TempDir dir;
-    const testing::Bytes good = ImageBuilder().StatedLength(0).Build();
-    const testing::Bytes bad = ImageBuilder::Raw(4);
+TEST_F(CheckTest, HundredThousandImagesAreCheckedWholeAndCountedRight) {
+    const Bytes good = ImageBuilder().StatedLength(0).Build();
+    const Bytes bad = ImageBuilder::Raw(4);
     constexpr int kImages = 100000;
     for (int i = 0; i < kImages; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "img%06d.atr", i);
-        testing::WriteFile(dir / name, i % 10 == 0 ? bad : good);
+        WriteFile(dir / name, i % 10 == 0 ? bad : good);
     }
-    CheckRun run(dir.path());
-    run.window.SetCheckValue(Control::chk_expand_images, 0);
-    const CheckRunTotals totals = run.Start();
+    const CheckRunTotals totals = Run();
     EXPECT_EQ(totals.valid_count, 90000);
     EXPECT_EQ(totals.invalid_count, 10000);
     // Blocks of 7 lines, and 4 for each short file.
-    EXPECT_EQ(run.state.FileReportLine(kImages + 1), 90000 * 7 + 10000 * 4);
-    EXPECT_EQ(run.report.lines[static_cast<std::size_t>(run.state.FileReportLine(99999))],
+    EXPECT_EQ(state.FileReportLine(kImages + 1), 90000 * 7 + 10000 * 4);
+    EXPECT_EQ(report.lines[static_cast<std::size_t>(state.FileReportLine(99999))],
               "Read  : img099998.atr");
-    EXPECT_EQ(run.Tail(run.report.lines.size() - 4)[1], "Invalid  ATR-files:  10000");
+    EXPECT_EQ(Tail(3)[0], "Invalid  ATR-files:  10000");
 }
 
 }  // namespace
-}  // namespace korvane
+}  // namespace korvane::testing

@@ -3,9 +3,9 @@
 // left in the directory, the block gets one error line and the run goes on.
 #include <gtest/gtest.h>
 
+#include "check_fixture.h"
 #include "fault_file_system.h"
 #include "image_builder.h"
-#include "repair_fixture.h"
 
 namespace korvane::testing {
 namespace {
@@ -15,21 +15,22 @@ Bytes Broken(std::uint8_t fill) {
 }
 const Bytes kOldBackup = ImageBuilder().StatedLength(1024).Fill(0x0B).Build();
 
-enum class BackupAfter { Absent, Old };
-
 struct FaultCase {
     const char* label;
     FsOperation operation;
     const char* path_part;
     std::size_t partial;  // bytes a failing write still writes
-    bool old_backup;      // GAME_org.atr exists and the user agrees to replace it
-    BackupAfter backup;   // what GAME_org.atr holds afterwards
+    bool old_backup;      // GAME_org.atr exists, the user agrees to replace it, and it stays
     const char* error;    // the block's one error line
 };
 
-class RepairFaultBase : public RepairTest {
+void PrintTo(const FaultCase& fault, std::ostream* out) {
+    *out << fault.label;
+}
+
+class FaultyRepair : public CheckTest {
   protected:
-    RepairFaultBase() {
+    FaultyRepair() {
         fs = &faulty;
         prompt.Answer(PromptTopic::FileLength, PromptAnswer::Yes);
         prompt.Answer(PromptTopic::OverwriteBackup, PromptAnswer::Yes);
@@ -37,47 +38,41 @@ class RepairFaultBase : public RepairTest {
         WriteFile(dir / "ZOO.ATR", Broken(2));
     }
 
-    std::vector<std::string> GameBlock() const {
+    // The error lines of GAME.ATR's block, which must end with its empty line.
+    Lines GameErrors() const {
         const auto begin = std::find(report.lines.begin(), report.lines.end(), "Read  : GAME.ATR");
-        const auto end = std::find(begin, report.lines.end(), "Read  : GAME_org.atr");
-        const auto zoo = std::find(begin, report.lines.end(), "Read  : ZOO.ATR");
-        return std::vector<std::string>(begin, std::min(end, zoo));
-    }
-
-    static std::vector<std::string> ErrorLines(const std::vector<std::string>& block) {
-        std::vector<std::string> errors;
-        for (const std::string& line : block) {
-            if (line.rfind("        ERROR: ", 0) == 0) {
-                errors.push_back(line);
+        const auto end = std::find_if(begin + 1, report.lines.end(), [](const std::string& line) {
+            return line.rfind("Read  : ", 0) == 0;
+        });
+        EXPECT_EQ(*(end - 1), "");
+        Lines errors;
+        for (auto line = begin; line != end; ++line) {
+            EXPECT_NE(*line, "        Generate new GAME.ATR file");
+            if (line->rfind("        ERROR: ", 0) == 0) {
+                errors.push_back(*line);
             }
         }
         return errors;
     }
 
-    void ExpectNothingTemporary() const {
-        for (const auto& [name, content] : Snapshot(dir.path())) {
-            EXPECT_NE(name[0], '.') << "left behind: " << name;
+    // The whole directory afterwards: the old image untouched under its name, nothing
+    // temporary, and the image after the failing one repaired as usual.
+    void ExpectDirectory(const Bytes& game, const Bytes* game_backup) const {
+        Bytes zoo = Broken(2);
+        zoo.resize(1040);
+        std::fill(zoo.begin() + 8, zoo.begin() + 16, 0);
+        std::map<std::string, Bytes> expected = {
+            {"GAME.ATR", game}, {"ZOO.ATR", zoo}, {"ZOO_org.atr", Broken(2)}};
+        if (game_backup != nullptr) {
+            expected["GAME_org.atr"] = *game_backup;
         }
-    }
-
-    // The image after the failing one is repaired as usual.
-    void ExpectRunWentOn() const {
-        EXPECT_EQ(File("ZOO_org.atr"), Broken(2));
-        EXPECT_EQ(File("ZOO.ATR").size(), 1040u);
-        EXPECT_NE(std::find(report.lines.begin(), report.lines.end(),
-                            "        Generate new ZOO.ATR file"),
-                  report.lines.end());
+        EXPECT_EQ(Snapshot(dir.path()), expected);
     }
 
     FaultFileSystem faulty;
 };
 
-void PrintTo(const FaultCase& fault, std::ostream* out) {
-    *out << fault.label;
-}
-
-class RepairFault : public RepairFaultBase, public ::testing::WithParamInterface<FaultCase> {};
-class RepairDoubleFault : public RepairFaultBase {};
+class RepairFault : public FaultyRepair, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(RepairFault, OriginalSurvivesUnderItsOwnName) {
     const FaultCase& fault = GetParam();
@@ -87,20 +82,9 @@ TEST_P(RepairFault, OriginalSurvivesUnderItsOwnName) {
     faulty.FailOn(fault.operation, 1, fault.path_part, fault.partial);
     const CheckRunTotals totals = RunBatch();
 
-    EXPECT_EQ(File("GAME.ATR"), Broken(1));
-    if (fault.backup == BackupAfter::Old) {
-        EXPECT_EQ(File("GAME_org.atr"), kOldBackup);
-    } else {
-        EXPECT_FALSE(Has("GAME_org.atr"));
-    }
-    ExpectNothingTemporary();
-
-    const std::vector<std::string> block = GameBlock();
-    EXPECT_EQ(ErrorLines(block), std::vector<std::string>{fault.error});
-    EXPECT_EQ(std::find(block.begin(), block.end(), "        Generate new GAME.ATR file"),
-              block.end());
-    EXPECT_EQ(block.back(), "");
-    ExpectRunWentOn();
+    const bool backup_stays = fault.old_backup && fault.operation != FsOperation::Rename;
+    ExpectDirectory(Broken(1), backup_stays ? &kOldBackup : nullptr);
+    EXPECT_EQ(GameErrors(), Lines{fault.error});
     if (!fault.old_backup) {
         EXPECT_EQ(totals.invalid_count, 2);  // a failed write still counts as repaired
     }
@@ -109,66 +93,54 @@ TEST_P(RepairFault, OriginalSurvivesUnderItsOwnName) {
 INSTANTIATE_TEST_SUITE_P(
     EveryFileOperation, RepairFault,
     ::testing::Values(
-        FaultCase{"Read", FsOperation::Read, "GAME", 0, false, BackupAfter::Absent,
+        FaultCase{"Read", FsOperation::Read, "GAME", 0, false,
                   "        ERROR: File can not be read - Input/output error (injected)"},
-        FaultCase{"CreateTemporary", FsOperation::Create, "GAME", 0, false, BackupAfter::Absent,
+        FaultCase{"CreateTemporary", FsOperation::Create, "GAME", 0, false,
                   "        ERROR: Can not write the repaired image - injected failure"},
-        FaultCase{"DiskFull", FsOperation::Write, "GAME", 100, false, BackupAfter::Absent,
+        FaultCase{"DiskFull", FsOperation::Write, "GAME", 100, false,
                   "        ERROR: Can not write the repaired image - No space left on device "
                   "(injected)"},
-        FaultCase{"Close", FsOperation::Close, "GAME", 0, true, BackupAfter::Old,
+        FaultCase{"Close", FsOperation::Close, "GAME", 0, true,
                   "        ERROR: Can not write the repaired image - injected failure"},
-        FaultCase{"DeleteOldBackup", FsOperation::Remove, "GAME_org", 0, true, BackupAfter::Old,
+        FaultCase{"DeleteOldBackup", FsOperation::Remove, "GAME_org", 0, true,
                   "        ERROR: Can not delete GAME_org.atr - injected failure"},
-        FaultCase{"RenameToBackup", FsOperation::Rename, "GAME_org", 0, false, BackupAfter::Absent,
+        FaultCase{"RenameToBackup", FsOperation::Rename, "GAME_org", 0, false,
                   "        ERROR: Can not rename GAME.ATR to GAME_org.atr - injected failure"},
         FaultCase{"RenameToBackupAfterDelete", FsOperation::Rename, "GAME_org", 0, true,
-                  BackupAfter::Absent,
                   "        ERROR: Can not rename GAME.ATR to GAME_org.atr - injected failure"},
         FaultCase{"RenameIntoPlace", FsOperation::Rename, "/GAME.ATR", 0, false,
-                  BackupAfter::Absent,
                   "        ERROR: Can not rename the repaired image to GAME.ATR - injected "
                   "failure"}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.label; });
 
-TEST_F(RepairDoubleFault, FailedUndoKeepsTheOriginalWholeAsBackup) {
+TEST_F(FaultyRepair, FailedUndoKeepsTheOriginalWholeAsBackup) {
     // The new image can not take the name, and neither can the old file return to it.
     // A rule that fires stops the search, so the second rule sees only the undo.
     faulty.FailOn(FsOperation::Rename, 1, "/GAME.ATR");
     faulty.FailOn(FsOperation::Rename, 1, "/GAME.ATR");
     RunBatch();
-
-    EXPECT_EQ(File("GAME_org.atr"), Broken(1));
-    EXPECT_FALSE(Has("GAME.ATR"));
-    ExpectNothingTemporary();
-    EXPECT_EQ(ErrorLines(GameBlock()),
-              std::vector<std::string>{
-                  "        ERROR: Can not rename the repaired image to GAME.ATR - injected "
-                  "failure; the untouched image stays as GAME_org.atr"});
-    ExpectRunWentOn();
+    EXPECT_EQ(GameErrors(), Lines{"        ERROR: Can not rename the repaired image to GAME.ATR - "
+                                  "injected failure; the untouched image stays as GAME_org.atr"});
+    auto left = Snapshot(dir.path());
+    EXPECT_EQ(left["GAME_org.atr"], Broken(1));
+    EXPECT_EQ(left.count("GAME.ATR"), 0u);
+    EXPECT_EQ(left.size(), 3u) << "GAME_org.atr, ZOO.ATR and ZOO_org.atr";
 }
 
-TEST_F(RepairDoubleFault, TemporaryFileThatCanNotBeRemovedIsNamed) {
+TEST_F(FaultyRepair, TemporaryFileThatCanNotBeRemovedIsNamed) {
     faulty.FailOn(FsOperation::Write, 1, "GAME", 10);
     faulty.FailOn(FsOperation::Remove, 1, ".GAME");
     RunBatch();
-
-    EXPECT_EQ(File("GAME.ATR"), Broken(1));
-    std::string temporary;
-    for (const auto& [name, content] : Snapshot(dir.path())) {
-        if (name[0] == '.') {
-            temporary = name;
-            EXPECT_EQ(content.size(), 10u);
-        }
-    }
-    ASSERT_FALSE(temporary.empty());
-    const std::vector<std::string> errors = ErrorLines(GameBlock());
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0],
-              "        ERROR: Can not write the repaired image - No space left on device "
-              "(injected); the temporary file " +
-                  temporary + " is left behind - injected failure");
-    ExpectRunWentOn();
+    auto left = Snapshot(dir.path());
+    const std::string temporary = left.begin()->first;  // the only name before "GAME.ATR"
+    ASSERT_EQ(temporary[0], '.');
+    EXPECT_EQ(left[temporary].size(), 10u);
+    EXPECT_EQ(GameErrors(), Lines{"        ERROR: Can not write the repaired image - No space left "
+                                  "on device (injected); the temporary file " +
+                                  temporary + " is left behind - injected failure"});
+    left.erase(temporary);
+    EXPECT_EQ(left.size(), 3u);
+    EXPECT_EQ(left["GAME.ATR"], Broken(1));
 }
 
 }  // namespace

@@ -6,16 +6,11 @@
 #include <map>
 #include <random>
 
+#include "check_fixture.h"
 #include "image_builder.h"
-#include "repair_fixture.h"
 
 namespace korvane::testing {
 namespace {
-
-struct Made {
-    Bytes bytes;
-    bool expect_pass;
-};
 
 // Seeded by the clock unless KORVANE_TEST_SEED is set; the seed is printed either way.
 std::uint32_t TestSeed() {
@@ -27,7 +22,7 @@ std::uint32_t TestSeed() {
     return seed;
 }
 
-// A broken image in some random way: identifier, sector size field, stated length,
+// An image broken in some random way: identifier, sector size field, stated length,
 // physical length, reserved bytes.
 Bytes RandomImage(std::mt19937& random, bool with_empty_header) {
     auto pick = [&](std::uint32_t below) {
@@ -35,10 +30,9 @@ Bytes RandomImage(std::mt19937& random, bool with_empty_header) {
     };
     static constexpr std::uint16_t kSectorFields[] = {128, 256, 512, 0, 1, 0x8000, 0xFFFF};
     const std::int64_t stated = with_empty_header && pick(4) == 0 ? 0 : 16 * (1 + pick(8192));
-    const std::int64_t data = pick(2) == 0 ? stated : pick(140000);
     ImageBuilder image;
     image.StatedLength(stated)
-        .DataLength(data)
+        .DataLength(pick(2) == 0 ? stated : pick(140000))
         .SectorSize(kSectorFields[pick(std::size(kSectorFields))])
         .Reserved(static_cast<std::uint8_t>(pick(256)))
         .Fill(static_cast<std::uint8_t>(pick(256)));
@@ -48,21 +42,20 @@ Bytes RandomImage(std::mt19937& random, bool with_empty_header) {
     return image.Build();
 }
 
-class RepairRoundTrip : public RepairTest {
+class RepairRoundTrip : public CheckTest {
   protected:
-    void Put(const std::string& name, Made made) {
-        WriteFile(dir / name, made.bytes);
-        expected_[name] = made.expect_pass;
+    void Put(const std::string& name, const Bytes& bytes, bool expect_pass) {
+        WriteFile(dir / name, bytes);
+        expected_[name] = expect_pass;
     }
 
     // Repairs, then tests the same directory with the same settings and compares every
-    // verdict of an image that is not a backup with the expectation.
+    // verdict of an image that is not a backup with the expectation; then empties it.
     void RepairThenTest() {
         RunBatch(true);
         const std::size_t questions = prompt.asked().size();
         RunBatch(false);
         EXPECT_EQ(prompt.asked().size(), questions) << "a test run asked";
-
         std::map<std::string, bool> verdicts;
         std::string current;
         for (const std::string& line : report.lines) {
@@ -76,12 +69,8 @@ class RepairRoundTrip : public RepairTest {
             ASSERT_EQ(verdicts.count(name), 1u) << name;
             EXPECT_EQ(verdicts[name], pass) << name << " after the repair";
         }
-    }
-
-    void StartAfresh() {
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-            std::filesystem::remove(entry.path());
-        }
+        std::filesystem::remove_all(dir.path());
+        std::filesystem::create_directory(dir.path());
         expected_.clear();
     }
 
@@ -89,76 +78,52 @@ class RepairRoundTrip : public RepairTest {
 };
 
 // Answers that mend the file (128-byte sectors, file length, add bytes): under Both and
-// Long every image passes afterwards.
-TEST_F(RepairRoundTrip, FileAnswersMendEveryImage) {
+// Long every image passes afterwards. Answers that mend the header (256-byte sectors,
+// header length) leave an image failing whose data length is no multiple of 16, unless
+// the 1 kB rule gave it a fresh length.
+TEST_F(RepairRoundTrip, RandomImagesPassAfterTheRepair) {
     std::mt19937 random(TestSeed());
-    prompt.Answer(PromptTopic::SectorSize, PromptAnswer::Yes);
-    prompt.Answer(PromptTopic::FileLength, PromptAnswer::Yes);
-    prompt.Answer(PromptTopic::Layout, PromptAnswer::Yes);
-    prompt.Answer(PromptTopic::OverwriteBackup, PromptAnswer::Yes);
-    for (const LayoutMode layout : {LayoutMode::Both, LayoutMode::Long}) {
-        for (const bool expand : {false, true}) {
-            SCOPED_TRACE(::testing::Message()
-                         << "layout " << static_cast<int>(layout) << " expand " << expand);
-            settings.layout = layout;
-            settings.expand_small = expand;
-            for (int i = 0; i < 30; ++i) {
-                char name[16];
-                std::snprintf(name, sizeof name, "R%02d.ATR", i);
-                Put(name, {RandomImage(random, false), true});
+    for (const bool mend_file : {true, false}) {
+        const PromptAnswer answer = mend_file ? PromptAnswer::Yes : PromptAnswer::No;
+        prompt.Answer(PromptTopic::SectorSize, answer);
+        prompt.Answer(PromptTopic::FileLength, answer);
+        prompt.Answer(PromptTopic::Layout, PromptAnswer::Yes);
+        prompt.Answer(PromptTopic::OverwriteBackup, PromptAnswer::Yes);
+        for (const LayoutMode layout : {LayoutMode::Both, LayoutMode::Long}) {
+            for (const bool expand : {false, true}) {
+                SCOPED_TRACE(::testing::Message()
+                             << "mend file " << mend_file << " layout " << static_cast<int>(layout)
+                             << " expand " << expand);
+                settings.layout = layout;
+                settings.expand_small = expand;
+                for (int i = 0; i < 30; ++i) {
+                    const Bytes image = RandomImage(random, !mend_file);
+                    const auto data = static_cast<std::int64_t>(image.size()) - 16;
+                    char name[16];
+                    std::snprintf(name, sizeof name, "R%02d.ATR", i);
+                    Put(name, image, mend_file || data % 16 == 0 || (expand && data < 1024));
+                }
+                // 256-byte sectors in the layout that the mode rejects.
+                Put("SHORTLAY.ATR", ImageBuilder().SectorSize(256).StatedLength(183936).Build(),
+                    true);
+                RepairThenTest();
             }
-            // 256-byte sectors in the layout that the mode rejects.
-            Put("SHORTLAY.ATR",
-                {ImageBuilder().SectorSize(256).StatedLength(183936).Build(), true});
-            RepairThenTest();
-            StartAfresh();
         }
     }
 }
 
-// Under Short, with the 1 kB rule and with answers that cannot help, some images stay
-// failing: those the rules leave as they are.
+// Some images stay failing by design: a cut that the layout asks for and the data can
+// not give, and, under the 1 kB rule, a cut of 384 bytes that takes the image below 1 kB
+// again.
 TEST_F(RepairRoundTrip, SomeImagesStayFailingByDesign) {
     settings.layout = LayoutMode::Short;
-    prompt.Answer(PromptTopic::SectorSize, PromptAnswer::No);
-    prompt.Answer(PromptTopic::FileLength, PromptAnswer::Yes);
-    prompt.Answer(PromptTopic::Layout, PromptAnswer::Yes);
-    Put("A.ATR", {ImageBuilder().SectorSize(256).StatedLength(92160).Build(), true});
-    Put("B.ATR", {ImageBuilder().SectorSize(512).StatedLength(1008).DataLength(900).Build(), true});
-    Put("C.ATR", {ImageBuilder::Raw(9), false});  // too short for any repair
-    Put("D.ATR", {ImageBuilder().Paragraphs(65535 * 16 + 1).DataLength(2048).Build(), false});
-    Put("E.ATR", {ImageBuilder().SectorSize(256).StatedLength(256).Build(), false});  // no cut
+    Put("E.ATR", ImageBuilder().SectorSize(256).StatedLength(256).Build(), false);
+    Put("A.ATR", ImageBuilder().SectorSize(256).StatedLength(92160).Build(), true);
     RepairThenTest();
-
-    // The 1 kB rule and a cut of 384 bytes: the cut takes the image below 1 kB again.
-    StartAfresh();
     settings.expand_small = true;
-    Put("F.ATR", {ImageBuilder().SectorSize(256).StatedLength(1024).Build(), false});
-    Put("G.ATR", {ImageBuilder().SectorSize(256).StatedLength(1536).Build(), true});
+    Put("F.ATR", ImageBuilder().SectorSize(256).StatedLength(1024).Build(), false);
+    Put("G.ATR", ImageBuilder().SectorSize(256).StatedLength(1536).Build(), true);
     RepairThenTest();
-}
-
-// Answers that mend the header (256-byte sectors, header length, add bytes): the header
-// can only state multiples of 16, so an image whose data length is not one still fails,
-// unless the 1 kB rule gave it a fresh length.
-TEST_F(RepairRoundTrip, HeaderAnswersLeaveOddLengthsFailing) {
-    std::mt19937 random(TestSeed());
-    prompt.Answer(PromptTopic::SectorSize, PromptAnswer::No);
-    prompt.Answer(PromptTopic::FileLength, PromptAnswer::No);
-    prompt.Answer(PromptTopic::Layout, PromptAnswer::Yes);
-    for (const bool expand : {false, true}) {
-        settings.expand_small = expand;
-        settings.layout = expand ? LayoutMode::Long : LayoutMode::Both;
-        for (int i = 0; i < 40; ++i) {
-            const Bytes image = RandomImage(random, true);
-            const auto data = static_cast<std::int64_t>(image.size()) - 16;
-            char name[16];
-            std::snprintf(name, sizeof name, "H%d%02d.ATR", expand, i);
-            Put(name, {image, data % 16 == 0 || (expand && data < 1024)});
-        }
-        RepairThenTest();
-        StartAfresh();
-    }
 }
 
 }  // namespace
