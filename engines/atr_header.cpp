@@ -14,9 +14,6 @@ AtrHeader DecodeAtrHeader(std::span<const std::uint8_t> header) {
     result.image_size = low | (high << 16);
     result.stated_length = static_cast<std::int64_t>(result.image_size) * atr::kParagraphSize;
     result.sector_size = ReadLe16(header, atr::kOffsetSectorSize);
-    result.in_range =
-        result.stated_length + static_cast<std::int64_t>(atr::kHeaderSize) <= atr::kMaxLength &&
-        result.sector_size <= atr::kMaxSectorSize;
     return result;
 }
 

@@ -34,8 +34,6 @@ inline constexpr int kDoubleSectorSize = 256;
 inline constexpr std::int64_t kShortBootArea = 384;
 // Largest length the tools hold: signed 32-bit file and data lengths.
 inline constexpr std::int64_t kMaxLength = 0x7FFFFFFF;
-// Sector sizes are held as signed 16-bit values.
-inline constexpr std::int64_t kMaxSectorSize = 0x7FFF;
 // The largest image the suite describes: 65535 sectors of 256 bytes, long layout.
 inline constexpr std::int64_t kLargestImage = 16 + 65535LL * 256;
 
@@ -56,9 +54,6 @@ struct AtrHeader {
     std::uint32_t image_size = 0;    // paragraphs of sector data
     std::int64_t stated_length = 0;  // image_size * 16, always exact here
     std::int32_t sector_size = 0;    // bytes 4 and 5 as an unsigned 16-bit count
-    // False when 16 + stated_length does not fit a signed 32-bit length or the sector
-    // size does not fit a signed 16-bit one: such an image can only fail its check.
-    bool in_range = true;
 };
 
 // Decodes the 16 header bytes; wrong identifiers and sector sizes are returned as read.
