@@ -188,6 +188,26 @@ FsStatus PosixFileSystem::RenameNoReplace(const std::filesystem::path& from,
     return FsStatus::Ok();
 }
 
+FsStatus PosixFileSystem::LinkNoReplace(const std::filesystem::path& existing,
+                                        const std::filesystem::path& to) {
+    if (::link(existing.c_str(), to.c_str()) == 0) {
+        return FsStatus::Ok();
+    }
+    const int error = errno;
+    if (error == EPERM || error == EOPNOTSUPP || error == EXDEV || error == EMLINK) {
+        return FsStatus::Unsupported(std::strerror(error));
+    }
+    return ErrnoStatus(error);
+}
+
+FsStatus PosixFileSystem::RenameReplacing(const std::filesystem::path& from,
+                                          const std::filesystem::path& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        return ErrnoStatus(errno);
+    }
+    return FsStatus::Ok();
+}
+
 FsStatus PosixFileSystem::Remove(const std::filesystem::path& path) {
     if (::unlink(path.c_str()) != 0) {
         return ErrnoStatus(errno);

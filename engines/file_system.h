@@ -17,13 +17,21 @@ class FsStatus {
   public:
     static FsStatus Ok() { return FsStatus(); }
     static FsStatus Fail(std::string reason) { return FsStatus(std::move(reason)); }
+    // The file system cannot do this at all (hard links on FAT, for one).
+    static FsStatus Unsupported(std::string reason) {
+        FsStatus status(std::move(reason));
+        status.unsupported_ = true;
+        return status;
+    }
     bool ok() const { return !failed_; }
+    bool unsupported() const { return unsupported_; }
     const std::string& reason() const { return reason_; }
 
   private:
     FsStatus() = default;
     explicit FsStatus(std::string reason) : failed_(true), reason_(std::move(reason)) {}
     bool failed_ = false;
+    bool unsupported_ = false;
     std::string reason_;
 };
 
@@ -66,6 +74,17 @@ class FileSystem {
     // Renames without ever replacing: fails when `to` exists.
     virtual FsStatus RenameNoReplace(const std::filesystem::path& from,
                                      const std::filesystem::path& to) = 0;
+    // Gives an existing file a second name; fails when `to` exists. A file system
+    // without hard links (the default here) answers unsupported.
+    virtual FsStatus LinkNoReplace(const std::filesystem::path& /*existing*/,
+                                   const std::filesystem::path& /*to*/) {
+        return FsStatus::Unsupported("no hard links");
+    }
+    // Renames in one step, replacing what `to` names; only used after a hard link.
+    virtual FsStatus RenameReplacing(const std::filesystem::path& /*from*/,
+                                     const std::filesystem::path& /*to*/) {
+        return FsStatus::Unsupported("no replacing rename");
+    }
     virtual FsStatus Remove(const std::filesystem::path& path) = 0;
 };
 
@@ -79,6 +98,10 @@ class PosixFileSystem final : public FileSystem {
     bool IsRegularFile(const std::filesystem::path& path) override;
     CreateResult CreateExclusive(const std::filesystem::path& path) override;
     FsStatus RenameNoReplace(const std::filesystem::path& from,
+                             const std::filesystem::path& to) override;
+    FsStatus LinkNoReplace(const std::filesystem::path& existing,
+                           const std::filesystem::path& to) override;
+    FsStatus RenameReplacing(const std::filesystem::path& from,
                              const std::filesystem::path& to) override;
     FsStatus Remove(const std::filesystem::path& path) override;
 };

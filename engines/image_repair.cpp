@@ -187,10 +187,10 @@ bool ImageChecker::WriteRepairedImage() {
 }
 
 // The mended image goes to a hidden temporary name first; only when it is complete on
-// disk is the old backup removed, the old file renamed to its backup name and the new
-// image renamed into place. Each failure is undone as far as it can be, so that the
-// untouched file stays under its own name (or, if even the undo fails, whole under its
-// backup name) and no temporary file is left behind.
+// disk is the old backup removed, the old file kept under its backup name and the new
+// image put in place. Each failure is undone as far as it can be, so that the untouched
+// file stays under its own name (on a file system without hard links, if even the undo
+// fails, whole under its backup name) and no temporary file is left behind.
 std::string ImageChecker::ReplaceWithRepairedImage(const std::filesystem::path& backup_path,
                                                    bool replace_backup) {
     const std::filesystem::path temporary = TemporaryNameFor(image_.path);
@@ -223,16 +223,45 @@ std::string ImageChecker::ReplaceWithRepairedImage(const std::filesystem::path& 
                    discard_temporary();
         }
     }
+    const auto cannot_keep = [&](const FsStatus& failed) {
+        return "Can not rename " + ShownName() + " to " + DisplayName(backup_name) + " - " +
+               failed.reason() + discard_temporary();
+    };
+    const auto cannot_place = [&](const FsStatus& failed) {
+        return "Can not rename the repaired image to " + ShownName() + " - " + failed.reason();
+    };
+
+    // Where the file system has hard links, the untouched file first gets its backup
+    // name as a second name and the new image then replaces the old name in one step:
+    // the image's name never goes missing, whatever fails.
+    status = fs_.LinkNoReplace(image_.path, backup_path);
+    if (status.ok()) {
+        status = fs_.RenameReplacing(temporary, image_.path);
+        if (!status.ok()) {
+            const FsStatus unlinked = fs_.Remove(backup_path);
+            return cannot_place(status) +
+                   (unlinked.ok()
+                        ? std::string()
+                        : "; the untouched image is also kept as " + DisplayName(backup_name)) +
+                   discard_temporary();
+        }
+        return std::string();
+    }
+    if (!status.unsupported()) {
+        return cannot_keep(status);
+    }
+
+    // Without hard links: rename the old file to its backup name, then the new image into
+    // place, and rename the old file back if that fails.
     status = fs_.RenameNoReplace(image_.path, backup_path);
     if (!status.ok()) {
-        return "Can not rename " + ShownName() + " to " + DisplayName(backup_name) + " - " +
-               status.reason() + discard_temporary();
+        return cannot_keep(status);
     }
     status = fs_.RenameNoReplace(temporary, image_.path);
     if (!status.ok()) {
         // Put the untouched file back under its own name.
         const FsStatus undone = fs_.RenameNoReplace(backup_path, image_.path);
-        return "Can not rename the repaired image to " + ShownName() + " - " + status.reason() +
+        return cannot_place(status) +
                (undone.ok() ? std::string()
                             : "; the untouched image stays as " + DisplayName(backup_name)) +
                discard_temporary();

@@ -72,10 +72,13 @@ class FaultyRepair : public CheckTest {
     FaultFileSystem faulty;
 };
 
-class RepairFault : public FaultyRepair, public ::testing::WithParamInterface<FaultCase> {};
+// Each fault on a file system with hard links and on one without (FAT).
+class RepairFault : public FaultyRepair,
+                    public ::testing::WithParamInterface<std::tuple<FaultCase, bool>> {};
 
 TEST_P(RepairFault, OriginalSurvivesUnderItsOwnName) {
-    const FaultCase& fault = GetParam();
+    const FaultCase& fault = std::get<0>(GetParam());
+    faulty.hard_links = std::get<1>(GetParam());
     if (fault.old_backup) {
         WriteFile(dir / "GAME_org.atr", kOldBackup);
     }
@@ -92,30 +95,49 @@ TEST_P(RepairFault, OriginalSurvivesUnderItsOwnName) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryFileOperation, RepairFault,
-    ::testing::Values(
-        FaultCase{"Read", FsOperation::Read, "GAME", 0, false,
-                  "        ERROR: File can not be read - Input/output error (injected)"},
-        FaultCase{"CreateTemporary", FsOperation::Create, "GAME", 0, false,
-                  "        ERROR: Can not write the repaired image - injected failure"},
-        FaultCase{"DiskFull", FsOperation::Write, "GAME", 100, false,
-                  "        ERROR: Can not write the repaired image - No space left on device "
-                  "(injected)"},
-        FaultCase{"Close", FsOperation::Close, "GAME", 0, true,
-                  "        ERROR: Can not write the repaired image - injected failure"},
-        FaultCase{"DeleteOldBackup", FsOperation::Remove, "GAME_org", 0, true,
-                  "        ERROR: Can not delete GAME_org.atr - injected failure"},
-        FaultCase{"RenameToBackup", FsOperation::Rename, "GAME_org", 0, false,
-                  "        ERROR: Can not rename GAME.ATR to GAME_org.atr - injected failure"},
-        FaultCase{"RenameToBackupAfterDelete", FsOperation::Rename, "GAME_org", 0, true,
-                  "        ERROR: Can not rename GAME.ATR to GAME_org.atr - injected failure"},
-        FaultCase{"RenameIntoPlace", FsOperation::Rename, "/GAME.ATR", 0, false,
-                  "        ERROR: Can not rename the repaired image to GAME.ATR - injected "
-                  "failure"}),
-    [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.label; });
+    ::testing::Combine(
+        ::testing::Values(
+            FaultCase{"Read", FsOperation::Read, "GAME", 0, false,
+                      "        ERROR: File can not be read - Input/output error (injected)"},
+            FaultCase{"CreateTemporary", FsOperation::Create, "GAME", 0, false,
+                      "        ERROR: Can not write the repaired image - injected failure"},
+            FaultCase{"DiskFull", FsOperation::Write, "GAME", 100, false,
+                      "        ERROR: Can not write the repaired image - No space left on device "
+                      "(injected)"},
+            FaultCase{"Close", FsOperation::Close, "GAME", 0, true,
+                      "        ERROR: Can not write the repaired image - injected failure"},
+            FaultCase{"DeleteOldBackup", FsOperation::Remove, "GAME_org", 0, true,
+                      "        ERROR: Can not delete GAME_org.atr - injected failure"},
+            FaultCase{"RenameToBackup", FsOperation::Rename, "GAME_org", 0, false,
+                      "        ERROR: Can not rename GAME.ATR to GAME_org.atr - injected failure"},
+            FaultCase{"RenameToBackupAfterDelete", FsOperation::Rename, "GAME_org", 0, true,
+                      "        ERROR: Can not rename GAME.ATR to GAME_org.atr - injected failure"},
+            FaultCase{"RenameIntoPlace", FsOperation::Rename, "/GAME.ATR", 0, false,
+                      "        ERROR: Can not rename the repaired image to GAME.ATR - injected "
+                      "failure"}),
+        ::testing::Bool()),
+    [](const ::testing::TestParamInfo<std::tuple<FaultCase, bool>>& info) {
+        return std::string(std::get<0>(info.param).label) +
+               (std::get<1>(info.param) ? "" : "WithoutHardLinks");
+    });
 
-TEST_F(FaultyRepair, FailedUndoKeepsTheOriginalWholeAsBackup) {
+TEST_F(FaultyRepair, NameNeverGoesMissingWithHardLinks) {
+    // The new image can not take the name, and the backup link can not be removed
+    // again: the untouched image stands under both names.
+    faulty.FailOn(FsOperation::Rename, 1, "/GAME.ATR");
+    faulty.FailOn(FsOperation::Remove, 1, "GAME_org");
+    RunBatch();
+    EXPECT_EQ(GameErrors(), Lines{"        ERROR: Can not rename the repaired image to GAME.ATR - "
+                                  "injected failure; the untouched image is also kept as "
+                                  "GAME_org.atr"});
+    const Bytes original = Broken(1);
+    ExpectDirectory(original, &original);
+}
+
+TEST_F(FaultyRepair, FailedUndoWithoutHardLinksKeepsTheOriginalWholeAsBackup) {
     // The new image can not take the name, and neither can the old file return to it.
     // A rule that fires stops the search, so the second rule sees only the undo.
+    faulty.hard_links = false;
     faulty.FailOn(FsOperation::Rename, 1, "/GAME.ATR");
     faulty.FailOn(FsOperation::Rename, 1, "/GAME.ATR");
     RunBatch();

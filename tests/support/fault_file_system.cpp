@@ -103,6 +103,25 @@ FsStatus FaultFileSystem::RenameNoReplace(const std::filesystem::path& from,
     return real_.RenameNoReplace(from, to);
 }
 
+FsStatus FaultFileSystem::LinkNoReplace(const std::filesystem::path& existing,
+                                        const std::filesystem::path& to) {
+    if (!hard_links) {
+        return FsStatus::Unsupported("Operation not permitted (no hard links)");
+    }
+    if (ShouldFail(FsOperation::Rename, to)) {
+        return Injected();
+    }
+    return real_.LinkNoReplace(existing, to);
+}
+
+FsStatus FaultFileSystem::RenameReplacing(const std::filesystem::path& from,
+                                          const std::filesystem::path& to) {
+    if (ShouldFail(FsOperation::Rename, to)) {
+        return Injected();
+    }
+    return real_.RenameReplacing(from, to);
+}
+
 FsStatus FaultFileSystem::Remove(const std::filesystem::path& path) {
     if (ShouldFail(FsOperation::Remove, path)) {
         return Injected();

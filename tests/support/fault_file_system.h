@@ -31,7 +31,16 @@ class FaultFileSystem final : public FileSystem {
     CreateResult CreateExclusive(const std::filesystem::path& path) override;
     FsStatus RenameNoReplace(const std::filesystem::path& from,
                              const std::filesystem::path& to) override;
+    // A hard link to a new name and a replacing rename count as renames, matched on the
+    // new name.
+    FsStatus LinkNoReplace(const std::filesystem::path& existing,
+                           const std::filesystem::path& to) override;
+    FsStatus RenameReplacing(const std::filesystem::path& from,
+                             const std::filesystem::path& to) override;
     FsStatus Remove(const std::filesystem::path& path) override;
+
+    // False: behave like a file system without hard links (FAT).
+    bool hard_links = true;
 
     // Shared with the output files it hands out.
     bool ShouldFail(FsOperation operation, const std::filesystem::path& path,
