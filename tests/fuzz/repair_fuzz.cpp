@@ -214,6 +214,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   (answers & 0x40U) != 0 ? korvane::PromptAnswer::Yes : korvane::PromptAnswer::No);
 
     FaultFileSystem faulty;
+    // Some runs behave like a file system without hard links (FAT).
+    faulty.hard_links = (answers & 0x80U) == 0;
     const int operation = fault & 7;
     if (operation != 0 && operation != 7) {
         const FsOperation failing[] = {FsOperation::Create, FsOperation::Write,  FsOperation::Close,
