@@ -23,9 +23,7 @@ const std::filesystem::path kTemplate = ProgramDirectory() / "KELDRIX.ATR";
 // The command-line tool's report over `copy`, its paths turned into those of `original`.
 std::vector<std::string> CliReport(const std::filesystem::path& copy,
                                    const std::filesystem::path& original) {
-    std::vector<std::string> lines =
-        RunCli({"convert", "--template", QString::fromStdString(kTemplate.native()),
-                QString::fromStdString(copy.native())});
+    std::vector<std::string> lines = RunCli({"convert", "--template", Arg(kTemplate), Arg(copy)});
     const std::string from = DisplayName(copy);
     const std::string to = DisplayName(original);
     for (std::string& line : lines) {
@@ -60,14 +58,14 @@ void ConversionWindowTest::conversionMatchesTheCommandLine() {
     CopyDirectory(xex, dir / "copy");
     WindowHarness h(xex);
     const MainControls& c = h.controls();
-    h.Find<QAction>("XEXmenu")->trigger();
+    h.Trigger("XEXmenu");
     QCOMPARE(c.source_count->text(), QStringLiteral("4"));
 
     c.Cmd_start_conversion->click();
     QCOMPARE(h.ReportLines(), CliReport(dir / "copy", xex));
     QCOMPARE(Snapshot(xex), Snapshot(dir / "copy"));
-    QVERIFY(std::filesystem::exists(xex / "ARCHON.ATR"));
-    QVERIFY(std::filesystem::exists(xex / "GAME.ATR"));
+    QVERIFY(std::filesystem::exists(xex / "ARCHON.ATR") &&
+            std::filesystem::exists(xex / "GAME.ATR"));
     // The file list of the converter still shows the XEX files only.
     QCOMPARE(c.source_count->text(), QStringLiteral("4"));
     QVERIFY(!h.state.repair_mode);
@@ -96,11 +94,8 @@ void ConversionWindowTest::secondRunSkipsAndPicksJump() {
 
     QSignalSpy selections(c.reportlst->selectionModel(), &QItemSelectionModel::currentChanged);
     c.source_file->Select(2);
-    std::vector<std::int64_t> rows;
-    for (const QList<QVariant>& change : selections) {
-        rows.push_back(change.at(0).toModelIndex().row());
-    }
-    QCOMPARE(rows, (std::vector<std::int64_t>{h.state.FileReportLine(4) - 2, c_start}));
+    QCOMPARE(CurrentRows(selections),
+             (std::vector<std::int64_t>{h.state.FileReportLine(4) - 2, c_start}));
 }
 
 QTEST_MAIN(ConversionWindowTest)
