@@ -9,7 +9,6 @@
 #include <fstream>
 #include <functional>
 #include <set>
-#include <sstream>
 
 #include "about_box.h"
 #include "chm_archive.h"
@@ -40,13 +39,6 @@ std::vector<std::string> ProjectFiles() {
         }
     }
     return files;
-}
-
-QByteArray FileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return QByteArray::fromStdString(content.str());
 }
 
 // Clicks the first link to `href` in the browser's page.
@@ -161,7 +153,9 @@ void HelpAboutTest::helpFileHoldsExactlyThePages() {
         expected.insert("/" + name);
         const std::optional<QByteArray> stored = archive->Read("/" + name);
         QVERIFY2(stored.has_value(), name.c_str());
-        QVERIFY2(*stored == FileBytes(kHelpPages / name),
+        const Bytes page = ReadFile(kHelpPages / name);
+        QVERIFY2(*stored == QByteArray(reinterpret_cast<const char*>(page.data()),
+                                       static_cast<qsizetype>(page.size())),
                  (name + " differs from docs/help; run docs/help/build-chm.sh").c_str());
     }
     // Every page in the directory is in the project, and nothing else is in the file.
