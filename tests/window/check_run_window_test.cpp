@@ -1,6 +1,7 @@
 // Check and repair runs started from the window's buttons: the report matches the
 // command-line tool's line for line, questions go through real message boxes and
-// through answers given ahead, and the controls come back as they were.
+// through answers given ahead, the controls come back as they were, and a pick in the
+// file list jumps to that file's block of the report.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -9,8 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <QtTest>
+#include <array>
 #include <functional>
 
 #include "directory_list.h"
@@ -26,19 +27,24 @@ using namespace korvane::testing;
 
 namespace {
 
-const std::vector<FixtureFile> kMixedImages = {
-    {"ARCHON.ATR", ImageKind::Good128},   {"BOULDER.ATR", ImageKind::WrongIdentifier},
-    {"DEMO.ATR", ImageKind::Long256},     {"MULE.ATR", ImageKind::TooLong},
-    {"odd.atr", ImageKind::OddLayout256}, {"SECTOR.ATR", ImageKind::BadSectorSize},
-    {"tiny.atr", ImageKind::TooShort},    {"zz_org.atr", ImageKind::TooLong},
-};
+// Every kind of fault, an image under the minimum size and a name that is not UTF-8.
+void WriteMixedImages(const std::filesystem::path& directory) {
+    WriteImages(directory, {{"ARCHON.ATR", ImageKind::Good128},
+                            {"BOULDER.ATR", ImageKind::WrongIdentifier},
+                            {"DEMO.ATR", ImageKind::Long256},
+                            {"MULE.ATR", ImageKind::TooLong},
+                            {"odd.atr", ImageKind::OddLayout256},
+                            {"SECTOR.ATR", ImageKind::BadSectorSize},
+                            {"tiny.atr", ImageKind::TooShort},
+                            {"zz_org.atr", ImageKind::TooLong},
+                            {std::string("caf\xE9.atr"), ImageKind::WrongIdentifier}});
+    WriteFile(directory / "small.atr", ImageBuilder().StatedLength(512).Build());
+}
 
-std::vector<std::int64_t> SelectedRows(const QSignalSpy& spy) {
-    std::vector<std::int64_t> rows;
-    for (const QList<QVariant>& change : spy) {
-        rows.push_back(change.at(0).toModelIndex().row());
-    }
-    return rows;
+// Three images whose report blocks are 7, 9 and 7 lines long.
+void WriteBlocks797(const std::filesystem::path& directory, ImageKind middle) {
+    WriteImages(directory,
+                {{"A.atr", ImageKind::Good128}, {"B.atr", middle}, {"C.atr", ImageKind::Good128}});
 }
 
 // The real file system, with a look at each file as it is read.
@@ -73,13 +79,6 @@ class ReadHookFileSystem final : public FileSystem {
     PosixFileSystem real_;
 };
 
-// Picks an entry of the file list with the mouse.
-void Pick(const MainControls& c, int row) {
-    FileListView* files = c.source_file;
-    const QRect place = files->visualRect(files->model()->index(row, 0));
-    QTest::mouseClick(files->viewport(), Qt::LeftButton, Qt::NoModifier, place.center());
-}
-
 bool RowInView(ReportList* report, std::int64_t row) {
     const QRect place = report->visualRect(report->model()->index(static_cast<int>(row), 0));
     return report->viewport()->rect().contains(place);
@@ -91,93 +90,84 @@ class CheckRunWindowTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void testRunMatchesTheCommandLine();
-    void layoutOptionAndCheckBoxReachTheEngine();
-    void repairRunMatchesTheCommandLine();
-    void repairQuestionsThroughMessageBoxes();
+    void runMatchesTheCommandLine_data();
+    void runMatchesTheCommandLine();
     void emptyDirectoryGivesOnlyTheSummary();
-    void fileNamesThatAreNotUtf8();
+    void repairQuestionsThroughMessageBoxes();
     void enginesOwnSelectionsAreNoPicks();
     void pickJumpsToTheBlock();
     void noJumpAfterRepairInGeneratorOrOnEmptyReport();
-    void converterListLongerThanTheReport();
 };
 
-void CheckRunWindowTest::testRunMatchesTheCommandLine() {
+void CheckRunWindowTest::runMatchesTheCommandLine_data() {
+    QTest::addColumn<bool>("repair");
+    QTest::addColumn<int>("layout");  // both, short, long
+    QTest::addColumn<bool>("expand");
+    QTest::addColumn<QString>("cli");
+    QTest::newRow("check") << false << 0 << true << "check";
+    QTest::newRow("short, no minimum")
+        << false << 1 << false << "check --layout short --no-min-size";
+    QTest::newRow("long") << false << 2 << true << "check --layout long --min-size";
+    // The answers given ahead below, as the command line states them.
+    QTest::newRow("repair") << true << 0 << true
+                            << "repair --sector-size 256 --fix-length file --fix-layout add "
+                               "--overwrite-backup no";
+}
+
+void CheckRunWindowTest::runMatchesTheCommandLine() {
+    QFETCH(bool, repair);
+    QFETCH(int, layout);
+    QFETCH(bool, expand);
+    QFETCH(QString, cli);
     TempDir dir;
-    WriteImages(dir / "disks", kMixedImages);
+    WriteMixedImages(dir / "disks");
     CopyDirectory(dir / "disks", dir / "copy");
     WindowHarness h(dir / "disks");
     const MainControls& c = h.controls();
-
-    c.cmd_start_test->click();
-    const std::vector<std::string> window_lines = h.ReportLines();
-    QCOMPARE(window_lines, RunCli({"check", QString::fromStdString((dir / "copy").native())}));
-
-    const std::int64_t count = static_cast<std::int64_t>(kMixedImages.size());
-    QCOMPARE(h.state.last_run_count, count);
-    for (std::int64_t i = 1; i <= count; ++i) {
-        const std::string& first =
-            window_lines[static_cast<std::size_t>(h.state.FileReportLine(i))];
-        QCOMPARE(first, "Read  : " + kMixedImages[static_cast<std::size_t>(i - 1)].name);
-    }
-    QCOMPARE(window_lines[static_cast<std::size_t>(h.state.FileReportLine(count + 1))],
-             std::string());
-    // The run leaves the window idle: controls back, progress at 0, the hint selected.
-    QVERIFY(!h.state.engine_running);
-    QCOMPARE(c.ProgressBar1->value(), 0);
-    QCOMPARE(c.ProgressBar1->maximum(), static_cast<int>(count));
-    const std::vector<const QWidget*> locked = {
-        c.cmd_start_test, c.cmd_start_repair, c.source_path,      c.source_file,
-        c.source_dir,     c.source_drive,     c.chk_expand_images};
-    for (const QWidget* control : locked) {
-        QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
-    }
-    QCOMPARE(c.reportlst->SelectedLine(), static_cast<std::int64_t>(window_lines.size()) - 1);
-    // Listing the directory anew at the end leaves no file selected.
-    QCOMPARE(c.source_file->SelectedIndex(), -1);
-}
-
-void CheckRunWindowTest::layoutOptionAndCheckBoxReachTheEngine() {
-    TempDir dir;
-    WriteImages(dir / "disks", kMixedImages);
-    WriteFile(dir / "disks" / "small.atr", ImageBuilder().StatedLength(512).Build());
-    CopyDirectory(dir / "disks", dir / "copy");
-    WindowHarness h(dir / "disks");
-    const MainControls& c = h.controls();
-    const QString copy = QString::fromStdString((dir / "copy").native());
-
-    c.Opt_short->setChecked(true);
-    c.chk_expand_images->setChecked(false);
-    c.cmd_start_test->click();
-    QCOMPARE(h.ReportLines(), RunCli({"check", "--layout", "short", "--no-min-size", copy}));
-
-    c.Opt_long->setChecked(true);
-    c.chk_expand_images->setChecked(true);
-    c.cmd_start_test->click();
-    QCOMPARE(h.ReportLines(), RunCli({"check", "--layout", "long", "--min-size", copy}));
-}
-
-void CheckRunWindowTest::repairRunMatchesTheCommandLine() {
-    TempDir dir;
-    WriteImages(dir / "disks", kMixedImages);
-    CopyDirectory(dir / "disks", dir / "copy");
-    WindowHarness h(dir / "disks");
     h.prompt.Answer(PromptTopic::SectorSize, PromptAnswer::No);
     h.prompt.Answer(PromptTopic::FileLength, PromptAnswer::Yes);
     h.prompt.Answer(PromptTopic::Layout, PromptAnswer::Yes);
     h.prompt.Answer(PromptTopic::OverwriteBackup, PromptAnswer::No);
+    std::array{c.Opt_both, c.Opt_short, c.Opt_long}[layout]->setChecked(true);
+    c.chk_expand_images->setChecked(expand);
+    const QStringList files = h.FileListEntries();
+    QVERIFY(files.contains(QStringLiteral("caf\\xE9.atr")));
 
-    h.controls().cmd_start_repair->click();
-    QVERIFY(!h.prompt.asked().empty());
-    QCOMPARE(h.ReportLines(), RunCli({"repair", "--sector-size", "256", "--fix-length", "file",
-                                      "--fix-layout", "add", "--overwrite-backup", "no",
-                                      QString::fromStdString((dir / "copy").native())}));
-    // Same images, same backups, nothing else left behind.
+    (repair ? c.cmd_start_repair : c.cmd_start_test)->click();
+    const std::vector<std::string> lines = h.ReportLines();
+    QCOMPARE(lines, RunCli(cli.split(' ') << Arg(dir / "copy")));
+    const std::int64_t count = files.size();
+    QCOMPARE(h.state.last_run_count, count);
+    for (std::int64_t i = 1; i <= count; ++i) {
+        const std::string& first = lines.at(static_cast<std::size_t>(h.state.FileReportLine(i)));
+        QCOMPARE(first, "Read  : " + files[static_cast<int>(i - 1)].toStdString());
+    }
+    // The run leaves the window idle: controls back, progress at 0, a check run's last
+    // line selected, and the directory listed anew with no file selected.
+    QVERIFY(!h.state.engine_running);
+    QCOMPARE(c.ProgressBar1->value(), 0);
+    for (const QWidget* control : std::initializer_list<const QWidget*>{
+             c.cmd_start_test, c.cmd_start_repair, c.source_path, c.source_file, c.source_dir,
+             c.source_drive, c.chk_expand_images}) {
+        QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
+    }
+    if (!repair) {
+        QCOMPARE(c.reportlst->SelectedLine(), static_cast<std::int64_t>(lines.size()) - 1);
+    }
+    QCOMPARE(c.source_file->SelectedIndex(), -1);
+    // Same images, same backups, nothing else left behind; backups are listed and counted.
     QCOMPARE(Snapshot(dir / "disks"), Snapshot(dir / "copy"));
-    // The backups now stand in the file list and its count.
-    QCOMPARE(h.controls().source_count->text(), QString::number(h.controls().source_file->Count()));
-    QVERIFY(h.FileListEntries().contains(QStringLiteral("MULE_org.atr")));
+    QCOMPARE(c.source_count->text(), QString::number(c.source_file->Count()));
+    QCOMPARE(h.FileListEntries().contains(QStringLiteral("MULE_org.atr")), repair);
+}
+
+void CheckRunWindowTest::emptyDirectoryGivesOnlyTheSummary() {
+    TempDir dir;
+    WindowHarness h(dir.path());
+    // The buttons are disabled in an empty directory; the handler still runs the engine.
+    h.window().cmd_start_test_Click();
+    QCOMPARE(h.ReportLines(), RunCli({"check", Arg(dir.path())}));
+    QCOMPARE(h.ReportLines().at(5), std::string("No invalid ATR-files found"));
 }
 
 void CheckRunWindowTest::repairQuestionsThroughMessageBoxes() {
@@ -194,12 +184,10 @@ void CheckRunWindowTest::repairQuestionsThroughMessageBoxes() {
     // lines up to the question, the last one selected.
     const MainControls& c = h.controls();
     MessageBoxAnswerer answerer({QMessageBox::NoButton, QMessageBox::Yes}, [&c] {
-        const QModelIndex file = c.source_file->currentIndex();
-        const bool last_selected =
-            c.reportlst->SelectedLine() == c.reportlst->model()->rowCount() - 1;
-        return file.data().toString() + (last_selected ? " last line" : " elsewhere");
+        const bool last = c.reportlst->SelectedLine() == c.reportlst->model()->rowCount() - 1;
+        return c.source_file->currentIndex().data().toString() + (last ? " last" : " elsewhere");
     });
-    h.controls().cmd_start_repair->click();
+    c.cmd_start_repair->click();
 
     QCOMPARE(answerer.seen().size(), std::size_t{2});
     const auto& length = answerer.seen()[0];
@@ -210,121 +198,91 @@ void CheckRunWindowTest::repairQuestionsThroughMessageBoxes() {
     QCOMPARE(length.icon, QMessageBox::Question);
     QCOMPARE(length.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     QCOMPARE(length.default_button, QMessageBox::Yes);
-    QCOMPARE(length.window_state, QStringLiteral("LONG.ATR last line"));
+    QCOMPARE(length.window_state, QStringLiteral("LONG.ATR last"));
     const auto& sector = answerer.seen()[1];
     QCOMPARE(sector.title, QStringLiteral("Set SECT.ATRsector size"));
     QCOMPARE(sector.text, QStringLiteral("<YES> 128 bytes /sector - <NO> 256 bytes / sector?"));
-    QCOMPARE(sector.default_button, QMessageBox::Yes);
-    QCOMPARE(sector.window_state, QStringLiteral("SECT.ATR last line"));
+    QCOMPARE(sector.window_state, QStringLiteral("SECT.ATR last"));
 
-    QCOMPARE(h.ReportLines(), RunCli({"repair", "--fix-length", "skip", "--sector-size", "128",
-                                      QString::fromStdString((dir / "copy").native())}));
+    QCOMPARE(h.ReportLines(),
+             RunCli({"repair", "--fix-length", "skip", "--sector-size", "128", Arg(dir / "copy")}));
     QCOMPARE(Snapshot(dir / "disks"), Snapshot(dir / "copy"));
-}
-
-void CheckRunWindowTest::emptyDirectoryGivesOnlyTheSummary() {
-    TempDir dir;
-    WindowHarness h(dir.path());
-    // The buttons are disabled in an empty directory; the handler still runs the engine.
-    h.window().cmd_start_test_Click();
-    QCOMPARE(h.ReportLines(), RunCli({"check", QString::fromStdString(dir.path().native())}));
-    QCOMPARE(h.state.FileReportLine(1), 0);
-    QCOMPARE(h.ReportLines().at(5), std::string("No invalid ATR-files found"));
-}
-
-void CheckRunWindowTest::fileNamesThatAreNotUtf8() {
-    TempDir dir;
-    const std::filesystem::path odd = dir / "disks" / std::string("caf\xE9.atr");
-    WriteImages(dir / "disks", {{"plain.atr", ImageKind::Good128}});
-    WriteFile(odd, MakeImage(ImageKind::WrongIdentifier));
-    CopyDirectory(dir / "disks", dir / "copy");
-    WindowHarness h(dir / "disks");
-
-    QCOMPARE(h.FileListEntries(), (QStringList{"caf\\xE9.atr", "plain.atr"}));
-    h.controls().cmd_start_test->click();
-    const std::vector<std::string> lines = h.ReportLines();
-    QCOMPARE(lines, RunCli({"check", QString::fromStdString((dir / "copy").native())}));
-    QCOMPARE(lines.at(0), std::string("Read  : caf\\xE9.atr"));
-    // The image itself was read, not just its name shown.
-    QVERIFY(lines.at(2).find("Fail") != std::string::npos);
 }
 
 void CheckRunWindowTest::enginesOwnSelectionsAreNoPicks() {
     // While the third image is read, the first file's block is complete in the report:
     // a selection in the file list at that moment must not jump to it.
     TempDir dir;
-    WriteImages(dir.path(), {{"A.atr", ImageKind::Good128},
-                             {"B.atr", ImageKind::Good128},
-                             {"C.atr", ImageKind::Good128}});
+    WriteBlocks797(dir.path(), ImageKind::Good128);
     CurrentDirectory current(dir.path());
     ProgramState state;
     ReadHookFileSystem fs;
     MainWindow window(state, fs);
     window.Form_Load();
     window.show();
-    ReportList* report = window.controls().reportlst;
+    const MainControls& c = window.controls();
     // A run before, so that the recorded blocks stand for the three files.
-    window.controls().cmd_start_test->click();
-    QSignalSpy selections(report->selectionModel(), &QItemSelectionModel::currentChanged);
+    c.cmd_start_test->click();
+    QSignalSpy selections(c.reportlst->selectionModel(), &QItemSelectionModel::currentChanged);
     qsizetype changes_during_pick = -1;
     fs.on_read = [&](const std::filesystem::path& path) {
         if (path.filename() == "C.atr") {
             const qsizetype before = selections.size();
-            window.controls().source_file->Select(0);
+            c.source_file->Select(0);
             changes_during_pick = selections.size() - before;
         }
     };
-    window.controls().cmd_start_test->click();
+    c.cmd_start_test->click();
     QCOMPARE(changes_during_pick, 0);
-    QCOMPARE(report->SelectedLine(), report->LineCount() - 1);
+    QCOMPARE(c.reportlst->SelectedLine(), c.reportlst->LineCount() - 1);
     // The engine's selections are shown when the window is brought up to date, which
     // may happen after its file loop: they still are no picks.
-    window.controls().source_file->SelectLater(0);
+    c.source_file->SelectLater(0);
     window.SyncRunDisplay();
-    QCOMPARE(window.controls().source_file->SelectedIndex(), 0);
-    QCOMPARE(report->SelectedLine(), report->LineCount() - 1);
+    QCOMPARE(c.source_file->SelectedIndex(), 0);
+    QCOMPARE(c.reportlst->SelectedLine(), c.reportlst->LineCount() - 1);
     // Once the run is over, a selection is a pick.
-    window.controls().source_file->Select(1);
-    QCOMPARE(report->SelectedLine(), 7);
+    c.source_file->Select(1);
+    QCOMPARE(c.reportlst->SelectedLine(), 7);
 }
 
 void CheckRunWindowTest::pickJumpsToTheBlock() {
     TempDir dir;
-    WriteImages(dir.path(), {{"A.atr", ImageKind::Good128},
-                             {"B.atr", ImageKind::OddLayout256},
-                             {"C.atr", ImageKind::Good128}});
+    WriteBlocks797(dir.path(), ImageKind::OddLayout256);
+    for (const char* name : {"1.xex", "2.xex", "3.xex", "4.xex", "5.xex"}) {
+        WriteXex(dir / name, 300);
+    }
     WindowHarness h(dir.path());
     const MainControls& c = h.controls();
     c.cmd_start_test->click();
-    QCOMPARE(h.state.FileReportLine(1), 0);
-    QCOMPARE(h.state.FileReportLine(2), 7);
-    QCOMPARE(h.state.FileReportLine(3), 16);
-    QCOMPARE(h.state.FileReportLine(4), 23);
-
     QSignalSpy selections(c.reportlst->selectionModel(), &QItemSelectionModel::currentChanged);
-    Pick(c, 1);
-    QCOMPARE(SelectedRows(selections), (std::vector<std::int64_t>{14, 7}));
+    // The lower end of the block (but for its empty line) first, then its first line,
+    // both in view; the first again scrolls back up.
+    const std::vector<std::vector<std::int64_t>> jumps = {{5, 0}, {14, 7}, {21, 16}};
+    for (const int row : {1, 2, 0}) {
+        selections.clear();
+        h.Pick(row);
+        QCOMPARE(CurrentRows(selections), jumps[row]);
+        QVERIFY(RowInView(c.reportlst, jumps[row][0]) && RowInView(c.reportlst, jumps[row][1]));
+    }
     QCOMPARE(h.ReportLines().at(7), std::string("Read  : B.atr"));
-    // The block but for its trailing empty line is in view.
-    QVERIFY(RowInView(c.reportlst, 7) && RowInView(c.reportlst, 14));
 
+    // The converter lists more files than the report has blocks: those jump nowhere.
+    h.Trigger("XEXmenu");
+    QCOMPARE(c.source_count->text(), QStringLiteral("5"));
     selections.clear();
-    Pick(c, 2);
-    QCOMPARE(SelectedRows(selections), (std::vector<std::int64_t>{21, 16}));
-    QVERIFY(RowInView(c.reportlst, 16) && RowInView(c.reportlst, 21));
-
-    // Picking the first again scrolls back up.
+    h.Pick(2);
+    QCOMPARE(CurrentRows(selections), jumps[2]);
     selections.clear();
-    Pick(c, 0);
-    QCOMPARE(SelectedRows(selections), (std::vector<std::int64_t>{5, 0}));
-    QVERIFY(RowInView(c.reportlst, 0));
+    h.Pick(3);
+    h.Pick(4);
+    QVERIFY(selections.isEmpty());
+    QCOMPARE(c.reportlst->SelectedLine(), 16);
 }
 
 void CheckRunWindowTest::noJumpAfterRepairInGeneratorOrOnEmptyReport() {
     TempDir dir;
-    WriteImages(dir / "disks", {{"A.atr", ImageKind::Good128},
-                                {"B.atr", ImageKind::TooLong},
-                                {"C.atr", ImageKind::Good128}});
+    WriteBlocks797(dir / "disks", ImageKind::TooLong);
     std::filesystem::create_directories(dir / "empty");
     WindowHarness h(dir / "disks");
     const MainControls& c = h.controls();
@@ -335,19 +293,19 @@ void CheckRunWindowTest::noJumpAfterRepairInGeneratorOrOnEmptyReport() {
     const std::int64_t selected = c.reportlst->SelectedLine();
     QSignalSpy selections(c.reportlst->selectionModel(), &QItemSelectionModel::currentChanged);
     for (int row = 0; row < 4; ++row) {
-        Pick(c, row);
+        h.Pick(row);
     }
     QVERIFY(selections.isEmpty());
     QCOMPARE(c.reportlst->SelectedLine(), selected);
 
     // In the generator the report may be anybody's: no jumps.
     c.cmd_start_test->click();
-    h.window().Generatemenu_Click();
+    h.Trigger("Generatemenu");
     selections.clear();
-    Pick(c, 1);
+    h.Pick(1);
     QVERIFY(selections.isEmpty());
-    h.window().ATRmenu_Click();
-    Pick(c, 1);
+    h.Trigger("ATRmenu");
+    h.Pick(1);
     QVERIFY(!selections.isEmpty());
 
     // A change of directory empties the report: nothing to jump to.
@@ -355,32 +313,8 @@ void CheckRunWindowTest::noJumpAfterRepairInGeneratorOrOnEmptyReport() {
     h.window().OpenDirectory(dir / "disks");
     QCOMPARE(c.reportlst->LineCount(), 0);
     selections.clear();
-    Pick(c, 1);
+    h.Pick(1);
     QVERIFY(selections.isEmpty());
-}
-
-void CheckRunWindowTest::converterListLongerThanTheReport() {
-    TempDir dir;
-    WriteImages(dir.path(), {{"A.atr", ImageKind::Good128},
-                             {"B.atr", ImageKind::OddLayout256},
-                             {"C.atr", ImageKind::Good128}});
-    for (const char* name : {"1.xex", "2.xex", "3.xex", "4.xex", "5.xex"}) {
-        WriteXex(dir / name, 300);
-    }
-    WindowHarness h(dir.path());
-    const MainControls& c = h.controls();
-    c.cmd_start_test->click();
-    h.window().XEXmenu_Click();
-    QCOMPARE(c.source_count->text(), QStringLiteral("5"));
-
-    QSignalSpy selections(c.reportlst->selectionModel(), &QItemSelectionModel::currentChanged);
-    Pick(c, 2);
-    QCOMPARE(SelectedRows(selections), (std::vector<std::int64_t>{21, 16}));
-    selections.clear();
-    Pick(c, 3);
-    Pick(c, 4);
-    QVERIFY(selections.isEmpty());
-    QCOMPARE(c.reportlst->SelectedLine(), 16);
 }
 
 QTEST_MAIN(CheckRunWindowTest)

@@ -21,14 +21,6 @@ using namespace korvane::testing;
 
 namespace {
 
-QStringList Items(const QComboBox* combo) {
-    QStringList items;
-    for (int i = 0; i < combo->count(); ++i) {
-        items << combo->itemText(i);
-    }
-    return items;
-}
-
 void Choose(QComboBox* combo, const QString& item) {
     combo->setCurrentIndex(combo->findText(item));
 }
@@ -39,26 +31,12 @@ class GeneratorWindowTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void listsAndSizeAtStart();
     void sizeFollowsTheChoice_data();
     void sizeFollowsTheChoice();
     void generationWritesTheImageLikeTheCommandLine();
     void takenOrEmptyNameWritesNothing();
     void converterWithoutItsTemplateSaysSo();
 };
-
-void GeneratorWindowTest::listsAndSizeAtStart() {
-    TempDir dir;
-    WindowHarness h(dir.path());
-    const MainControls& c = h.controls();
-    QCOMPARE(Items(c.Combo_no_of_sectors),
-             (QStringList{"256", "720", "1040", "1440", "2880", "32767", "65535"}));
-    QCOMPARE(Items(c.Combo_byte_per_sector), (QStringList{"128", "256"}));
-    QCOMPARE(c.Combo_no_of_sectors->currentText(), QStringLiteral("720"));
-    QCOMPARE(c.Combo_byte_per_sector->currentText(), QStringLiteral("128"));
-    h.Find<QAction>("Generatemenu")->trigger();
-    QCOMPARE(c.Txt_image_size->text(), QStringLiteral("92176"));
-}
 
 void GeneratorWindowTest::sizeFollowsTheChoice_data() {
     QTest::addColumn<QString>("sectors");
@@ -85,13 +63,13 @@ void GeneratorWindowTest::sizeFollowsTheChoice() {
     TempDir dir;
     WindowHarness h(dir.path());
     const MainControls& c = h.controls();
-    h.Find<QAction>("Generatemenu")->trigger();
+    h.Trigger("Generatemenu");
     Choose(c.Combo_no_of_sectors, sectors);
     Choose(c.Combo_byte_per_sector, sector_size);
     QCOMPARE(c.Txt_image_size->text(), size);
     // Away to another tool and back: the same choice, the same size.
-    h.Find<QAction>("XEXmenu")->trigger();
-    h.Find<QAction>("Generatemenu")->trigger();
+    h.Trigger("XEXmenu");
+    h.Trigger("Generatemenu");
     QCOMPARE(c.Txt_image_size->text(), size);
 }
 
@@ -101,7 +79,7 @@ void GeneratorWindowTest::generationWritesTheImageLikeTheCommandLine() {
     std::filesystem::create_directories(dir / "copy");
     WindowHarness h(dir / "disks");
     const MainControls& c = h.controls();
-    h.Find<QAction>("Generatemenu")->trigger();
+    h.Trigger("Generatemenu");
     Choose(c.Combo_no_of_sectors, "1440");
     Choose(c.Combo_byte_per_sector, "256");
     c.Txt_filename->setText(QStringLiteral("WORK"));
@@ -114,39 +92,34 @@ void GeneratorWindowTest::generationWritesTheImageLikeTheCommandLine() {
              (std::vector<std::string>{DisplayName(image), "successfully generated"}));
     QCOMPARE(c.reportlst->SelectedLine(), 1);
     RunCli({"generate", "--sector-size", "256", "--sectors", "1440", "--name", "WORK",
-            QString::fromStdString((dir / "copy").native())});
+            Arg(dir / "copy")});
     QCOMPARE(ReadFile(image), ReadFile(dir / "copy" / "WORK.ATR"));
-    QCOMPARE(ReadFile(image).size(), std::size_t{368272});
 
     // The new image is listed and counted; the check buttons follow the count.
     QCOMPARE(c.source_count->text(), QStringLiteral("1"));
     QCOMPARE(h.FileListEntries(), QStringList{"WORK.ATR"});
-    QVERIFY(c.cmd_start_test->isEnabled());
-    QVERIFY(c.Cmd_generation->isEnabled() && c.Combo_byte_per_sector->isEnabled() &&
-            c.Combo_no_of_sectors->isEnabled());
+    QVERIFY(c.cmd_start_test->isEnabled() && c.Cmd_generation->isEnabled());
     QCOMPARE(c.ProgressBar1->value(), 0);
     QVERIFY(h.state.repair_mode);
-    QCOMPARE(c.Txt_filename->text(), QStringLiteral("WORK"));
 }
 
 void GeneratorWindowTest::takenOrEmptyNameWritesNothing() {
     TempDir dir;
     WindowHarness h(dir.path());
     const MainControls& c = h.controls();
-    h.Find<QAction>("Generatemenu")->trigger();
+    h.Trigger("Generatemenu");
     c.Cmd_generation->click();
     const Bytes first = ReadFile(dir / "NEWFILE.ATR");
     QCOMPARE(first.size(), std::size_t{92176});
 
-    c.Cmd_generation->click();
-    QCOMPARE(h.ReportLines(),
-             std::vector<std::string>{"ERROR: File already exists or empty filename"});
-    QCOMPARE(ReadFile(dir / "NEWFILE.ATR"), first);
-    c.Txt_filename->clear();
-    c.Cmd_generation->click();
-    QCOMPARE(h.ReportLines(),
-             std::vector<std::string>{"ERROR: File already exists or empty filename"});
-    QCOMPARE(Snapshot(dir.path()).size(), std::size_t{1});
+    for (const char* name : {"NEWFILE", ""}) {
+        c.Txt_filename->setText(QString::fromLatin1(name));
+        c.Cmd_generation->click();
+        QCOMPARE(h.ReportLines(),
+                 std::vector<std::string>{"ERROR: File already exists or empty filename"});
+        QCOMPARE(ReadFile(dir / "NEWFILE.ATR"), first);
+        QCOMPARE(Snapshot(dir.path()).size(), std::size_t{1});
+    }
 }
 
 void GeneratorWindowTest::converterWithoutItsTemplateSaysSo() {
@@ -157,18 +130,19 @@ void GeneratorWindowTest::converterWithoutItsTemplateSaysSo() {
     WindowHarness h(dir.path());
     const MainControls& c = h.controls();
     h.window().SetPrompt(nullptr);
-    h.Find<QAction>("XEXmenu")->trigger();
+    h.Trigger("XEXmenu");
     c.cmd_start_test->click();
     QVERIFY(c.reportlst->LineCount() > 0);
 
     MessageBoxAnswerer answerer({QMessageBox::Ok});
     c.Cmd_start_conversion->click();
     QCOMPARE(answerer.seen().size(), std::size_t{1});
-    QCOMPARE(answerer.seen()[0].title, QStringLiteral("ERROR"));
-    QCOMPARE(answerer.seen()[0].text,
+    const auto& box = answerer.seen()[0];
+    QCOMPARE(box.title, QStringLiteral("ERROR"));
+    QCOMPARE(box.text,
              QStringLiteral("Can not find required KELDRIX.ATR file at install directory"));
-    QCOMPARE(answerer.seen()[0].icon, QMessageBox::Critical);
-    QCOMPARE(answerer.seen()[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     // The report was cleared, nothing was written, the window is idle as before.
     QCOMPARE(c.reportlst->LineCount(), 0);
     QCOMPARE(Snapshot(dir.path()).size(), std::size_t{1});

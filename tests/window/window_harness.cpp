@@ -1,6 +1,8 @@
 #include "window_harness.h"
 
+#include <QAction>
 #include <QProcess>
+#include <QtTest>
 #include <stdexcept>
 
 #include "file_list_view.h"
@@ -55,6 +57,28 @@ QStringList WindowHarness::FileListEntries() const {
     return entries;
 }
 
+void WindowHarness::Trigger(const char* action) const {
+    Find<QAction>(action)->trigger();
+}
+
+void WindowHarness::Pick(int row) const {
+    FileListView* files = controls().source_file;
+    const QRect place = files->visualRect(files->model()->index(row, 0));
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, Qt::NoModifier, place.center());
+}
+
+std::vector<std::int64_t> CurrentRows(const QList<QList<QVariant>>& changes) {
+    std::vector<std::int64_t> rows;
+    for (const QList<QVariant>& change : changes) {
+        rows.push_back(change.at(0).toModelIndex().row());
+    }
+    return rows;
+}
+
+QString Arg(const std::filesystem::path& path) {
+    return QString::fromStdString(path.native());
+}
+
 std::vector<std::string> RunCli(const QStringList& arguments, int* exit_code) {
     QProcess cli;
     cli.setProcessChannelMode(QProcess::SeparateChannels);
@@ -66,18 +90,11 @@ std::vector<std::string> RunCli(const QStringList& arguments, int* exit_code) {
         *exit_code = cli.exitCode();
     }
     std::vector<std::string> lines;
-    const QByteArray out = cli.readAllStandardOutput();
-    std::string line;
-    for (const char ch : out) {
-        if (ch == '\n') {
-            lines.push_back(line);
-            line.clear();
-        } else {
-            line.push_back(ch);
-        }
+    for (const QByteArray& line : cli.readAllStandardOutput().split('\n')) {
+        lines.push_back(line.toStdString());
     }
-    if (!line.empty()) {
-        lines.push_back(line);
+    if (lines.back().empty()) {
+        lines.pop_back();  // after the last line's end
     }
     return lines;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QStringList>
+#include <QVariant>
 #include <QWidget>
 #include <filesystem>
 #include <memory>
@@ -44,6 +45,10 @@ class WindowHarness {
     // The report list's lines, brought up to date.
     std::vector<std::string> ReportLines() const;
     QStringList FileListEntries() const;
+    // Chooses a menu entry by its object name, as a user does.
+    void Trigger(const char* action) const;
+    // Picks an entry of the file list with the mouse.
+    void Pick(int row) const;
 
     ProgramState state;
     PosixFileSystem fs;
@@ -56,6 +61,12 @@ class WindowHarness {
 
 // Runs korvane-cli with `arguments` and returns its standard output as lines.
 std::vector<std::string> RunCli(const QStringList& arguments, int* exit_code = nullptr);
+
+// The rows that a spy on a selection model's currentChanged saw become current.
+std::vector<std::int64_t> CurrentRows(const QList<QList<QVariant>>& changes);
+
+// A directory as a command-line argument.
+QString Arg(const std::filesystem::path& path);
 
 // Copies the plain files of a directory into a new one.
 void CopyDirectory(const std::filesystem::path& from, const std::filesystem::path& to);
