@@ -5,11 +5,9 @@
 # when there is one, otherwise a stand-in template from make_xex_set.
 #   bench/convert-bench.sh [BUILD_DIR]   (a Release build; default build-release)
 set -euo pipefail
-top="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$top/build-release}"
-cli="$build/bin/korvane-cli"
+source "$(dirname "$0")/bench-lib.sh"
 gen="$build/bench/make_xex_set"
-[ -x "$cli" ] && [ -x "$gen" ] || { echo "build $build first (Release)" >&2; exit 2; }
+require_build "$cli" "$gen"
 
 data="$(mktemp -d)"
 trap 'rm -rf "$data"' EXIT
@@ -25,8 +23,6 @@ mkdir "$data/xex" "$data/cp"
 "$gen" "$data/xex" 1000 "$template"
 du -sh "$data/xex" | sed 's/^/data: /'
 
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-seconds() { local s e; s=$(date +%s.%N); "$@" >/dev/null 2>&1 || true; e=$(date +%s.%N); echo "$e - $s" | bc -l; }
 clean() { rm -f "$data"/xex/*.ATR "$data"/cp/*; }
 copy_all() { for i in $(seq -w 0 999); do cp "$template" "$data/cp/GAME0$i.ATR"; done; }
 
@@ -42,9 +38,7 @@ for _ in 1 2 3 4 5; do
 done
 cp_median=$(printf '%s\n' "${cp_times[@]}" | median)
 convert_median=$(printf '%s\n' "${convert_times[@]}" | median)
-printf 'cp      median: %.3f s\n' "$cp_median"
-printf 'convert median: %.3f s\n' "$convert_median"
-printf 'ratio convert/cp: %.2f (target <= 1.5)\n' "$(echo "$convert_median / $cp_median" | bc -l)"
+report_ratio convert cp "$convert_median" "$cp_median"
 
 # A stricter reference: one process writing all 1,000 copies (no process start per file).
 clean; sync

@@ -1,8 +1,6 @@
 // The converter's and the generator's parts of the main window: their start buttons and
 // the generator's geometry lists.
 #include <QComboBox>
-#include <QStyle>
-#include <QStyleOptionComboBox>
 
 #include "conversion_run.h"
 #include "engine_adapters.h"
@@ -27,12 +25,7 @@ void GenerationEngine(EngineContext& context) {
 
 // The narrow boxes of the generator show their widest item whole.
 void FitItems(QComboBox* combo) {
-    QStyleOptionComboBox option;
-    option.initFrom(combo);
-    const int room =
-        combo->style()
-            ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo)
-            .width();
+    const int room = ComboTextRoom(combo);
     QString widest;
     for (int i = 0; i < combo->count(); ++i) {
         if (combo->itemText(i).size() > widest.size()) {

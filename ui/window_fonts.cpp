@@ -1,7 +1,10 @@
 #include "window_fonts.h"
 
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 namespace korvane {
 
@@ -47,6 +50,14 @@ QFont FittingFont(QFont font, const QString& text, int width, int min_pixel_size
         font.setPixelSize(font.pixelSize() - 1);
     }
     return font;
+}
+
+int ComboTextRoom(const QComboBox* combo) {
+    QStyleOptionComboBox option;
+    option.initFrom(combo);
+    return combo->style()
+        ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo)
+        .width();
 }
 
 }  // namespace korvane

@@ -5,6 +5,8 @@
 #include <QFont>
 #include <QString>
 
+class QComboBox;
+
 namespace korvane {
 
 // Pixel sizes of the point sizes the windows use, at 96 dots per inch.
@@ -23,5 +25,8 @@ QFont FixedFont(int pixel_size);
 // `font`, narrowed so that `text` fits into `width` pixels: first the condensed cut of
 // the family, then smaller sizes, never below `min_pixel_size`.
 QFont FittingFont(QFont font, const QString& text, int width, int min_pixel_size);
+
+// The width in pixels that a combo box leaves for the text of its chosen item.
+int ComboTextRoom(const QComboBox* combo);
 
 }  // namespace korvane

@@ -2,6 +2,7 @@
 // 400/800 alone.
 #include <gtest/gtest.h>
 
+#include "atari_addresses.h"
 #include "boot_fixture.h"
 
 namespace korvane::boottest {
@@ -9,13 +10,14 @@ namespace {
 
 using sim::Machine;
 
-constexpr std::uint16_t kRamtop = 0x6A;
-constexpr std::uint16_t kTramsz = 0x06;
-constexpr std::uint16_t kSavmsc = 0x58;
-constexpr std::uint16_t kBasicf = 0x03F8;
+using sim::os::kBasicf;
+using sim::os::kCioClose;
+using sim::os::kCioOpen;
+using sim::os::kRamtop;
+using sim::os::kSavmsc;
+using sim::os::kTramsz;
+// Port B bit 1 set: the built-in BASIC is switched off.
 constexpr std::uint8_t kBasicOffBit = 0x02;
-constexpr std::uint8_t kCioOpen = 0x03;
-constexpr std::uint8_t kCioClose = 0x0C;
 
 TEST(LoaderBasic, DataUnderTheBasicRomLoadsOnEveryMachine) {
     // A program with data under the BASIC ROM, started by RUN.

@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
-#include <QStyleOptionComboBox>
 #include <QtTest>
 #include <algorithm>
 #include <cstring>
@@ -20,6 +19,7 @@
 #include "help_window.h"
 #include "report_list.h"
 #include "window_fixtures.h"
+#include "window_fonts.h"
 #include "window_harness.h"
 
 using namespace korvane;
@@ -193,12 +193,7 @@ void ToolModesTest::captionsFitTheirControls() {
     }
     QVERIFY(fits(c.lblRemark, c.lblRemark->text(), c.lblRemark->width()));
     for (QComboBox* combo : {c.Combo_no_of_sectors, c.Combo_byte_per_sector}) {
-        QStyleOptionComboBox option;
-        option.initFrom(combo);
-        const int room =
-            combo->style()
-                ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo)
-                .width();
+        const int room = ComboTextRoom(combo);
         for (int i = 0; i < combo->count(); ++i) {
             QVERIFY(fits(combo, combo->itemText(i), room));
         }

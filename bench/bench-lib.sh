@@ -1,0 +1,31 @@
+# Shared by the benchmark scripts: the build to measure, timing and medians.
+#   source "$(dirname "$0")/bench-lib.sh" [BUILD_DIR]
+top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${1:-$top/build-release}"
+cli="$build/bin/korvane-cli"
+
+# Stops unless the named executables of the build exist.
+require_build() {
+    for program in "$@"; do
+        [ -x "$program" ] || { echo "build $build first (Release): $program missing" >&2; exit 2; }
+    done
+}
+
+# The median of the numbers on standard input, one per line.
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+# Wall-clock seconds of one command, its output and exit status ignored.
+seconds() {
+    local s e
+    s=$(date +%s.%N)
+    "$@" >/dev/null 2>&1 || true
+    e=$(date +%s.%N)
+    echo "$e - $s" | bc -l
+}
+
+# Prints both medians and their ratio against the target: LABEL BASE_LABEL VALUE BASE.
+report_ratio() {
+    printf '%-8s median: %.4f s\n' "$2" "$4"
+    printf '%-8s median: %.4f s\n' "$1" "$3"
+    printf 'ratio %s/%s: %.2f (target <= 1.5)\n' "$1" "$2" "$(echo "$3 / $4" | bc -l)"
+}
