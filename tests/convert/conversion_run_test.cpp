@@ -43,14 +43,6 @@ Lines Summary(std::int64_t converted, std::int64_t not_converted) {
     return lines;
 }
 
-Lines Join(std::initializer_list<Lines> parts) {
-    Lines all;
-    for (const Lines& part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
-    }
-    return all;
-}
-
 const Lines kSkipped{"ERROR   : Skipping conversion - file already exists", ""};
 
 TEST(RunXexConversion, OneBlockPerFileThenTheSummary) {

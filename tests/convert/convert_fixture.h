@@ -22,8 +22,6 @@
 
 namespace korvane::testing {
 
-using Lines = std::vector<std::string>;
-
 // XEX content of `length` bytes that differs from file to file; the first two bytes are
 // $FF $FF like a real binary-load file unless `plain` is set.
 Bytes XexBytes(std::size_t length, std::uint32_t seed, bool plain = false);

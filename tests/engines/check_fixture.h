@@ -19,8 +19,6 @@
 
 namespace korvane::testing {
 
-using Lines = std::vector<std::string>;
-
 inline const std::string kFailLine =
     "Result: " + std::string(39, '=') + " F A I L " + std::string(39, '=');
 inline const std::string kIdentifierOk = "        Header: ATR-file identifier = Ok";
@@ -65,13 +63,6 @@ inline std::string SectorOkLine(int size) {
 // The first four lines of a block whose identifier is right.
 inline Lines Head(const std::string& name, std::int64_t physical, std::int64_t stated) {
     return {"Read  : " + name, PhysicalLine(physical), kIdentifierOk, ImageSizeLine(stated)};
-}
-inline Lines Join(std::initializer_list<Lines> parts) {
-    Lines all;
-    for (const Lines& part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
-    }
-    return all;
 }
 
 // The data length a written header states, decoded here byte by byte.

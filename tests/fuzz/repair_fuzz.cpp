@@ -21,7 +21,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -33,10 +32,13 @@
 #include "fault_file_system.h"
 #include "plain_window.h"
 #include "scripted_prompt.h"
+#include "temp_dir.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using korvane::testing::Bytes;
+using korvane::testing::Snapshot;
+using korvane::testing::WriteFile;
 namespace fs = std::filesystem;
 using korvane::testing::FaultFileSystem;
 using korvane::testing::FsOperation;
@@ -93,23 +95,6 @@ void EmptyDirectory(const fs::path& directory) {
     for (const auto& entry : fs::directory_iterator(directory)) {
         fs::remove_all(entry.path());
     }
-}
-
-void Write(const fs::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-std::map<std::string, Bytes> Snapshot(const fs::path& directory) {
-    std::map<std::string, Bytes> content;
-    for (const auto& entry : fs::directory_iterator(directory)) {
-        Bytes& bytes = content[entry.path().filename().native()];
-        bytes.resize(static_cast<std::size_t>(entry.file_size()));
-        std::ifstream in(entry.path(), std::ios::binary);
-        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
-    return content;
 }
 
 korvane::PromptAnswer ThreeWay(unsigned bits) {
@@ -193,10 +178,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     EmptyDirectory(directory);
     const bool backups_exist = (flags & 8U) != 0;
     for (std::size_t i = 0; i < images.size(); ++i) {
-        Write(directory / images[i].name, images[i].bytes);
+        WriteFile(directory / images[i].name, images[i].bytes);
         if (backups_exist && !IsBackupName(images[i].name)) {
-            Write(directory / korvane::BackupName(images[i].name),
-                  Bytes{'o', 'l', 'd', static_cast<std::uint8_t>(i)});
+            WriteFile(directory / korvane::BackupName(images[i].name),
+                      Bytes{'o', 'l', 'd', static_cast<std::uint8_t>(i)});
         }
     }
     const std::map<std::string, Bytes> before = Snapshot(directory);

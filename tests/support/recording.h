@@ -1,12 +1,23 @@
 // A report list that keeps its lines, for tests to compare line for line.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "report_sink.h"
 
 namespace korvane::testing {
+
+// Report lines as a test expects them, and several expected parts joined into one.
+using Lines = std::vector<std::string>;
+inline Lines Join(std::initializer_list<Lines> parts) {
+    Lines all;
+    for (const Lines& part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
 
 class RecordingReport final : public ReportSink {
   public:
