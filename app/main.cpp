@@ -7,13 +7,6 @@
 #include "main_window.h"
 #include "program_state.h"
 
-namespace {
-
-// The values shared between the window's handlers and the engines.
-korvane::ProgramState program_state;
-
-}  // namespace
-
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     // The layout is fixed in pixels and was drawn for this style's metrics.
@@ -21,6 +14,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("korvane"));
     QGuiApplication::setDesktopFileName(QStringLiteral("korvane"));
 
+    // The values shared between the window's handlers and the engines.
+    korvane::ProgramState program_state;
     korvane::PosixFileSystem file_system;
     korvane::MainWindow window(program_state, file_system);
     window.Form_Load();

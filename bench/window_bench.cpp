@@ -14,21 +14,18 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyleFactory>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "atr_header.h"
 #include "engine_adapters.h"
 #include "file_system.h"
-#include "image_builder.h"
 #include "main_window.h"
 #include "program_state.h"
 #include "report_list.h"
-#include "scripted_prompt.h"
-#include "temp_dir.h"
-
-using korvane::testing::ImageBuilder;
 
 namespace {
 
@@ -60,13 +57,18 @@ void SettleDown() {
 
 int MakeImages(const std::filesystem::path& directory, int count) {
     std::filesystem::create_directories(directory);
-    const korvane::testing::Bytes good = ImageBuilder().StatedLength(1024).Build();
-    const korvane::testing::Bytes bad =
-        ImageBuilder().Identifier(0x92, 0x02).StatedLength(1024).Build();
+    // 1 kB of single-density sectors behind the header; every tenth image gets a broken
+    // identifier.
+    std::string good(16 + 1024, '\0');
+    const korvane::AtrHeaderBytes header = korvane::EncodeAtrHeader(1024, 128);
+    std::copy(header.begin(), header.end(), good.begin());
+    std::string bad = good;
+    bad[0] = static_cast<char>(0x92);
+    bad[1] = 0x02;
     for (int i = 0; i < count; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "IMG%05d.ATR", i);
-        korvane::testing::WriteFile(directory / name, i % 10 == 9 ? bad : good);
+        std::ofstream(directory / name, std::ios::binary) << (i % 10 == 9 ? bad : good);
     }
     std::printf("wrote %d images to %s\n", count, directory.c_str());
     return 0;

@@ -18,12 +18,12 @@ struct Volume {
     std::string label;
 };
 
-// The volumes of a mount table in the format of /proc/self/mounts: block devices,
-// network and other disk-backed file systems, and always the root "/". Kernel and memory
+// Of the mounts listed, in mount order, the volumes a user keeps files on: block devices
+// and network file systems, and always the root "/". Kernel, memory and read-only package
 // file systems are left out; a later mount on the same root replaces an earlier one.
-std::vector<Volume> ParseMountTable(const std::string& table);
+std::vector<Volume> UserVolumes(const std::vector<Volume>& mounts);
 
-// The volumes mounted now, with the labels found under /dev/disk/by-label.
+// The volumes mounted now, with their labels.
 std::vector<Volume> MountedVolumes();
 
 // The volume that holds `path`: the one with the longest root that is an ancestor of it.

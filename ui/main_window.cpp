@@ -105,15 +105,7 @@ MainWindow::MainWindow(ProgramState& state, FileSystem& fs, QWidget* parent)
     setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 }
 
-MainWindow::~MainWindow() {
-    if (help_window_) {
-        delete help_window_.data();
-    }
-}
-
-HelpWindow* MainWindow::help_window() const {
-    return help_window_.data();
-}
+MainWindow::~MainWindow() = default;
 
 AboutBox* MainWindow::about_box() const {
     return about_box_.data();

@@ -33,6 +33,7 @@ class FileListView;
 class HelpWindow;
 class ReportList;
 struct EngineContext;
+struct ToolMode;
 
 // The widgets, named as the controls they are.
 struct MainControls {
@@ -122,8 +123,8 @@ class MainWindow final : public QMainWindow {
     // time the list opens).
     void SetVolumes(std::vector<Volume> volumes);
 
-    // The help window last opened, while it is open.
-    HelpWindow* help_window() const;
+    // The help window, once opened; closing it only hides it.
+    HelpWindow* help_window() const { return help_window_.get(); }
     AboutBox* about_box() const;
 
     // Brings the report and the progress bar up to date during an engine run.
@@ -137,6 +138,7 @@ class MainWindow final : public QMainWindow {
     void CreateMenus();
     void ConnectHandlers();
     // The drive, directory and file lists open on the process's current directory.
+    void ShowTool(const ToolMode& mode);
     void ShowStartDirectory();
     void SetSourcePathText(const std::filesystem::path& path);
     // What every start button does first: the directory list's path applied again.
@@ -159,7 +161,7 @@ class MainWindow final : public QMainWindow {
     std::vector<Volume> volumes_;
     bool engine_busy_ = false;
     bool applying_engine_selection_ = false;
-    QPointer<HelpWindow> help_window_;
+    std::unique_ptr<HelpWindow> help_window_;
     QPointer<AboutBox> about_box_;
 };
 

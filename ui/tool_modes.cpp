@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <array>
+#include <utility>
 
 #include "about_box.h"
 #include "directory_list.h"
@@ -41,62 +43,99 @@ void SetCountCaption(QLabel* label, const QString& caption) {
 
 }  // namespace
 
-void MainWindow::ShowCheckTool() {
+// One row of the mode table: what a tool mode shows, set in this order.
+struct ToolMode {
+    const char* title;
+    QRgb background;
+    bool options;
+    bool frame;
+    int directory_height;
+    // The start buttons, shown or hidden in the order each mode has always set them.
+    std::array<std::pair<QPushButton * MainControls::*, bool>, 4> buttons;
+    const char* pattern;
+    const char* count_caption;
+    const char* frame_title;
+    // The generator's controls instead of the check box, and its size shown anew.
+    bool generator;
+};
+
+namespace {
+
+const ToolMode kCheckTool = {"ATR File Check and Repair",
+                             qRgb(0, 0, 255),
+                             true,
+                             true,
+                             kDirectoryListHeight,
+                             {{{&MainControls::cmd_start_test, true},
+                               {&MainControls::cmd_start_repair, true},
+                               {&MainControls::Cmd_start_conversion, false},
+                               {&MainControls::Cmd_generation, false}}},
+                             kAtrPattern,
+                             "Number of found ATR files:",
+                             "",
+                             false};
+
+const ToolMode kConverterTool = {"XEX to ATR File Converter",
+                                 qRgb(255, 0, 0),
+                                 false,
+                                 false,
+                                 kDirectoryListTallHeight,
+                                 {{{&MainControls::cmd_start_test, false},
+                                   {&MainControls::cmd_start_repair, false},
+                                   {&MainControls::Cmd_generation, false},
+                                   {&MainControls::Cmd_start_conversion, true}}},
+                                 kXexPattern,
+                                 "Number of found XEX files:",
+                                 "",
+                                 false};
+
+const ToolMode kGeneratorTool = {"ATR File Generator",
+                                 qRgb(0, 192, 0),
+                                 false,
+                                 true,
+                                 kDirectoryListHeight,
+                                 {{{&MainControls::cmd_start_test, false},
+                                   {&MainControls::cmd_start_repair, false},
+                                   {&MainControls::Cmd_start_conversion, false},
+                                   {&MainControls::Cmd_generation, true}}},
+                                 kAtrPattern,
+                                 "Number of found ATR files:",
+                                 "Filename",
+                                 true};
+
+}  // namespace
+
+void MainWindow::ShowTool(const ToolMode& mode) {
     const MainControls& c = controls_;
-    SetToolTitle(QStringLiteral("ATR File Check and Repair"), QColor(0, 0, 255));
-    c.Option_Frm->setVisible(true);
-    c.Frame1->setVisible(true);
-    SetHeight(c.source_dir, kDirectoryListHeight);
-    c.cmd_start_test->setVisible(true);
-    c.cmd_start_repair->setVisible(true);
-    c.Cmd_start_conversion->setVisible(false);
-    c.Cmd_generation->setVisible(false);
-    c.source_file->SetPattern(kAtrPattern);
-    SetCountCaption(c.Label1, QStringLiteral("Number of found ATR files:"));
-    c.Frame1->setTitle(QString());
-    c.Txt_filename->setVisible(false);
-    c.chk_expand_images->setVisible(true);
-    c.Frm_atr_gen->setVisible(false);
-    c.Frm_image_size->setVisible(false);
+    SetToolTitle(QString::fromLatin1(mode.title), QColor(mode.background));
+    c.Option_Frm->setVisible(mode.options);
+    c.Frame1->setVisible(mode.frame);
+    SetHeight(c.source_dir, mode.directory_height);
+    for (const auto& [button, visible] : mode.buttons) {
+        (c.*button)->setVisible(visible);
+    }
+    c.source_file->SetPattern(mode.pattern);
+    SetCountCaption(c.Label1, QString::fromLatin1(mode.count_caption));
+    c.Frame1->setTitle(QString::fromLatin1(mode.frame_title));
+    c.Txt_filename->setVisible(mode.generator);
+    c.chk_expand_images->setVisible(!mode.generator);
+    c.Frm_atr_gen->setVisible(mode.generator);
+    c.Frm_image_size->setVisible(mode.generator);
+    if (mode.generator) {
+        UpdateGeneratorSize();
+    }
+}
+
+void MainWindow::ShowCheckTool() {
+    ShowTool(kCheckTool);
 }
 
 void MainWindow::ShowConverterTool() {
-    const MainControls& c = controls_;
-    SetToolTitle(QStringLiteral("XEX to ATR File Converter"), QColor(255, 0, 0));
-    c.Option_Frm->setVisible(false);
-    c.Frame1->setVisible(false);
-    SetHeight(c.source_dir, kDirectoryListTallHeight);
-    c.cmd_start_test->setVisible(false);
-    c.cmd_start_repair->setVisible(false);
-    c.Cmd_generation->setVisible(false);
-    c.Cmd_start_conversion->setVisible(true);
-    c.source_file->SetPattern(kXexPattern);
-    SetCountCaption(c.Label1, QStringLiteral("Number of found XEX files:"));
-    c.Frame1->setTitle(QString());
-    c.Txt_filename->setVisible(false);
-    c.chk_expand_images->setVisible(true);
-    c.Frm_atr_gen->setVisible(false);
-    c.Frm_image_size->setVisible(false);
+    ShowTool(kConverterTool);
 }
 
 void MainWindow::ShowGeneratorTool() {
-    const MainControls& c = controls_;
-    SetToolTitle(QStringLiteral("ATR File Generator"), QColor(0, 192, 0));
-    c.Option_Frm->setVisible(false);
-    c.Frame1->setVisible(true);
-    SetHeight(c.source_dir, kDirectoryListHeight);
-    c.cmd_start_test->setVisible(false);
-    c.cmd_start_repair->setVisible(false);
-    c.Cmd_start_conversion->setVisible(false);
-    c.Cmd_generation->setVisible(true);
-    c.source_file->SetPattern(kAtrPattern);
-    SetCountCaption(c.Label1, QStringLiteral("Number of found ATR files:"));
-    c.Frame1->setTitle(QStringLiteral("Filename"));
-    c.Txt_filename->setVisible(true);
-    c.chk_expand_images->setVisible(false);
-    c.Frm_atr_gen->setVisible(true);
-    c.Frm_image_size->setVisible(true);
-    UpdateGeneratorSize();
+    ShowTool(kGeneratorTool);
 }
 
 void MainWindow::Form_Load() {
@@ -129,8 +168,7 @@ void MainWindow::Onlinehelp_Click() {
     const std::filesystem::path help_file =
         JoinPath(ProgramDirectory(), ProgramFileName().native() + ".CHM");
     if (!help_window_) {
-        help_window_ = new HelpWindow();
-        help_window_->setAttribute(Qt::WA_DeleteOnClose);
+        help_window_ = std::make_unique<HelpWindow>();
     }
     help_window_->Open(help_file);
     help_window_->show();

@@ -5,7 +5,7 @@
 set -eu
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${1:-$here/../../build}"
-tool="$build/tests/korvane-screenshots"
+tool="$build/screenshots/korvane-screenshots"
 if [ ! -x "$tool" ]; then
     echo "make-screenshots.sh: $tool not built (ninja -C $build korvane-screenshots)" >&2
     exit 2

@@ -1,32 +1,43 @@
 #include "window_harness.h"
 
 #include <QAction>
-#include <QProcess>
+#include <QApplication>
+#include <QPushButton>
 #include <QtTest>
-#include <stdexcept>
 
 #include "file_list_view.h"
 #include "report_list.h"
+#include "run_command.h"
 
 namespace korvane::testing {
 
-CurrentDirectory::CurrentDirectory(const std::filesystem::path& directory) {
-    std::error_code ec;
-    previous_ = std::filesystem::current_path(ec);
-    if (ec) {
-        // A test before may have left us in a directory that is gone.
-        previous_ = std::filesystem::temp_directory_path();
+void CopySamples(const std::filesystem::path& directory,
+                 const std::vector<std::pair<const char*, const char*>>& sample_and_name) {
+    std::filesystem::create_directories(directory);
+    for (const auto& [sample, name] : sample_and_name) {
+        std::filesystem::copy_file(kSamples / sample, directory / name);
     }
-    std::filesystem::current_path(directory);
 }
 
-CurrentDirectory::~CurrentDirectory() {
+void WriteXex(const std::filesystem::path& path, std::size_t length) {
+    Bytes bytes(length, 0xEA);
+    bytes[0] = bytes[1] = 0xFF;
+    WriteFile(path, bytes);
+}
+
+std::vector<std::string> RunCli(const QString& command, const std::filesystem::path& directory) {
+    std::vector<std::string> arguments;
+    for (const QString& argument : command.split(' ')) {
+        arguments.push_back(argument.toStdString());
+    }
+    arguments.push_back(directory.native());
+    return SplitLines(RunCommand(KORVANE_CLI, arguments).out);
+}
+
+WindowHarness::WindowHarness(const std::filesystem::path& start_directory) {
     std::error_code ec;
-    std::filesystem::current_path(previous_, ec);
-}
-
-WindowHarness::WindowHarness(const std::filesystem::path& start_directory)
-    : current_(start_directory) {
+    previous_directory_ = std::filesystem::current_path(ec);  // empty when it is gone
+    std::filesystem::current_path(start_directory);
     window_ = std::make_unique<MainWindow>(state, fs);
     window_->SetPrompt(&prompt);
     window_->Form_Load();
@@ -35,15 +46,16 @@ WindowHarness::WindowHarness(const std::filesystem::path& start_directory)
 
 WindowHarness::~WindowHarness() {
     window_.reset();
+    std::error_code ec;
+    std::filesystem::current_path(previous_directory_, ec);
 }
 
 std::vector<std::string> WindowHarness::ReportLines() const {
     ReportList* report = controls().reportlst;
     report->Sync();
     std::vector<std::string> lines;
-    const QAbstractItemModel* model = report->model();
-    for (int row = 0; row < model->rowCount(); ++row) {
-        lines.push_back(model->index(row, 0).data().toString().toStdString());
+    for (std::int64_t row = 0; row < report->LineCount(); ++row) {
+        lines.push_back(report->Line(row).toStdString());
     }
     return lines;
 }
@@ -58,7 +70,7 @@ QStringList WindowHarness::FileListEntries() const {
 }
 
 void WindowHarness::Trigger(const char* action) const {
-    Find<QAction>(action)->trigger();
+    window_->findChild<QAction*>(QString::fromLatin1(action))->trigger();
 }
 
 void WindowHarness::Pick(int row) const {
@@ -67,45 +79,25 @@ void WindowHarness::Pick(int row) const {
     QTest::mouseClick(files->viewport(), Qt::LeftButton, Qt::NoModifier, place.center());
 }
 
-std::vector<std::int64_t> CurrentRows(const QList<QList<QVariant>>& changes) {
-    std::vector<std::int64_t> rows;
-    for (const QList<QVariant>& change : changes) {
-        rows.push_back(change.at(0).toModelIndex().row());
-    }
-    return rows;
-}
-
-QString Arg(const std::filesystem::path& path) {
-    return QString::fromStdString(path.native());
-}
-
-std::vector<std::string> RunCli(const QStringList& arguments, int* exit_code) {
-    QProcess cli;
-    cli.setProcessChannelMode(QProcess::SeparateChannels);
-    cli.start(QStringLiteral(KORVANE_CLI), arguments);
-    if (!cli.waitForFinished(120000)) {
-        throw std::runtime_error("korvane-cli did not finish");
-    }
-    if (exit_code != nullptr) {
-        *exit_code = cli.exitCode();
-    }
-    std::vector<std::string> lines;
-    for (const QByteArray& line : cli.readAllStandardOutput().split('\n')) {
-        lines.push_back(line.toStdString());
-    }
-    if (lines.back().empty()) {
-        lines.pop_back();  // after the last line's end
-    }
-    return lines;
-}
-
-void CopyDirectory(const std::filesystem::path& from, const std::filesystem::path& to) {
-    std::filesystem::create_directories(to);
-    for (const auto& entry : std::filesystem::directory_iterator(from)) {
-        if (entry.is_regular_file()) {
-            std::filesystem::copy_file(entry.path(), to / entry.path().filename());
+MessageBoxAnswerer::MessageBoxAnswerer(std::vector<QMessageBox::StandardButton> answers,
+                                       std::function<QString()> look)
+    : answers_(std::move(answers)), look_(std::move(look)) {
+    connect(&timer_, &QTimer::timeout, this, [this] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible() || seen.size() >= qsizetype(answers_.size())) {
+            return;
         }
-    }
+        seen << box->windowTitle() + ": " + box->text() + look_();
+        const QMessageBox::StandardButton answer = answers_[std::size_t(seen.size() - 1)];
+        if (answer == QMessageBox::NoButton) {
+            box->close();
+        } else if (box->button(answer) == static_cast<QAbstractButton*>(box->defaultButton())) {
+            QTest::keyClick(box, Qt::Key_Return);  // the default button takes Enter
+        } else {
+            box->button(answer)->click();
+        }
+    });
+    timer_.start(5);
 }
 
 }  // namespace korvane::testing

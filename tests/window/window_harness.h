@@ -1,13 +1,17 @@
-// A main window for a test: created in a directory of the test's own, loaded, shown on
-// the offscreen platform, with its questions answered ahead by a scripted prompt.
+// The window tests' helpers: directories of images built in code, a main window created
+// in a directory of the test's own and shown on the offscreen platform with its questions
+// answered ahead, korvane-cli's report to compare with, and message boxes answered as a
+// user answers them.
 #pragma once
 
+#include <QMessageBox>
 #include <QStringList>
-#include <QVariant>
-#include <QWidget>
+#include <QTimer>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "file_system.h"
@@ -18,17 +22,17 @@
 
 namespace korvane::testing {
 
-// Makes a directory the process's current one for a scope, and goes back after.
-class CurrentDirectory {
-  public:
-    explicit CurrentDirectory(const std::filesystem::path& directory);
-    ~CurrentDirectory();
-    CurrentDirectory(const CurrentDirectory&) = delete;
-    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+// The sample images of the build: good ones in each layout and one of each fault.
+inline const std::filesystem::path kSamples = KORVANE_SAMPLES;
+// Copies sample images into `directory` (created if missing), each under a name of its own.
+void CopySamples(const std::filesystem::path& directory,
+                 const std::vector<std::pair<const char*, const char*>>& sample_and_name);
+// A file of `length` bytes of XEX-like content.
+void WriteXex(const std::filesystem::path& path, std::size_t length);
 
-  private:
-    std::filesystem::path previous_;
-};
+// korvane-cli's standard output as lines, for a command and options separated by blanks
+// and a directory.
+std::vector<std::string> RunCli(const QString& command, const std::filesystem::path& directory);
 
 class WindowHarness {
   public:
@@ -38,10 +42,6 @@ class WindowHarness {
 
     MainWindow& window() { return *window_; }
     const MainControls& controls() const { return window_->controls(); }
-    template <typename Widget>
-    Widget* Find(const char* name) const {
-        return window_->findChild<Widget*>(QString::fromLatin1(name));
-    }
     // The report list's lines, brought up to date.
     std::vector<std::string> ReportLines() const;
     QStringList FileListEntries() const;
@@ -55,20 +55,23 @@ class WindowHarness {
     ScriptedPrompt prompt;
 
   private:
-    CurrentDirectory current_;
+    std::filesystem::path previous_directory_;
     std::unique_ptr<MainWindow> window_;
 };
 
-// Runs korvane-cli with `arguments` and returns its standard output as lines.
-std::vector<std::string> RunCli(const QStringList& arguments, int* exit_code = nullptr);
+// Presses a button of each message box that comes up, one answer per box (NoButton: the
+// close box), and keeps the title and text of each, with what `look` said meanwhile.
+class MessageBoxAnswerer : public QObject {
+  public:
+    explicit MessageBoxAnswerer(
+        std::vector<QMessageBox::StandardButton> answers,
+        std::function<QString()> look = [] { return QString(); });
+    QStringList seen;
 
-// The rows that a spy on a selection model's currentChanged saw become current.
-std::vector<std::int64_t> CurrentRows(const QList<QList<QVariant>>& changes);
-
-// A directory as a command-line argument.
-QString Arg(const std::filesystem::path& path);
-
-// Copies the plain files of a directory into a new one.
-void CopyDirectory(const std::filesystem::path& from, const std::filesystem::path& to);
+  private:
+    std::vector<QMessageBox::StandardButton> answers_;
+    std::function<QString()> look_;
+    QTimer timer_;
+};
 
 }  // namespace korvane::testing

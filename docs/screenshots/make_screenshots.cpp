@@ -15,9 +15,7 @@
 #include "main_window.h"
 #include "program_state.h"
 #include "scripted_prompt.h"
-#include "window_fixtures.h"
-
-using korvane::testing::ImageKind;
+#include "window_harness.h"
 
 namespace {
 
@@ -47,14 +45,7 @@ int main(int argc, char** argv) {
     const std::filesystem::path disks = root / "atari" / "disks";
     std::filesystem::create_directories(root / "atari" / "games");
     std::filesystem::create_directories(disks / "originals");
-    korvane::testing::WriteImages(disks, {
-                                             {"ARCHON.ATR", ImageKind::Good128},
-                                             {"BOULDER_DASH.ATR", ImageKind::WrongIdentifier},
-                                             {"DEMO_DD.ATR", ImageKind::Long256},
-                                             {"MULE.ATR", ImageKind::TooLong},
-                                             {"PINBALL.ATR", ImageKind::Good128},
-                                             {"STARRAIDERS.ATR", ImageKind::BadSectorSize},
-                                         });
+    std::filesystem::copy(korvane::testing::kSamples, disks);
     korvane::testing::WriteXex(disks / "JUMPMAN.XEX", 9000);
     korvane::testing::WriteXex(disks / "RIVERRAID.XEX", 8200);
 
