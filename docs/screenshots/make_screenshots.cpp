@@ -46,8 +46,8 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(root / "atari" / "games");
     std::filesystem::create_directories(disks / "originals");
     std::filesystem::copy(korvane::testing::kSamples, disks);
-    korvane::testing::WriteXex(disks / "JUMPMAN.XEX", 9000);
-    korvane::testing::WriteXex(disks / "RIVERRAID.XEX", 8200);
+    korvane::testing::WriteFile(disks / "JUMPMAN.XEX", korvane::testing::Bytes(9000, 0xFF));
+    korvane::testing::WriteFile(disks / "RIVERRAID.XEX", korvane::testing::Bytes(8200, 0xFF));
 
     korvane::ProgramState state;
     korvane::PosixFileSystem fs;

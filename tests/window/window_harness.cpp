@@ -19,12 +19,6 @@ void CopySamples(const std::filesystem::path& directory,
     }
 }
 
-void WriteXex(const std::filesystem::path& path, std::size_t length) {
-    Bytes bytes(length, 0xEA);
-    bytes[0] = bytes[1] = 0xFF;
-    WriteFile(path, bytes);
-}
-
 std::vector<std::string> RunCli(const QString& command, const std::filesystem::path& directory) {
     std::vector<std::string> arguments;
     for (const QString& argument : command.split(' ')) {
@@ -45,7 +39,6 @@ WindowHarness::WindowHarness(const std::filesystem::path& start_directory) {
 }
 
 WindowHarness::~WindowHarness() {
-    window_.reset();
     std::error_code ec;
     std::filesystem::current_path(previous_directory_, ec);
 }
@@ -91,8 +84,8 @@ MessageBoxAnswerer::MessageBoxAnswerer(std::vector<QMessageBox::StandardButton> 
         const QMessageBox::StandardButton answer = answers_[std::size_t(seen.size() - 1)];
         if (answer == QMessageBox::NoButton) {
             box->close();
-        } else if (box->button(answer) == static_cast<QAbstractButton*>(box->defaultButton())) {
-            QTest::keyClick(box, Qt::Key_Return);  // the default button takes Enter
+        } else if (answer == QMessageBox::Yes || answer == QMessageBox::Ok) {
+            QTest::keyClick(box, Qt::Key_Return);  // the default button, the first one
         } else {
             box->button(answer)->click();
         }

@@ -27,8 +27,6 @@ inline const std::filesystem::path kSamples = KORVANE_SAMPLES;
 // Copies sample images into `directory` (created if missing), each under a name of its own.
 void CopySamples(const std::filesystem::path& directory,
                  const std::vector<std::pair<const char*, const char*>>& sample_and_name);
-// A file of `length` bytes of XEX-like content.
-void WriteXex(const std::filesystem::path& path, std::size_t length);
 
 // korvane-cli's standard output as lines, for a command and options separated by blanks
 // and a directory.
@@ -59,8 +57,9 @@ class WindowHarness {
     std::unique_ptr<MainWindow> window_;
 };
 
-// Presses a button of each message box that comes up, one answer per box (NoButton: the
-// close box), and keeps the title and text of each, with what `look` said meanwhile.
+// Answers each message box that comes up, one answer per box: Yes and OK by Enter, which
+// the first button takes; NoButton by the close box; others by their button. Keeps the
+// title and text of each, with what `look` said meanwhile.
 class MessageBoxAnswerer : public QObject {
   public:
     explicit MessageBoxAnswerer(
