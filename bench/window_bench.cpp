@@ -13,7 +13,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStyleFactory>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -181,7 +180,6 @@ int BenchReport(int lines) {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "make-images" && argc == 4) {
         return MakeImages(argv[2], std::stoi(argv[3]));

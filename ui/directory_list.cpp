@@ -28,8 +28,11 @@ class IndentingDelegate final : public QStyledItemDelegate {
         indented.rect.adjust(Indent(index), 0, 0, 0);
         QStyledItemDelegate::paint(painter, indented, index);
     }
+    // No wider than the list: a long name is elided in the middle, whole in its tooltip.
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return QStyledItemDelegate::sizeHint(option, index) + QSize(Indent(index), 0);
+        const QSize hint = QStyledItemDelegate::sizeHint(option, index) + QSize(Indent(index), 0);
+        const auto* view = static_cast<const QAbstractItemView*>(parent());
+        return {std::min(hint.width(), view->viewport()->width()), hint.height()};
     }
 
   private:
@@ -41,18 +44,19 @@ class IndentingDelegate final : public QStyledItemDelegate {
 QListWidgetItem* Entry(const QIcon& icon, const std::filesystem::path& name, int level) {
     auto* item = new QListWidgetItem(icon, QString::fromStdString(DisplayName(name)));
     item->setData(kLevelRole, level);
+    item->setToolTip(item->text());
     return item;
 }
 
 }  // namespace
 
-bool ListSubdirectories(const std::filesystem::path& directory,
-                        std::vector<std::filesystem::path>& names) {
+std::error_code ListSubdirectories(const std::filesystem::path& directory,
+                                   std::vector<std::filesystem::path>& names) {
     names.clear();
     std::error_code ec;
     std::filesystem::directory_iterator it(directory, ec);
     if (ec) {
-        return false;
+        return ec;
     }
     for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
         const std::filesystem::path name = it->path().filename();
@@ -64,25 +68,54 @@ bool ListSubdirectories(const std::filesystem::path& directory,
             names.push_back(name);
         }
     }
-    if (ec) {
-        return false;
+    if (!ec) {
+        std::sort(names.begin(), names.end(), SourceNameLess);
     }
-    std::sort(names.begin(), names.end(), SourceNameLess);
-    return true;
+    return ec;
 }
 
-DirectoryList::DirectoryList(QWidget* parent) : QListWidget(parent) {
+DirectoryList::DirectoryList(QWidget* parent) : QListWidget(parent), path_label_(new QLabel(this)) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setItemDelegate(new IndentingDelegate(this));
+    setTextElideMode(Qt::ElideMiddle);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Open and closed folders alike, at the size of a line of text.
     setIconSize(QSize(kIconPixels, kIconPixels));
+    path_label_->setObjectName(QStringLiteral("source_dir_path"));
+    path_label_->setAutoFillBackground(true);
+    path_label_->setIndent(2);
+    setViewportMargins(0, fontMetrics().height() + 3, 0, 0);
+}
+
+void DirectoryList::resizeEvent(QResizeEvent* event) {
+    QListWidget::resizeEvent(event);
+    const QRect inside = contentsRect();
+    path_label_->setGeometry(inside.left(), inside.top(), inside.width(),
+                             viewport()->geometry().top() - inside.top());
+    ShowPathLine();
+    ShowCurrent();
+}
+
+void DirectoryList::ShowPathLine() {
+    const QString full = QString::fromStdString(DisplayName(path_));
+    const QString line = status_.isEmpty() ? full : status_;
+    path_label_->setText(path_label_->fontMetrics().elidedText(
+        line, Qt::ElideMiddle, path_label_->contentsRect().width() - 2 * path_label_->indent()));
+    path_label_->setToolTip(status_.isEmpty() ? full : status_ + QStringLiteral("\n") + full);
 }
 
 bool DirectoryList::SetPath(const std::filesystem::path& directory) {
     std::vector<std::filesystem::path> names;
-    if (!ListSubdirectories(directory, names)) {
+    if (const std::error_code ec = ListSubdirectories(directory, names)) {
+        // The highlight goes back to the directory shown; the line above says why.
+        status_ = QStringLiteral("Cannot open %1: %2")
+                      .arg(QString::fromStdString(DisplayName(directory.filename())),
+                           QString::fromStdString(ec.message()));
+        setCurrentRow(current_row_);
+        ShowPathLine();
         return false;
     }
+    status_.clear();
     path_ = directory;
     entries_.clear();
     clear();
@@ -105,9 +138,19 @@ bool DirectoryList::SetPath(const std::filesystem::path& directory) {
         entries_.push_back(directory / name);
         addItem(Entry(closed_icon, name, level));
     }
+    current_row_ = row(current);
     setCurrentItem(current);
-    scrollToItem(current, QAbstractItemView::PositionAtTop);
+    ShowCurrent();
+    ShowPathLine();
     return true;
+}
+
+void DirectoryList::ShowCurrent() {
+    // The directory with its parent above it, and as many of its subdirectories as fit.
+    if (current_row_ >= 0) {
+        executeDelayedItemsLayout();
+        scrollToItem(item(std::max(current_row_ - 1, 0)), QAbstractItemView::PositionAtTop);
+    }
 }
 
 std::filesystem::path DirectoryList::EntryPath(int row) const {

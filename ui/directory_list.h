@@ -2,8 +2,10 @@
 // then its sub-directories. Activating an entry asks for that entry's directory.
 #pragma once
 
+#include <QLabel>
 #include <QListWidget>
 #include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace korvane {
@@ -14,20 +16,33 @@ class DirectoryList final : public QListWidget {
   public:
     explicit DirectoryList(QWidget* parent = nullptr);
 
-    // Shows `directory` (absolute). False, with nothing changed, when it cannot be read.
+    // Shows `directory` (absolute). False when it cannot be read: the list stays on its
+    // directory, and the line above the entries says why.
     bool SetPath(const std::filesystem::path& directory);
     const std::filesystem::path& path() const { return path_; }
     // The directory an entry stands for.
     std::filesystem::path EntryPath(int row) const;
+    // The line above the entries: the full path, elided in the middle where it is long
+    // (whole in its tooltip), or why a directory could not be opened.
+    QLabel* path_label() const { return path_label_; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void ShowPathLine();
+    void ShowCurrent();
+
     std::filesystem::path path_;
     std::vector<std::filesystem::path> entries_;
+    int current_row_ = -1;
+    QLabel* path_label_;
+    QString status_;
 };
 
 // The sub-directories of `directory` (links to directories count), hidden names left
-// out, sorted like the file list. False when the directory cannot be read.
-bool ListSubdirectories(const std::filesystem::path& directory,
-                        std::vector<std::filesystem::path>& names);
+// out, sorted like the file list. An error when the directory cannot be read.
+std::error_code ListSubdirectories(const std::filesystem::path& directory,
+                                   std::vector<std::filesystem::path>& names);
 
 }  // namespace korvane

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 #include <limits>
 
 #include "directory_list.h"
@@ -203,7 +204,13 @@ void WidgetWindowControls::RefreshFileList() {
 }
 
 void WidgetWindowControls::SetProgressRange(std::int64_t minimum, std::int64_t maximum) {
-    window_.controls().ProgressBar1->setRange(ClampToInt(minimum), ClampToInt(maximum));
+    // An empty range would show the bar as busy: a run with nothing to do stays empty.
+    const int low = ClampToInt(minimum);
+    const int high = std::max(ClampToInt(maximum), low + 1);
+    window_.controls().ProgressBar1->setRange(low, high);
+    window_.controls().ProgressBar1->setValue(low);
+    // The controls are locked by now: show that at once, not only at the first file.
+    pump_.Now();
 }
 
 void WidgetWindowControls::SetProgressValue(std::int64_t value) {

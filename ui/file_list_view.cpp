@@ -10,7 +10,8 @@ int FileListModel::rowCount(const QModelIndex& parent) const {
 }
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid()) {
+    // A long name is elided in the middle, so its tooltip holds it whole.
+    if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !index.isValid()) {
         return {};
     }
     return shown_[static_cast<std::size_t>(index.row())];
@@ -32,6 +33,7 @@ FileListView::FileListView(FileSystem& fs, QWidget* parent) : QListView(parent),
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTextElideMode(Qt::ElideMiddle);
 }
 
 void FileListView::SetPath(const std::filesystem::path& directory) {

@@ -53,16 +53,12 @@ void SetBase(QWidget* widget, const QColor& color) {
     widget->setPalette(palette);
 }
 
-// Room left for the caption of a check box or option button beside its indicator.
-int CaptionRoom(const QAbstractButton* button, QStyle::PixelMetric indicator) {
-    const QStyle* style = button->style();
-    return button->width() - style->pixelMetric(indicator, nullptr, button) -
-           style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, button) - 2;
-}
-
+// A check box or option button wide enough for its caption beside the indicator.
 void FitIndicatorButton(QAbstractButton* button, QStyle::PixelMetric indicator) {
-    button->setFont(FittingFont(button->font(), button->text(), CaptionRoom(button, indicator),
-                                kPixels8pt - 3));
+    const QStyle* style = button->style();
+    GrowToFit(button, button->text(),
+              style->pixelMetric(indicator, nullptr, button) +
+                  style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, button) + 2);
 }
 
 // A text box that only shows a fixed caption: read-only, without frame, on the
@@ -75,8 +71,8 @@ QLineEdit* CaptionBox(QWidget* parent, const char* name, int left, int top, int 
     box->setFrame(false);
     box->setFocusPolicy(Qt::NoFocus);
     SetBase(box, Qt::transparent);
-    const QFont base = SansFont(kPixels12pt);
-    box->setFont(FittingFont(base, text, width - 6, kPixels8pt));
+    box->setFont(SansFont(kPixels12pt));
+    GrowToFit(box, text, 6);
     return box;
 }
 
@@ -84,8 +80,8 @@ QPushButton* StartButton(QWidget* parent, const char* name, int left, int top, i
                          int height, const QString& caption) {
     auto* button = Place<QPushButton>(parent, name, left, top, width, height);
     button->setText(caption);
-    button->setFont(
-        FittingFont(SansFont(kPixels12pt, true, true), caption, width - 10, kPixels8pt));
+    button->setFont(SansFont(kPixels12pt, true, true));
+    GrowToFit(button, caption, 10, true);
     return button;
 }
 
@@ -130,12 +126,12 @@ void MainWindow::CreateControls() {
 
     c.source_drive = Place<DriveList>(client, "source_drive", 8, 48, 385, 21);
     c.source_dir = Place<DirectoryList>(client, "source_dir", 8, 80, 385, 96);
-    // source_path lies within the directory list's rectangle, underneath it: the list
-    // shows the directory itself, the text box holds the path for the engines.
+    // source_path lies within the directory list's rectangle and is never seen: it holds
+    // the path applied for the engines, while the list's own top line shows where it is.
     c.source_path = Place<QLineEdit>(client, "source_path", 8, 144, 385, 19);
     c.source_path->setReadOnly(true);
-    SetBase(c.source_path, kListGrey);
-    c.source_path->stackUnder(c.source_dir);
+    c.source_path->setFocusPolicy(Qt::NoFocus);
+    c.source_path->hide();
 
     c.Label1 = Place<QLabel>(client, "Label1", 400, 48, 233, 17);
     c.Label1->setFont(SansFont(kPixels12pt, true));
@@ -290,6 +286,10 @@ void MainWindow::RunEngine(void (*engine)(EngineContext&)) {
     SyncRunDisplay();
     DiscardPendingInput();
     engine_busy_ = false;
+    // The engines enable the start buttons again whatever the count; the count decides.
+    FollowCount();
+    // The summary comes into view, whichever line the run left selected.
+    controls_.reportlst->scrollToBottom();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -141,8 +141,13 @@ class MainWindow final : public QMainWindow {
     void ShowTool(const ToolMode& mode);
     void ShowStartDirectory();
     void SetSourcePathText(const std::filesystem::path& path);
-    // What every start button does first: the directory list's path applied again.
-    void ApplySourceDirectory();
+    // What every start button does first: the directory list's path applied again. False,
+    // with one report line that says so, when the directory cannot be listed; the panel
+    // then shows the nearest ancestor that can.
+    bool ApplySourceDirectory();
+    void ShowNearestAncestor(const std::filesystem::path& directory);
+    // The three start buttons of the file tools follow the count: usable when it is not 0.
+    void FollowCount();
     void FillDriveList();
     void ShowDriveOf(const std::filesystem::path& directory);
     // Runs an engine with the window's adapters, taking no user input until it returns.

@@ -1,9 +1,10 @@
 #include "report_list.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QEvent>
-#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 
@@ -21,7 +22,8 @@ QVariant ReportModel::data(const QModelIndex& index, int role) const {
         return lines_[static_cast<std::size_t>(index.row())];
     }
     if (role == Qt::SizeHintRole) {
-        return QSize(static_cast<int>(widest_) * advance_ + margins_, height_);
+        return QSize(static_cast<int>(std::ceil(static_cast<qreal>(widest_) * advance_)) + margins_,
+                     height_);
     }
     return {};
 }
@@ -31,7 +33,7 @@ void ReportModel::Append(const std::string& line) {
     widest_ = std::max(widest_, lines_.back().size());
 }
 
-void ReportModel::SetCellSize(int advance, int margins, int height) {
+void ReportModel::SetCellSize(qreal advance, int margins, int height) {
     advance_ = advance;
     margins_ = margins;
     height_ = height;
@@ -76,14 +78,17 @@ void ReportList::changeEvent(QEvent* event) {
 }
 
 void ReportList::UpdateCellSize() {
-    // Measure one character the way the item delegate measures a row.
+    // The margins of a row the way the item delegate measures one; the row's height is the
+    // font's line spacing, and a line's width its characters' exact advance.
     QStyleOptionViewItem option;
     initViewItemOption(&option);
     option.features |= QStyleOptionViewItem::HasDisplay;
     option.text = QStringLiteral("0");
     const QSize row = style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this);
-    const int advance = QFontMetrics(font()).horizontalAdvance(QLatin1Char('0'));
-    model_.SetCellSize(advance, row.width() - advance, row.height());
+    const QFontMetricsF metrics(font());
+    const qreal advance = metrics.horizontalAdvance(QLatin1Char('0'));
+    model_.SetCellSize(advance, row.width() - static_cast<int>(std::ceil(advance)),
+                       static_cast<int>(std::ceil(metrics.lineSpacing())));
 }
 
 void ReportList::Clear() {

@@ -33,13 +33,13 @@ class ReportModel final : public QAbstractListModel {
     // The size of one character cell and the margins of a row, from the view's font. Every
     // row then measures as wide as the widest line, so the view can scroll sideways without
     // measuring each line.
-    void SetCellSize(int advance, int margins, int height);
+    void SetCellSize(qreal advance, int margins, int height);
 
   private:
     std::vector<QString> lines_;
     int shown_ = 0;
     qsizetype widest_ = 0;
-    int advance_ = 8;
+    qreal advance_ = 8;
     int margins_ = 8;
     int height_ = 16;
 };

@@ -10,6 +10,7 @@
 #include "check_run.h"
 #include "directory_list.h"
 #include "engine_context.h"
+#include "file_list.h"
 #include "file_list_view.h"
 #include "main_window.h"
 #include "program_location.h"
@@ -111,7 +112,11 @@ void MainWindow::source_count_Change() {
         }
         controls_.source_count->setText(count);
     }
-    const bool any = files->Count() > 0;
+    FollowCount();
+}
+
+void MainWindow::FollowCount() {
+    const bool any = controls_.source_file->Count() > 0;
     controls_.cmd_start_test->setEnabled(any);
     controls_.cmd_start_repair->setEnabled(any);
     controls_.Cmd_start_conversion->setEnabled(any);
@@ -125,22 +130,49 @@ void CheckEngine(EngineContext& context) {
 
 }  // namespace
 
-void MainWindow::ApplySourceDirectory() {
+bool MainWindow::ApplySourceDirectory() {
+    const std::filesystem::path directory = controls_.source_dir->path();
+    std::vector<std::filesystem::path> files;
+    const FsStatus listed =
+        ListSourceFiles(fs_, directory, controls_.source_file->pattern(), files);
+    if (!listed.ok()) {
+        // Gone, or a volume unplugged: no run over a directory that only looks empty.
+        ShowNearestAncestor(directory);
+        controls_.reportlst->Clear();
+        controls_.reportlst->Append("ERROR: Cannot read directory " + DisplayName(directory) +
+                                    " (" + listed.reason() + ")");
+        controls_.reportlst->Sync();
+        return false;
+    }
     source_dir_Change();
     // An unchanged path raises no change, yet the count must match the list as it is now.
     SetSourceCount(QString::number(controls_.source_file->Count()));
+    return true;
+}
+
+void MainWindow::ShowNearestAncestor(const std::filesystem::path& directory) {
+    std::filesystem::path ancestor = directory;
+    do {
+        ancestor = ancestor.parent_path();
+    } while (!controls_.source_dir->SetPath(ancestor) && ancestor != ancestor.root_path());
+    FillDriveList();
+    source_dir_Change();
+    SetSourceCount(QString::number(controls_.source_file->Count()));
+    FollowCount();
 }
 
 void MainWindow::cmd_start_test_Click() {
-    ApplySourceDirectory();
-    state_.repair_mode = false;
-    RunEngine(CheckEngine);
+    if (ApplySourceDirectory()) {
+        state_.repair_mode = false;
+        RunEngine(CheckEngine);
+    }
 }
 
 void MainWindow::cmd_start_repair_Click() {
-    ApplySourceDirectory();
-    state_.repair_mode = true;
-    RunEngine(CheckEngine);
+    if (ApplySourceDirectory()) {
+        state_.repair_mode = true;
+        RunEngine(CheckEngine);
+    }
 }
 
 }  // namespace korvane

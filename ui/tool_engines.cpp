@@ -32,7 +32,7 @@ void FitItems(QComboBox* combo) {
             widest = combo->itemText(i);
         }
     }
-    combo->setFont(FittingFont(combo->font(), widest, room, kPixels8pt - 3));
+    GrowToFit(combo, widest, combo->width() - room);
 }
 
 template <std::size_t N>
@@ -47,14 +47,16 @@ void FillList(QComboBox* combo, const std::array<std::string_view, N>& items, in
 }  // namespace
 
 void MainWindow::Cmd_start_conversion_Click() {
-    ApplySourceDirectory();
-    state_.repair_mode = false;
-    RunEngine(ConversionEngine);
+    if (ApplySourceDirectory()) {
+        state_.repair_mode = false;
+        RunEngine(ConversionEngine);
+    }
 }
 
 void MainWindow::Cmd_generation_Click() {
-    ApplySourceDirectory();
-    RunEngine(GenerationEngine);
+    if (ApplySourceDirectory()) {
+        RunEngine(GenerationEngine);
+    }
 }
 
 void MainWindow::FillGeneratorLists() {

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -27,7 +28,8 @@ constexpr int kDirectoryListHeight = 96;
 constexpr int kDirectoryListTallHeight = 216;
 
 // Label1 must end before source_count begins, which overlaps its rectangle.
-constexpr int kCountCaptionRoom = 624 - 400 - 2;
+constexpr int kCountLeft = 624;
+constexpr int kCountCaptionRoom = kCountLeft - 400 - 2;
 
 void SetHeight(QWidget* widget, int height) {
     QRect place = widget->geometry();
@@ -35,10 +37,12 @@ void SetHeight(QWidget* widget, int height) {
     widget->setGeometry(place);
 }
 
-void SetCountCaption(QLabel* label, const QString& caption) {
+void SetCountCaption(QLabel* label, QLabel* count, const QString& caption) {
     label->setText(caption);
-    label->setFont(
-        FittingFont(SansFont(kPixels12pt, true), caption, kCountCaptionRoom, kPixels8pt));
+    GrowToFit(label, caption, label->width() - kCountCaptionRoom);
+    // The count moves aside where the caption has grown into it.
+    const int end = label->x() + label->fontMetrics().horizontalAdvance(caption) + 2;
+    count->move(std::max(end, kCountLeft), count->y());
 }
 
 }  // namespace
@@ -121,7 +125,7 @@ void MainWindow::ShowTool(const ToolMode& mode) {
         (c.*button)->setVisible(visible);
     }
     c.source_file->SetPattern(mode.pattern);
-    SetCountCaption(c.Label1, QString::fromLatin1(mode.count_caption));
+    SetCountCaption(c.Label1, c.source_count, QString::fromLatin1(mode.count_caption));
     c.Frame1->setTitle(QString::fromLatin1(mode.frame_title));
     c.Txt_filename->setVisible(mode.generator);
     c.chk_expand_images->setVisible(!mode.generator);

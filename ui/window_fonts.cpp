@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QStyle>
 #include <QStyleOptionComboBox>
+#include <QWidget>
 
 namespace korvane {
 
@@ -50,6 +51,17 @@ QFont FittingFont(QFont font, const QString& text, int width, int min_pixel_size
         font.setPixelSize(font.pixelSize() - 1);
     }
     return font;
+}
+
+void GrowToFit(QWidget* widget, const QString& text, int chrome, bool centred) {
+    const int needed = widget->fontMetrics().horizontalAdvance(text) + chrome;
+    const int growth = needed - widget->width();
+    if (growth > 0) {
+        QRect place = widget->geometry();
+        place.setWidth(needed);
+        place.moveLeft(centred ? place.left() - growth / 2 : place.left());
+        widget->setGeometry(place);
+    }
 }
 
 int ComboTextRoom(const QComboBox* combo) {

@@ -6,6 +6,7 @@
 #include <QString>
 
 class QComboBox;
+class QWidget;
 
 namespace korvane {
 
@@ -25,6 +26,11 @@ QFont FixedFont(int pixel_size);
 // `font`, narrowed so that `text` fits into `width` pixels: first the condensed cut of
 // the family, then smaller sizes, never below `min_pixel_size`.
 QFont FittingFont(QFont font, const QString& text, int width, int min_pixel_size);
+
+// Widens `widget` where `text` in the widget's own font needs more than its width less
+// `chrome` (indicator, margins, frame), keeping its left edge, or its centre when
+// `centred`: a text that does not fit gets a bigger box, never a smaller font.
+void GrowToFit(QWidget* widget, const QString& text, int chrome, bool centred = false);
 
 // The width in pixels that a combo box leaves for the text of its chosen item.
 int ComboTextRoom(const QComboBox* combo);

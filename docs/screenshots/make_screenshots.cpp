@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QPixmap>
 #include <QPushButton>
-#include <QStyleFactory>
 #include <cstdio>
 
 #include "about_box.h"
@@ -31,7 +30,6 @@ bool Save(QWidget* widget, const QString& directory, const char* name) {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     if (argc != 2) {
         std::fprintf(stderr, "usage: korvane-screenshots OUTPUT_DIRECTORY\n");
         return 2;

@@ -19,6 +19,11 @@ void CopySamples(const std::filesystem::path& directory,
     }
 }
 
+bool RowInView(const QAbstractItemView* view, std::int64_t row) {
+    const QRect place = view->visualRect(view->model()->index(int(row), 0));
+    return place.top() >= 0 && place.bottom() < view->viewport()->height();
+}
+
 std::vector<std::string> RunCli(const QString& command, const std::filesystem::path& directory) {
     std::vector<std::string> arguments;
     for (const QString& argument : command.split(' ')) {

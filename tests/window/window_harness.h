@@ -4,6 +4,7 @@
 // user answers them.
 #pragma once
 
+#include <QAbstractItemView>
 #include <QMessageBox>
 #include <QStringList>
 #include <QTimer>
@@ -27,6 +28,9 @@ inline const std::filesystem::path kSamples = KORVANE_SAMPLES;
 // Copies sample images into `directory` (created if missing), each under a name of its own.
 void CopySamples(const std::filesystem::path& directory,
                  const std::vector<std::pair<const char*, const char*>>& sample_and_name);
+
+// Whether a row of a list is in view from its top to its bottom.
+bool RowInView(const QAbstractItemView* view, std::int64_t row);
 
 // korvane-cli's standard output as lines, for a command and options separated by blanks
 // and a directory.
@@ -62,9 +66,8 @@ class WindowHarness {
 // title and text of each, with what `look` said meanwhile.
 class MessageBoxAnswerer : public QObject {
   public:
-    explicit MessageBoxAnswerer(
-        std::vector<QMessageBox::StandardButton> answers,
-        std::function<QString()> look = [] { return QString(); });
+    MessageBoxAnswerer(std::vector<QMessageBox::StandardButton> answers,
+                       std::function<QString()> look);
     QStringList seen;
 
   private:
