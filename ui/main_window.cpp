@@ -12,6 +12,8 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <algorithm>
+#include <cmath>
 
 #include "about_box.h"
 #include "app_icon.h"
@@ -93,12 +95,13 @@ MainWindow::MainWindow(ProgramState& state, FileSystem& fs, QWidget* parent)
     setWindowTitle(QString::fromLatin1(kProgramTitle));
     setWindowIcon(AppIcon());
     CreateControls();
+    WidenLayout();
     CreateMenus();
     adapters_ = std::make_unique<EngineAdapters>(*this);
     ShowStartDirectory();
     ConnectHandlers();
     // The layout is fixed: the window keeps the size of its client area and menu bar.
-    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    setFixedSize(centralWidget()->width(), kClientHeight + menuBar()->sizeHint().height());
 }
 
 MainWindow::~MainWindow() = default;
@@ -204,6 +207,62 @@ void MainWindow::CreateControls() {
     c.lblRemark->setText(QStringLiteral("Use the tool menu to switch between the tools"));
     c.lblRemark->setFont(SansFont(kPixels8pt, true));
     c.lblRemark->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+}
+
+void MainWindow::WidenLayout() {
+    // The option and check box captions are the longest texts in the narrowest boxes. Where
+    // the desktop's font needs more room for them than the layout drawn at 96 dpi gives,
+    // every place and width grows by the same factor; heights and font sizes stay.
+    const MainControls& c = controls_;
+    double factor = 1.0;
+    for (QAbstractButton* box : std::initializer_list<QAbstractButton*>{
+             c.Opt_short, c.Opt_long, c.Opt_both, c.chk_expand_images}) {
+        const QStyle::PixelMetric indicator = box == c.chk_expand_images
+                                                  ? QStyle::PM_IndicatorWidth
+                                                  : QStyle::PM_ExclusiveIndicatorWidth;
+        const int needed = box->fontMetrics().horizontalAdvance(box->text()) +
+                           box->style()->pixelMetric(indicator, nullptr, box) +
+                           box->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing) + 4;
+        // The room up to the right edge of the frame that holds the box.
+        const int room = box->parentWidget()->width() - box->x() - 4;
+        factor = std::max(factor, static_cast<double>(needed) / room);
+    }
+    const auto widen = [factor](int x) { return static_cast<int>(std::ceil(x * factor)); };
+    for (QWidget* control : std::initializer_list<QWidget*>{c.lblname,
+                                                            c.source_drive,
+                                                            c.source_dir,
+                                                            c.source_path,
+                                                            c.Label1,
+                                                            c.source_count,
+                                                            c.source_file,
+                                                            c.Option_Frm,
+                                                            c.Opt_short,
+                                                            c.Opt_long,
+                                                            c.Opt_both,
+                                                            c.Frm_atr_gen,
+                                                            c.Text1,
+                                                            c.Combo_no_of_sectors,
+                                                            c.Text3,
+                                                            c.Combo_byte_per_sector,
+                                                            c.Frm_image_size,
+                                                            c.Txt_image_size,
+                                                            c.Text2,
+                                                            c.Frame1,
+                                                            c.chk_expand_images,
+                                                            c.Txt_filename,
+                                                            c.cmd_start_test,
+                                                            c.cmd_start_repair,
+                                                            c.Cmd_start_conversion,
+                                                            c.Cmd_generation,
+                                                            c.ProgressBar1,
+                                                            c.reportlst,
+                                                            c.lblRemark}) {
+        const QRect place = control->geometry();
+        control->setGeometry(widen(place.left()), place.top(),
+                             widen(place.right() + 1) - widen(place.left()), place.height());
+    }
+    centralWidget()->setFixedSize(widen(kClientWidth), kClientHeight);
+    count_left_ = c.source_count->x();
 }
 
 void MainWindow::CreateMenus() {

@@ -135,6 +135,8 @@ class MainWindow final : public QMainWindow {
 
   private:
     void CreateControls();
+    // Widens the places of the layout where the desktop's font needs more room.
+    void WidenLayout();
     void CreateMenus();
     void ConnectHandlers();
     // The drive, directory and file lists open on the process's current directory.
@@ -165,6 +167,8 @@ class MainWindow final : public QMainWindow {
     std::filesystem::path source_path_;
     std::vector<Volume> volumes_;
     bool engine_busy_ = false;
+    // Where source_count stands when the count caption leaves it room.
+    int count_left_ = 0;
     bool applying_engine_selection_ = false;
     std::unique_ptr<HelpWindow> help_window_;
     QPointer<AboutBox> about_box_;

@@ -27,22 +27,19 @@ namespace {
 constexpr int kDirectoryListHeight = 96;
 constexpr int kDirectoryListTallHeight = 216;
 
-// Label1 must end before source_count begins, which overlaps its rectangle.
-constexpr int kCountLeft = 624;
-constexpr int kCountCaptionRoom = kCountLeft - 400 - 2;
-
 void SetHeight(QWidget* widget, int height) {
     QRect place = widget->geometry();
     place.setHeight(height);
     widget->setGeometry(place);
 }
 
-void SetCountCaption(QLabel* label, QLabel* count, const QString& caption) {
+// Label1's caption ends before source_count, which overlaps the label's rectangle; the
+// count moves aside where a caption needs more room.
+void SetCountCaption(QLabel* label, QLabel* count, int count_left, const QString& caption) {
     label->setText(caption);
-    GrowToFit(label, caption, label->width() - kCountCaptionRoom);
-    // The count moves aside where the caption has grown into it.
+    GrowToFit(label, caption, 2);
     const int end = label->x() + label->fontMetrics().horizontalAdvance(caption) + 2;
-    count->move(std::max(end, kCountLeft), count->y());
+    count->move(std::max(end, count_left), count->y());
 }
 
 }  // namespace
@@ -125,7 +122,7 @@ void MainWindow::ShowTool(const ToolMode& mode) {
         (c.*button)->setVisible(visible);
     }
     c.source_file->SetPattern(mode.pattern);
-    SetCountCaption(c.Label1, c.source_count, QString::fromLatin1(mode.count_caption));
+    SetCountCaption(c.Label1, c.source_count, count_left_, QString::fromLatin1(mode.count_caption));
     c.Frame1->setTitle(QString::fromLatin1(mode.frame_title));
     c.Txt_filename->setVisible(mode.generator);
     c.chk_expand_images->setVisible(!mode.generator);

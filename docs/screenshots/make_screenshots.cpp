@@ -1,5 +1,6 @@
-// korvane-screenshots: renders the main window in its three modes, after a check run,
-// and the About box, into PNG files for the documentation. Not part of the product.
+// korvane-screenshots: renders the main window in its three modes, after a check run, a
+// repair run and a Start in a directory that was removed, the About box and the help
+// window, into PNG files for the documentation. Not part of the product.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -67,10 +68,28 @@ int main(int argc, char** argv) {
 
     window.ATRmenu_Click();
     window.controls().cmd_start_test->click();
-    // Pick the second image, as a user does after the run, to show its block.
-    window.controls().source_file->Select(1);
+    // Pick ODD_LAYOUT.ATR, as a user does after the run, to show its block.
+    window.controls().source_file->Select(4);
     QApplication::processEvents();
     ok = Save(&window, output, "window-check-report.png") && ok;
+
+    // A repair run with answers given ahead; its summary ends in view.
+    prompt.Answer(korvane::PromptTopic::SectorSize, korvane::PromptAnswer::Yes);
+    prompt.Answer(korvane::PromptTopic::FileLength, korvane::PromptAnswer::Yes);
+    prompt.Answer(korvane::PromptTopic::Layout, korvane::PromptAnswer::Yes);
+    window.controls().cmd_start_repair->click();
+    QApplication::processEvents();
+    ok = Save(&window, output, "window-repair-report.png") && ok;
+
+    // A directory removed after it was opened: Start says so in one line, and the panel
+    // has moved up to its parent.
+    const std::filesystem::path gone = disks / "originals";
+    korvane::testing::WriteFile(gone / "SAVED.ATR", korvane::testing::ReadFile(disks / "GAME.ATR"));
+    window.OpenDirectory(gone);
+    std::filesystem::remove_all(gone);
+    window.controls().cmd_start_test->click();
+    QApplication::processEvents();
+    ok = Save(&window, output, "window-vanished-directory.png") && ok;
 
     window.Aboutmenu_Click();
     QApplication::processEvents();
