@@ -50,7 +50,8 @@ void FileListView::Refresh() {
     // A selection not shown yet refers to the old listing.
     pending_selection_.reset();
     std::vector<std::filesystem::path> files;
-    if (!ListSourceFiles(fs_, path_, pattern_, files).ok()) {
+    listing_ = ListSourceFiles(fs_, path_, pattern_, files);
+    if (!listing_.ok()) {
         files.clear();
     }
     model_.SetEntries(std::move(files));

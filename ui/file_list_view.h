@@ -46,6 +46,8 @@ class FileListView final : public QListView {
     const std::string& pattern() const { return pattern_; }
     // Lists the directory anew; a directory that cannot be read lists nothing.
     void Refresh();
+    // How the last listing went: failed when the directory could not be read.
+    const FsStatus& listing() const { return listing_; }
 
     std::int64_t Count() const { return static_cast<std::int64_t>(model_.entries().size()); }
     const std::filesystem::path& Entry(std::int64_t index) const {
@@ -66,6 +68,7 @@ class FileListView final : public QListView {
     std::filesystem::path path_;
     std::string pattern_ = "*.atr";
     std::optional<std::int64_t> pending_selection_;
+    FsStatus listing_ = FsStatus::Ok();
 };
 
 }  // namespace korvane

@@ -10,7 +10,6 @@
 #include "check_run.h"
 #include "directory_list.h"
 #include "engine_context.h"
-#include "file_list.h"
 #include "file_list_view.h"
 #include "main_window.h"
 #include "program_location.h"
@@ -131,20 +130,18 @@ void CheckEngine(EngineContext& context) {
 }  // namespace
 
 bool MainWindow::ApplySourceDirectory() {
-    const std::filesystem::path directory = controls_.source_dir->path();
-    std::vector<std::filesystem::path> files;
-    const FsStatus listed =
-        ListSourceFiles(fs_, directory, controls_.source_file->pattern(), files);
-    if (!listed.ok()) {
+    source_dir_Change();
+    const FsStatus listing = controls_.source_file->listing();
+    if (!listing.ok()) {
         // Gone, or a volume unplugged: no run over a directory that only looks empty.
+        const std::filesystem::path directory = controls_.source_dir->path();
         ShowNearestAncestor(directory);
         controls_.reportlst->Clear();
         controls_.reportlst->Append("ERROR: Cannot read directory " + DisplayName(directory) +
-                                    " (" + listed.reason() + ")");
+                                    " (" + listing.reason() + ")");
         controls_.reportlst->Sync();
         return false;
     }
-    source_dir_Change();
     // An unchanged path raises no change, yet the count must match the list as it is now.
     SetSourceCount(QString::number(controls_.source_file->Count()));
     return true;
