@@ -1,7 +1,6 @@
 #!/bin/sh
 # Rebuilds korvane.CHM, the compiled help file, from the pages beside this script.
-# Needs chmcmd (Debian package fp-utils). Commit the result together with the pages:
-# the window tests compare the pages inside the help file with these files.
+# Needs chmcmd (Debian package fp-utils). Commit the result together with the pages.
 set -eu
 cd "$(dirname "$0")"
 if ! command -v chmcmd >/dev/null 2>&1; then
