@@ -1,7 +1,6 @@
 #include "template_image.h"
 
 #include <algorithm>
-#include <bit>
 
 #include "atr_header.h"
 #include "le_bytes.h"
@@ -11,14 +10,6 @@ namespace korvane {
 
 std::filesystem::path TemplatePath(const std::filesystem::path& program_directory) {
     return JoinPath(program_directory, kTemplateName);
-}
-
-int CountFreeBits(const VtocBytes& vtoc) {
-    int bits = 0;
-    for (std::size_t i = dos2::kVtocBitmapFirst; i <= dos2::kVtocBitmapLast; ++i) {
-        bits += std::popcount(vtoc[i]);
-    }
-    return bits;
 }
 
 std::optional<LoadedTemplate> LoadTemplateImage(EngineContext& context,
@@ -60,7 +51,7 @@ std::optional<LoadedTemplate> LoadTemplateImage(EngineContext& context,
                 dos2::kSectorSize, loaded.vtoc.begin());
 
     // The stored free count must agree with the bit field, and must not be zero.
-    const int counted = CountFreeBits(loaded.vtoc);
+    const int counted = dos2::CountFreeSectors(loaded.vtoc);
     const std::uint16_t stored = ReadLe16(loaded.vtoc, dos2::kVtocFreeCount);
     if (stored != counted) {
         report.Append("          ERROR: Invalid VTOC detected - Read " + Dec(stored) +

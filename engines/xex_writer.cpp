@@ -1,7 +1,6 @@
 #include "xex_writer.h"
 
 #include <algorithm>
-#include <bit>
 #include <optional>
 
 #include "dos2_layout.h"
@@ -45,12 +44,9 @@ std::uint8_t LinkHigh(int file_number, int next_sector) {
 }  // namespace
 
 int TakeFreeSector(std::span<std::uint8_t> vtoc) {
-    for (std::size_t i = dos2::kVtocBitmapFirst; i <= dos2::kVtocBitmapLast; ++i) {
-        while (vtoc[i] != 0) {
-            // Bit 7 stands for the lowest sector of the byte.
-            const int bit = 7 - std::countl_zero(vtoc[i]);
-            vtoc[i] = static_cast<std::uint8_t>(vtoc[i] & ~(1u << bit));
-            const int sector = static_cast<int>(i - dos2::kVtocBitmapFirst) * 8 + 7 - bit;
+    for (int sector = 0; sector < dos2::kSectorCount; ++sector) {
+        if (dos2::SectorFree(vtoc, sector)) {
+            dos2::SetSectorFree(vtoc, sector, false);
             if (sector != 0) {
                 return sector;
             }
