@@ -13,6 +13,7 @@ namespace {
 
 using sim::BootEnd;
 using sim::Call;
+constexpr auto kHalted = BootEnd::kHalted;
 namespace files = boottest::files;
 
 constexpr int kRunad = 0x02E0, kInitad = 0x02E2;
@@ -85,16 +86,25 @@ Bytes Largest() {
 
 TEST(Boot, ProgramsLoadAndRun) {
     const int end = sim::BootAtr(Keldrix()).Word(0x02E7);  // MEMLO: the loader's end
-    const Bytes chain = ReadFile(files::kXexChain);
-    const int run = chain[chain.size() - 4] | chain[chain.size() - 3] << 8,
-              init = chain[chain.size() - 2] | chain[chain.size() - 1] << 8;
+    const Bytes chain = ReadFile(files::kXexChain), largest = Largest();
+    const int run = chain[chain.size() - 4] | chain[chain.size() - 3] << 8;
+    const int init = chain[chain.size() - 2] | chain[chain.size() - 1] << 8;
+    const Bytes no_run = Xex().Seg(0x2400, {0x4C, 0x00, 0x24}).Seg(0x5000, {1, 2}).bytes;
+    const Bytes init_only = Xex().Seg(0x2800, {0x60}).Vector(kInitad, 0x2800).bytes;
+    const auto then_run = [](Xex xex) {
+        return xex.Seg(0x3000, {0x4C, 0, 0x30}).Vector(kRunad, 0x3000).bytes;
+    };
+    const Bytes edges = then_run(Xex().Seg(0x06FE, {1, 2}).Seg(end, {3}));
+    const Bytes under_basic = then_run(Xex().Seg(0xA000, {1, 2}).Seg(0xBFFF, {3}));
+    const std::vector<Call> run_3000{{'R', 0x3000}};
+    constexpr auto kXl = sim::Machine::kXlBasicOn;
     struct Case {
         const char* what;
         Bytes xex;
         std::vector<Call> calls;
         BootEnd end;
         std::pair<int, int> written;  // what the program itself changes
-        sim::Machine machine = sim::Machine::kXlBasicOn;
+        sim::Machine machine = kXl;
         int flaky = 0;  // failed reads of the file's first sector
     };
     const Case cases[] = {
@@ -102,45 +112,27 @@ TEST(Boot, ProgramsLoadAndRun) {
         {"chain",
          chain,
          {{'I', 0x3000}, {'I', 0x3100}, {'I', init}, {'R', run}},
-         BootEnd::kHalted,
-         {0x0680, 0x0685}},
-        {"no RUNAD: the first segment runs",
-         Xex().Seg(0x2400, {0x4C, 0x00, 0x24}).Seg(0x5000, {1, 2}).bytes,
-         {{'R', 0x2400}},
-         BootEnd::kHalted,
-         {}},
+         kHalted,
+         {0x680, 0x685}},
+        {"no RUNAD: the first segment runs", no_run, {{'R', 0x2400}}, kHalted, {}},
         {"INIT did the work: on through DOSVEC",
-         Xex().Seg(0x2800, {0x60}).Vector(kInitad, 0x2800).bytes,
+         init_only,
          {{'I', 0x2800}},
          BootEnd::kColdStart,
          {}},
-        {"right below and above the loader",
-         Xex()
-             .Seg(0x06FE, {1, 2})
-             .Seg(end, {3})
-             .Seg(0x3000, {0x4C, 0, 0x30})
-             .Vector(kRunad, 0x3000)
-             .bytes,
-         {{'R', 0x3000}},
-         BootEnd::kHalted,
-         {}},
-        {"under the BASIC ROM of an XL on a 400/800",
-         Xex()
-             .Seg(0xA000, {1, 2})
-             .Seg(0xBFFF, {3})
-             .Seg(0x3000, {0x4C, 0, 0x30})
-             .Vector(kRunad, 0x3000)
-             .bytes,
-         {{'R', 0x3000}},
-         BootEnd::kHalted,
+        {"right below and above the loader", edges, run_3000, kHalted, {}},
+        {"under the BASIC ROM on a 400/800",
+         under_basic,
+         run_3000,
+         kHalted,
          {},
          sim::Machine::kAtari800},
-        {"largest file, a read failing three times",
-         Largest(),
+        {"largest file, a read failing 3 times",
+         largest,
          {{'I', 0x1E00}, {'R', 0x1E0C}},
-         BootEnd::kHalted,
+         kHalted,
          {0x1F00, 0x1FFF},
-         sim::Machine::kXlBasicOn,
+         kXl,
          3},
     };
     for (const Case& c : cases) {
@@ -179,9 +171,9 @@ TEST(Boot, ProgramsLoadAndRun) {
               "\x04"
               "ABCR");
     EXPECT_EQ(chained.ScreenRow(), "KELDRIX RUN OK");
-    const sim::BootResult largest = sim::BootAtr(WithAutorun(Keldrix(), Largest()));
-    for (int at = 0x1F00; at < 0x2000; ++at) {
-        EXPECT_EQ(largest.ram[at], static_cast<std::uint8_t>((at - 0x1F00) * 7)) << at;
+    const sim::BootResult loaded = sim::BootAtr(WithAutorun(Keldrix(), largest));
+    for (int at = 0x1F00; at < 0x2000; ++at) {  // what INIT saw of the first segment
+        EXPECT_EQ(loaded.ram[at], static_cast<std::uint8_t>((at - 0x1F00) * 7)) << at;
     }
 }
 
@@ -216,31 +208,27 @@ TEST(Boot, RefusedFilesAndDisks) {
     Bytes other_file = chain, bad_count = chain;
     other_file[At(sectors[1], 125)] += 5 << 2;
     bad_count[At(sectors[0], 127)] = 126;
-    const auto with = [](const Bytes& xex) { return WithAutorun(Keldrix(), xex); };
-    const std::vector<Call> two_inits{{'I', 0x3000}, {'I', 0x3100}};
-    const std::tuple<const char*, Bytes, std::vector<Call>, int> cases[] = {
+    const auto with = [](const Xex& xex) { return WithAutorun(Keldrix(), xex.bytes); };
+    const Bytes init_then_over =
+        with(Xex().Seg(0x2000, {0x60}).Vector(kInitad, 0x2000).Seg(0x0800, Bytes(16, 0xEA)));
+    const Bytes truncated =
+        with(Xex().Seg(0x2000, {0x60}).Vector(kInitad, 0x2000).Raw({0x00, 0x30, 0xFF, 0x30, 1}));
+    const Bytes basic_text = WithAutorun(Keldrix(), {'1', '0', ' ', 'P', 'R', 'I', 'N', 'T'});
+    const std::vector<Call> init_2000{{'I', 0x2000}}, two_inits{{'I', 0x3000}, {'I', 0x3100}};
+    const std::string overlap = "SEGMENT OVERLAPS LOADER", read_error = "DISK READ ERROR";
+    const std::tuple<std::string, Bytes, std::vector<Call>, int> cases[] = {
         // message, disk, calls, unreadable sector
-        {"SEGMENT OVERLAPS LOADER",
-         with(Xex().Seg(0x2000, {0x60}).Vector(kInitad, 0x2000).Seg(0x0800, Bytes(16, 0xEA)).bytes),
-         {{'I', 0x2000}},
-         0},
-        {"SEGMENT OVERLAPS LOADER", with(Xex().Seg(0x06FF, {1, 2}).bytes), {}, 0},
-        {"SEGMENT OVERLAPS LOADER", with(Xex().Seg(end - 1, {1}).bytes), {}, 0},
-        {"SEGMENT OVERLAPS LOADER", with(Xex().Seg(0x0600, Bytes(0x1000, 0)).bytes), {}, 0},
-        {"FILE ENDS INSIDE A SEGMENT",
-         with(Xex()
-                  .Seg(0x2000, {0x60})
-                  .Vector(kInitad, 0x2000)
-                  .Raw({0x00, 0x30, 0xFF, 0x30, 1})
-                  .bytes),
-         {{'I', 0x2000}},
-         0},
-        {"NOT A BINARY FILE", with({'1', '0', ' ', 'P', 'R', 'I', 'N', 'T'}), {}, 0},
-        {"NOT A BINARY FILE", with({0xFF}), {}, 0},
-        {"BAD SEGMENT HEADER", with(Xex().Raw({0x00, 0x30, 0xFF, 0x2F, 0x00}).bytes), {}, 0},
+        {overlap, init_then_over, init_2000, 0},
+        {overlap, with(Xex().Seg(0x06FF, {1, 2})), {}, 0},
+        {overlap, with(Xex().Seg(end - 1, {1})), {}, 0},
+        {overlap, with(Xex().Seg(0x0600, Bytes(0x1000, 0))), {}, 0},
+        {"FILE ENDS INSIDE A SEGMENT", truncated, init_2000, 0},
+        {"NOT A BINARY FILE", basic_text, {}, 0},
+        {"NOT A BINARY FILE", WithAutorun(Keldrix(), {0xFF}), {}, 0},
+        {"BAD SEGMENT HEADER", with(Xex().Raw({0x00, 0x30, 0xFF, 0x2F, 0x00})), {}, 0},
         {"AUTORUN.SYS NOT FOUND", Keldrix(), {}, 0},
-        {"DISK READ ERROR", chain, {}, 361},
-        {"DISK READ ERROR", chain, two_inits, sectors[1]},
+        {read_error, chain, {}, 361},
+        {read_error, chain, two_inits, sectors[1]},
         {"FILE NUMBER MISMATCH", other_file, two_inits, 0},
         {"BAD SECTOR LINK", bad_count, {}, 0},
     };
@@ -248,8 +236,8 @@ TEST(Boot, RefusedFilesAndDisks) {
         SCOPED_TRACE(message);
         const sim::BootResult r =
             sim::BootAtr(atr, {sim::Machine::kXlBasicOn, {{unreadable, 1000}}});
-        EXPECT_EQ(r.ScreenRow(), std::string("  BOOT ERROR: ") + message);
-        EXPECT_EQ(r.end, BootEnd::kHalted);
+        EXPECT_EQ(r.ScreenRow(), "  BOOT ERROR: " + message);
+        EXPECT_EQ(r.end, kHalted);
         EXPECT_TRUE(r.pc >= 0x0700 && r.pc < end) << r.pc;
         EXPECT_EQ(r.calls, calls);
         EXPECT_EQ(std::count(r.reads.begin(), r.reads.end(), -unreadable), unreadable == 0 ? 0 : 4);
@@ -259,13 +247,16 @@ TEST(Boot, RefusedFilesAndDisks) {
         EXPECT_EQ(r.ram[0x09] & 1, 1);
     }
     // A refused segment changes no byte of the loader.
-    const sim::BootResult over = sim::BootAtr(std::get<1>(cases[0]));
+    const sim::BootResult over = sim::BootAtr(init_then_over);
     EXPECT_TRUE(std::equal(over.ram.begin() + 0x0800, over.ram.begin() + 0x0810,
                            Keldrix().begin() + At(3)));
 }
 
-// The converter's own image, made by a whole run over the real template, boots.
+// The converter's own image, made by a whole run over the real template, boots; the
+// template is a single-density disk of 720 sectors.
 TEST(Boot, ConvertedImageBoots) {
+    const Bytes header{0x96, 0x02, 0x80, 0x16, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_TRUE(std::equal(header.begin(), header.end(), Keldrix().begin()));
     ConvertFixture f;
     f.PutTemplate(Keldrix());
     f.PutXex("CHAIN.XEX", ReadFile(files::kXexChain));

@@ -282,7 +282,7 @@ BootResult Atari::Boot() {
     std::copy_n(atr.begin() + 16, 128, r.ram.begin() + kCasbuf);
     const std::uint16_t load = Word(kCasbuf + 2);
     SetWord(kDosini, Word(kCasbuf + 4));
-    for (int sector = 1; sector <= Ram(kCasbuf + 1); ++sector) {
+    for (int sector = 1; sector <= Ram(kCasbuf + 1) && load + sector * 128 <= 0x10000; ++sector) {
         std::copy_n(atr.begin() + 16 + (sector - 1) * 128, 128,
                     r.ram.begin() + load + (sector - 1) * 128);
         r.reads.push_back(sector);
