@@ -72,6 +72,10 @@ constexpr int CountFreeSectors(std::span<const std::uint8_t> vtoc) {
     return free;
 }
 
+// The name of the file the boot loader starts: "AUTORUN" padded to 8, then "SYS".
+inline constexpr char kAutorunName[] = "AUTORUN SYS";
+static_assert(sizeof kAutorunName - 1 == kEntryNameLength);
+
 inline constexpr std::size_t kDataBytesPerSector = 125;
 inline constexpr std::size_t kLinkFileNumber = 125;  // file number << 2 | next bits 9-8
 inline constexpr std::size_t kLinkNextLow = 126;

@@ -12,6 +12,28 @@ std::filesystem::path TemplatePath(const std::filesystem::path& program_director
     return JoinPath(program_directory, kTemplateName);
 }
 
+namespace {
+
+// An entry in use (not deleted) named AUTORUN.SYS anywhere in the directory.
+bool HoldsAutorun(std::span<const std::uint8_t> image) {
+    for (int sector = dos2::kDirectoryFirstSector; sector <= dos2::kDirectoryLastSector; ++sector) {
+        for (int slot = 0; slot < dos2::kEntriesPerSector; ++slot) {
+            const auto entry =
+                image.subspan(dos2::SectorOffset(sector) +
+                                  static_cast<std::size_t>(slot) * dos2::kDirectoryEntrySize,
+                              dos2::kDirectoryEntrySize);
+            if ((entry[dos2::kEntryFlags] & (dos2::kFlagInUse | dos2::kFlagDeleted)) ==
+                    dos2::kFlagInUse &&
+                std::equal(entry.begin() + dos2::kEntryName, entry.end(), dos2::kAutorunName)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 std::optional<LoadedTemplate> LoadTemplateImage(EngineContext& context,
                                                 const std::filesystem::path& template_path) {
     ReportSink& report = context.report;
@@ -60,6 +82,12 @@ std::optional<LoadedTemplate> LoadTemplateImage(EngineContext& context,
     }
     if (counted == 0) {
         report.Append("          ERROR: No free sectors found");
+        return std::nullopt;
+    }
+    // A second AUTORUN.SYS would be written beside the first, which the boot loader finds
+    // first: such a template is refused rather than yielding images that boot the old one.
+    if (HoldsAutorun(loaded.bytes)) {
+        report.Append("          ERROR: Template already holds an AUTORUN.SYS file");
         return std::nullopt;
     }
     loaded.free_count = counted;

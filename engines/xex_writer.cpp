@@ -10,10 +10,6 @@ namespace korvane {
 
 namespace {
 
-// The name of the file the boot loader starts: "AUTORUN" padded to 8, then "SYS".
-constexpr char kAutorunName[] = "AUTORUN SYS";
-static_assert(sizeof kAutorunName - 1 == dos2::kEntryNameLength);
-
 struct DirectorySlot {
     std::size_t offset;  // of the entry within the image
     int file_number;     // (directory sector - 361) * 8 + slot
@@ -83,7 +79,7 @@ bool WriteXexToImage(std::span<const std::uint8_t> xex, std::span<std::uint8_t> 
     entry[dos2::kEntryFlags] = dos2::kFlagDos2File;
     WriteLe16(entry, dos2::kEntrySectorCount, static_cast<std::uint16_t>(needed));
     WriteLe16(entry, dos2::kEntryFirstSector, static_cast<std::uint16_t>(current));
-    std::copy_n(kAutorunName, dos2::kEntryNameLength, entry.begin() + dos2::kEntryName);
+    std::copy_n(dos2::kAutorunName, dos2::kEntryNameLength, entry.begin() + dos2::kEntryName);
 
     // The data, 125 bytes a sector, each sector linked to the next one taken.
     bool complete = true;

@@ -19,6 +19,11 @@ TEST(LoadTemplateImage, LinesAndTheOutcomeOfEachTemplate) {
     const std::string wrong_length =
         "          ERROR: Physical filelength shall be $16810 bytes (92176 byte)";
     Bytes no_atr_header = Template(), short_one = Template(), long_one = Template();
+    Bytes autorun = Template();
+    for (Bytes* image : {&no_atr_header, &autorun}) {  // deleted in the good one
+        (*image)[EntryAt(0)] = image == &autorun ? 0x42 : 0x80;
+        std::copy_n("AUTORUN SYS", 11, image->begin() + EntryAt(0) + 5);
+    }
     no_atr_header[0] = 0x12;
     SetFree(no_atr_header, 0, true);
     Recount(no_atr_header);
@@ -51,6 +56,9 @@ TEST(LoadTemplateImage, LinesAndTheOutcomeOfEachTemplate) {
         // The mismatch test comes first: stored 0 with one bit set is a mismatch.
         {"stored 0, one bit", Template({0}, 0), {length(92176), vtoc(0, 1)}},
         {"stored beyond any bit field", Template({}, 40000), {length(92176), vtoc(40000, 707)}},
+        {"AUTORUN.SYS already there",
+         autorun,
+         {length(92176), "          ERROR: Template already holds an AUTORUN.SYS file"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
