@@ -1,6 +1,6 @@
 // Atari DOS 2 single-density layout: 720 sectors of 128 bytes behind the ATR header.
 //
-//   sectors 1..3     boot sectors (a longer boot program may take 4, 5, ...)
+//   sectors 1..3     boot sectors
 //   sector 360       VTOC: byte 0 DOS code (2), bytes 1-2 total sectors (707),
 //                    bytes 3-4 free sectors, bytes 10-99 free-sector bit field
 //                    (bit 7 of byte 10 = sector 0, set = free; sector 720 has no bit)
@@ -49,6 +49,7 @@ inline constexpr std::size_t kEntryNameLength = 11;  // 8 name + 3 extension, bl
 inline constexpr std::uint8_t kFlagNeverUsed = 0x00;
 inline constexpr std::uint8_t kFlagDeleted = 0x80;
 inline constexpr std::uint8_t kFlagInUse = 0x40;
+inline constexpr std::uint8_t kFlagLocked = 0x20;
 inline constexpr std::uint8_t kFlagDos2File = 0x42;
 inline constexpr std::uint8_t kFlagOpenForOutput = 0x01;
 

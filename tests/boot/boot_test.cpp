@@ -89,13 +89,18 @@ TEST(Boot, ProgramsLoadAndRun) {
     const Bytes chain = ReadFile(files::kXexChain), largest = Largest();
     const int run = chain[chain.size() - 4] | chain[chain.size() - 3] << 8;
     const int init = chain[chain.size() - 2] | chain[chain.size() - 1] << 8;
-    const Bytes no_run = Xex().Seg(0x2400, {0x4C, 0x00, 0x24}).Seg(0x5000, {1, 2}).bytes;
+    const Bytes no_run =
+        Xex().Seg(0x2400, {0x4C, 0x00, 0x24}).Seg(0x5000, {1, 2}).Raw({0, 0, 0}).bytes;
     const Bytes init_only = Xex().Seg(0x2800, {0x60}).Vector(kInitad, 0x2800).bytes;
     const auto then_run = [](Xex xex) {
-        return xex.Seg(0x3000, {0x4C, 0, 0x30}).Vector(kRunad, 0x3000).bytes;
+        return xex.Seg(0x3000, {0x4C, 0, 0x30}).Vector(kRunad, 0x3000);
     };
-    const Bytes edges = then_run(Xex().Seg(0x06FE, {1, 2}).Seg(end, {3}));
-    const Bytes under_basic = then_run(Xex().Seg(0xA000, {1, 2}).Seg(0xBFFF, {3}));
+    const Bytes edges = then_run(Xex().Seg(0x06FE, {1, 2}).Seg(end, {3})).bytes;
+    const Bytes under_basic = then_run(Xex().Seg(0xA000, {1, 2}).Seg(0xBFFF, {3})).bytes;
+    // A last segment that ends early loads what is there; the file ends as if before it.
+    const Bytes truncated = then_run(Xex().Seg(0x2000, {0x60}).Vector(kInitad, 0x2000))
+                                .Raw({0x00, 0x40, 0xFF, 0x40, 7, 8})
+                                .bytes;
     const std::vector<Call> run_3000{{'R', 0x3000}};
     constexpr auto kXl = sim::Machine::kXlBasicOn;
     struct Case {
@@ -121,6 +126,7 @@ TEST(Boot, ProgramsLoadAndRun) {
          BootEnd::kColdStart,
          {}},
         {"right below and above the loader", edges, run_3000, kHalted, {}},
+        {"ends inside its last segment", truncated, {{'I', 0x2000}, {'R', 0x3000}}, kHalted, {}},
         {"under the BASIC ROM on a 400/800",
          under_basic,
          run_3000,
@@ -139,12 +145,14 @@ TEST(Boot, ProgramsLoadAndRun) {
         SCOPED_TRACE(c.what);
         const Bytes atr = WithAutorun(Keldrix(), c.xex);
         const Dos2File file = FindFile(atr, "AUTORUN SYS").value();
-        sim::BootOptions options{c.machine, {{file.sectors[0], c.flaky}}};
+        sim::BootOptions options{c.machine, {{file.sectors.at(0), c.flaky}}};
         const sim::BootResult r = sim::BootAtr(atr, options);
         EXPECT_EQ(r.calls, c.calls);
         EXPECT_EQ(r.end, c.end);
-        // The boot sectors, the directory up to the file's entry, then the file's chain.
-        std::vector<int> reads(r.reads.begin(), r.reads.begin() + Keldrix()[17]), good;
+        // The boot sectors, KELDRIX.SYS, the directory up to the entry, the file's chain.
+        std::vector<int> reads{1, 2, 3}, good;
+        const std::vector<int> loader = FindFile(Keldrix(), "KELDRIX SYS")->sectors;
+        reads.insert(reads.end(), loader.begin(), loader.end());
         for (int sector = 361; sector <= 361 + file.number / 8; ++sector) {
             reads.push_back(sector);
         }
@@ -211,25 +219,22 @@ TEST(Boot, RefusedFilesAndDisks) {
     const auto with = [](const Xex& xex) { return WithAutorun(Keldrix(), xex.bytes); };
     const Bytes init_then_over =
         with(Xex().Seg(0x2000, {0x60}).Vector(kInitad, 0x2000).Seg(0x0800, Bytes(16, 0xEA)));
-    const Bytes truncated =
-        with(Xex().Seg(0x2000, {0x60}).Vector(kInitad, 0x2000).Raw({0x00, 0x30, 0xFF, 0x30, 1}));
     const Bytes basic_text = WithAutorun(Keldrix(), {'1', '0', ' ', 'P', 'R', 'I', 'N', 'T'});
     const std::vector<Call> init_2000{{'I', 0x2000}}, two_inits{{'I', 0x3000}, {'I', 0x3100}};
-    const std::string overlap = "SEGMENT OVERLAPS LOADER", read_error = "DISK READ ERROR";
+    const std::string overlap = "SEGMENT OVER LOADER", read_error = "DISK READ ERROR";
     const std::tuple<std::string, Bytes, std::vector<Call>, int> cases[] = {
         // message, disk, calls, unreadable sector
         {overlap, init_then_over, init_2000, 0},
         {overlap, with(Xex().Seg(0x06FF, {1, 2})), {}, 0},
         {overlap, with(Xex().Seg(end - 1, {1})), {}, 0},
         {overlap, with(Xex().Seg(0x0600, Bytes(0x1000, 0))), {}, 0},
-        {"FILE ENDS INSIDE A SEGMENT", truncated, init_2000, 0},
         {"NOT A BINARY FILE", basic_text, {}, 0},
         {"NOT A BINARY FILE", WithAutorun(Keldrix(), {0xFF}), {}, 0},
-        {"BAD SEGMENT HEADER", with(Xex().Raw({0x00, 0x30, 0xFF, 0x2F, 0x00})), {}, 0},
-        {"AUTORUN.SYS NOT FOUND", Keldrix(), {}, 0},
+        {"BAD HEADER", with(Xex().Raw({0x00, 0x30, 0xFF, 0x2F, 0x00})), {}, 0},
+        {"NO AUTORUN.SYS", Keldrix(), {}, 0},
         {read_error, chain, {}, 361},
         {read_error, chain, two_inits, sectors[1]},
-        {"FILE NUMBER MISMATCH", other_file, two_inits, 0},
+        {"WRONG FILE NUMBER", other_file, two_inits, 0},
         {"BAD SECTOR LINK", bad_count, {}, 0},
     };
     for (const auto& [message, atr, calls, unreadable] : cases) {
@@ -261,6 +266,14 @@ TEST(Boot, ConvertedImageBoots) {
     f.PutTemplate(Keldrix());
     f.PutXex("CHAIN.XEX", ReadFile(files::kXexChain));
     ASSERT_EQ(f.Run().converted_count, 1);
+    // Both pass a DOS 2 file-system check: every used sector a boot, VTOC, directory or
+    // file sector; the loader's own file is locked; 703 sectors or more stay free.
+    for (const Bytes& disk : {Keldrix(), f.Output("CHAIN.ATR")}) {
+        const std::vector<std::string> faults = ReadDos2(disk).faults;
+        EXPECT_TRUE(faults.empty()) << faults.front();
+    }
+    EXPECT_GE(Keldrix()[kVtoc + 3] | Keldrix()[kVtoc + 4] << 8, 703);
+    EXPECT_EQ(Keldrix()[EntryAt(0)], 0x62);
     EXPECT_EQ(sim::BootAtr(f.Output("CHAIN.ATR")).ScreenRow(), "KELDRIX RUN OK");
 }
 
