@@ -486,10 +486,12 @@ call_init:
 call_run:
         jsr     hand_over
         jmp     (RUNAD)
+main_end:
+; Four sectors of KELDRIX.SYS keep 703 sectors of the disk free.
+        .assert main_end - main <= 4 * MAX_DATA, error, "KELDRIX.SYS takes more than four sectors"
 
+; --- memory after the code: not part of the disk ----------------------------
 
-
-; --- memory after the code: not part of the boot sectors --------------------
         .segment "DATA"
 buffer:         .res    SECTOR_BYTES    ; the sector just read
 file_number:    .res    1               ; directory index of AUTORUN.SYS

@@ -126,6 +126,11 @@ TEST(Boot, ProgramsLoadAndRun) {
          BootEnd::kColdStart,
          {}},
         {"right below and above the loader", edges, run_3000, kHalted, {}},
+        {"hand-over at INIT and RUN",
+         ReadFile(files::kXexHandover),
+         {{'I', 0x2000}, {'I', 0x2100}, {'R', 0x2200}},
+         kHalted,
+         {0x0080, 0x00FF}},
         {"ends inside its last segment", truncated, {{'I', 0x2000}, {'R', 0x3000}}, kHalted, {}},
         {"under the BASIC ROM on a 400/800",
          under_basic,
@@ -179,6 +184,11 @@ TEST(Boot, ProgramsLoadAndRun) {
               "\x04"
               "ABCR");
     EXPECT_EQ(chained.ScreenRow(), "KELDRIX RUN OK");
+    const sim::BootResult handed =
+        sim::BootAtr(WithAutorun(Keldrix(), ReadFile(files::kXexHandover)));
+    EXPECT_EQ(handed.ScreenRow(), "HANDOVER PASS");
+    EXPECT_TRUE(std::all_of(std::begin(handed.pokey), std::end(handed.pokey),
+                            [](int v) { return v == 0; }));
     const sim::BootResult loaded = sim::BootAtr(WithAutorun(Keldrix(), largest));
     for (int at = 0x1F00; at < 0x2000; ++at) {  // what INIT saw of the first segment
         EXPECT_EQ(loaded.ram[at], static_cast<std::uint8_t>((at - 0x1F00) * 7)) << at;

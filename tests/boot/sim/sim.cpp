@@ -38,6 +38,8 @@ struct Atari {
             pbctl = v;
         } else if (a == kAcc) {
             this->a = v;
+        } else if (a >= 0xD200 && a <= 0xD208) {
+            r.pokey[a - 0xD200] = v;
         } else if (!IsRom(a) && (a < 0xD000 || a >= 0xD800)) {
             Ram(a) = v;
         }
@@ -278,6 +280,10 @@ BootResult Atari::Boot() {
     SetWord(kMemlo, 0x0700);
     SetWord(kDosvec, kBlkbdv);
     Ram(kColdst) = 1;
+    for (int iocb = 1; iocb < 8; ++iocb) {
+        Ram(0x0340 + iocb * 16) = 0xFF;  // ICHID: closed
+    }
+    std::fill(std::begin(r.pokey), std::end(r.pokey), 0x28);  // sound left on
     OpenEditor();
     std::copy_n(atr.begin() + 16, 128, r.ram.begin() + kCasbuf);
     const std::uint16_t load = Word(kCasbuf + 2);

@@ -37,7 +37,8 @@ struct BootResult {
     std::vector<Call> calls;
     std::vector<int> reads;  // sectors read, in order, failed reads as -sector
     std::vector<std::uint8_t> ram;
-    bool basic_rom = false;  // BASIC still banked in at the end
+    bool basic_rom = false;      // BASIC still banked in at the end
+    std::uint8_t pokey[9] = {};  // AUDF1-AUDC4 and AUDCTL as last written
     std::uint64_t instructions = 0;
 
     std::uint16_t Word(std::uint16_t address) const { return ram[address] | ram[address + 1] << 8; }
