@@ -1,7 +1,8 @@
-// A simulated Atari that boots an ATR image: a 6502 core (documented opcodes, binary
-// arithmetic, a clock that counts instructions) and a stand-in for the OS: the disk
-// boot, SIO sector reads, the screen editor's CLOSE/OPEN, the BASIC ROM switched by
-// port B, and the frame counter. What the booted program does is recorded for tests.
+// A simulated Atari that boots an ATR image: a 6502 core (the instructions the loader and
+// the test programs use, binary arithmetic, a clock that counts instructions) and a
+// stand-in for the OS: the disk boot, SIO sector reads, the screen editor's CLOSE/OPEN,
+// the BASIC ROM switched by port B, and the frame counter. What the booted program does
+// is recorded for tests.
 #pragma once
 
 #include <cstdint>
