@@ -21,9 +21,10 @@
 ;
 ; What a program finds when its INIT and RUN routines are called, as after a DOS 2
 ; binary load as far as a program can tell:
-;   - registers: A = 0, X = 0, Y = 1 (DOS 2 hands over the status of its last read,
-;     1 = done); decimal flag clear, interrupts enabled (the OS runs SIO, and with it
-;     every disk read, with IRQs on: a program that left them off is given them back);
+;   - registers: A = 0, X = 0, Y = 1 (1 is the I/O status "done", as after the last
+;     read of a DOS load); decimal flag clear, interrupts enabled (the OS runs with IRQs
+;     on, and SIO needs them for every disk read: a program that left them off, or
+;     decimal mode on, in an INIT is given the usual state back before the next call);
 ;   - stack: the call is a JSR from the loader, so RTS returns to the load;
 ;   - zero page untouched by the loader; page 2-3: DOSINI -> an RTS, DOSVEC -> cold
 ;     start ($E477), COLDST = 0 and BOOT? = 1 (RESET boots the disk again, as the OS
@@ -31,8 +32,9 @@
 ;     memory starts above the loader, as it starts above DOS 2), IOCBs 1-7 closed as
 ;     the OS left them (the file is read through SIO, no IOCB is opened), IOCB 0 the
 ;     screen editor, CRITIC 0 (SIO clears it after each transfer);
-;   - sound off: AUDF1-AUDC4 and AUDCTL zero, as after the OS's power-up; SIO uses
-;     POKEY's channels for the serial clock and does not reset them;
+;   - sound off: AUDF1-AUDC4 and AUDCTL zero, as the OS sets them at power-up; SIO
+;     programs POKEY's channels 3 and 4 and AUDCTL for the serial clock, so the loader
+;     clears them rather than hand over whatever the last transfer left;
 ;   - display: the OS's text screen, reopened below $C000 when BASIC was switched off.
 
         .include "atari_os.inc"
