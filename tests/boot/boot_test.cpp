@@ -193,7 +193,7 @@ TEST(Boot, FindsTheEntryPastOtherEntries) {
                     11, atr.begin() + EntryAt(entry) + 5);
     }
     atr = WithAutorun(atr, Xex().Seg(0x2400, {0x4C, 0x00, 0x24}).bytes);
-    atr[EntryAt(first)] = 0x80;      // deleted
+    atr[EntryAt(first)] = 0xC2;      // deleted (bit 7), whatever the other bits
     atr[EntryAt(first + 1)] = 0x43;  // open for output
     atr[EntryAt(first + 2)] = 0x02;  // not in use
     EXPECT_EQ(sim::BootAtr(atr).calls, (std::vector<Call>{{'R', 0x2400}}));
