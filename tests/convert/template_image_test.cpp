@@ -21,7 +21,7 @@ TEST(LoadTemplateImage, LinesAndTheOutcomeOfEachTemplate) {
     Bytes no_atr_header = Template(), short_one = Template(), long_one = Template();
     Bytes autorun = Template();
     for (Bytes* image : {&no_atr_header, &autorun}) {  // deleted in the good one
-        (*image)[EntryAt(0)] = image == &autorun ? 0x42 : 0x80;
+        (*image)[EntryAt(0)] = image == &autorun ? 0x42 : 0xC2;
         std::copy_n("AUTORUN SYS", 11, image->begin() + EntryAt(0) + 5);
     }
     no_atr_header[0] = 0x12;
