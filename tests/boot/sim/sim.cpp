@@ -144,7 +144,7 @@ const std::array<Atari::Handler, 256>& Atari::Instructions() {
             {"6C", [](Atari& m, int a) {  // the pointer's high byte comes from the same page
                  m.Jump(m.Read(a) | m.Read((a & 0xFF00) | ((a + 1) & 0xFF)) << 8);
                  if (a == kInitad || a == kRunad) {
-                     m.r.calls.push_back({a == kInitad ? 'I' : 'R', m.pc});
+                     m.r.calls.push_back({a == kInitad ? 'I' : 'R', m.pc, m.a, m.x, m.y, m.p & (D | I)});
                  }
              }},
             {"EA", [](Atari&, int) {}},

@@ -20,10 +20,12 @@ enum class Machine { kXlBasicOn, kAtari800 };
 // points, an opcode not modelled, or too many instructions.
 enum class BootEnd { kHalted, kColdStart, kStopped };
 
-// A jump through INITAD ('I') or RUNAD ('R'), as the binary load makes it.
+// A jump through INITAD ('I') or RUNAD ('R'), as the binary load makes it, with the
+// registers and the decimal and interrupt flags (P & $0C) it hands over.
 struct Call {
     char kind;
     int address;
+    int a = 0, x = 0, y = 1, flags = 0;
     friend bool operator==(const Call&, const Call&) = default;
 };
 
