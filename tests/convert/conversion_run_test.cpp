@@ -76,26 +76,6 @@ TEST(RunXexConversion, OneBlockPerFileThenTheSummary) {
         EXPECT_EQ(f.state.FileReportLine(k), 4 * k) << k;
     }
     EXPECT_EQ(f.report.selected, static_cast<std::int64_t>(f.report.lines.size()) - 1);
-}
-
-// The stem keeps its case, the extension is upper-case; a dotted directory changes
-// nothing; a name that is not UTF-8 is shown escaped but written as it is. The size
-// bound is the template's free space, here 10 sectors.
-TEST(RunXexConversion, OutputNamesAndTheSizeBound) {
-    RunFixture f;
-    f.template_image = Template({400, 401, 402, 403, 404, 405, 406, 407, 408, 409});
-    f.PutTemplate(f.template_image);
-    f.source_dir = f.temp / "my.dir";
-    std::filesystem::create_directory(f.source_dir);
-    f.PutXex("bad\xFF.Xex", XexBytes(1250, 1));
-    f.PutXex("game.xex", XexBytes(1251, 2));
-    f.Run();
-    EXPECT_EQ(f.report.lines,
-              Join({f.Head(10),
-                    f.Block("bad\\xFF.Xex", 1250,
-                            {"Generate: " + f.source_dir.string() + "/bad\\xFF.ATR", ""}),
-                    f.Block("game.xex", 1251, kTooLong), f.Summary(1, 1)}));
-    ExpectImageHolds(f.Output("bad\xFF.ATR"), f.template_image, XexBytes(1250, 1));
     EXPECT_EQ(OutputNameFor("A.B.C.xex").native(), "A.ATR");
 }
 
@@ -123,20 +103,6 @@ TEST(RunXexConversion, FileSystemFailuresLeaveNothingBehind) {
         EXPECT_EQ(Snapshot(f.source_dir).size(), 3u) << "only A.XEX, B.XEX and B.ATR";
         ExpectImageHolds(f.Output("B.ATR"), f.template_image, XexBytes(900, 2));
     }
-}
-
-TEST(RunXexConversion, TemplateWithoutAFreeDirectoryEntry) {
-    RunFixture f;
-    for (int entry = 0; entry < 64; ++entry) {
-        f.template_image[EntryAt(entry)] = 0x42;
-    }
-    f.PutTemplate(f.template_image);
-    f.PutXex("A.XEX", XexBytes(128, 1));
-    f.Run();
-    const Lines refused{"ERROR: No free directory entry on ATR image for the XEX file",
-                        "ERROR   : Can not generate ATR file", ""};
-    EXPECT_EQ(f.report.lines, Join({f.Head(), f.Block("A.XEX", 128, refused), f.Summary(0, 1)}));
-    EXPECT_EQ(Snapshot(f.source_dir).size(), 1u);
 }
 
 TEST(RunXexConversion, TemplateFailureEndsTheRunBeforeAnyFile) {

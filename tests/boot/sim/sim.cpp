@@ -103,7 +103,6 @@ const std::array<Atari::Handler, 256>& Atari::Instructions() {
             {"A0A4B4ACBC", [](Atari& m, int a) { m.y = m.SetZn(m.Read(a)); }},        // LDY
             {"85958D9D998191", [](Atari& m, int a) { m.Write(a, m.a); }},             // STA
             {"86968E", [](Atari& m, int a) { m.Write(a, m.x); }},                     // STX
-            {"84948C", [](Atari& m, int a) { m.Write(a, m.y); }},                     // STY
             {"0905150D1D190111", [](Atari& m, int a) { m.a = m.SetZn(m.a | m.Read(a)); }},
             {"2925352D3D392131", [](Atari& m, int a) { m.a = m.SetZn(m.a & m.Read(a)); }},
             {"4945554D5D594151", [](Atari& m, int a) { m.a = m.SetZn(m.a ^ m.Read(a)); }},
@@ -112,10 +111,7 @@ const std::array<Atari::Handler, 256>& Atari::Instructions() {
             {"C9C5D5CDDDD9C1D1", [](Atari& m, int a) { m.Compare(m.a, a); }},         // CMP
             {"E0E4EC", [](Atari& m, int a) { m.Compare(m.x, a); }},                   // CPX
             {"C0C4CC", [](Atari& m, int a) { m.Compare(m.y, a); }},                   // CPY
-            {"4A46564E5E", [](Atari& m, int a) {  // LSR
-                 m.SetFlag(C, (m.Read(a) & 1) != 0);
-                 m.Write(a, m.SetZn(m.Read(a) >> 1));
-             }},
+            {"4A", [](Atari& m, int) { m.SetFlag(C, (m.a & 1) != 0); m.a = m.SetZn(m.a >> 1); }},  // LSR A
             {"E6F6EEFE", [](Atari& m, int a) { m.Write(a, m.SetZn(m.Read(a) + 1)); }},
             {"C6D6CEDE", [](Atari& m, int a) { m.Write(a, m.SetZn(m.Read(a) - 1)); }},
             {"E8", [](Atari& m, int) { m.x = m.SetZn(m.x + 1); }},
@@ -126,7 +122,6 @@ const std::array<Atari::Handler, 256>& Atari::Instructions() {
             {"98", [](Atari& m, int) { m.a = m.SetZn(m.y); }},
             {"48", [](Atari& m, int) { m.Push(m.a); }},
             {"68", [](Atari& m, int) { m.a = m.SetZn(m.Pull()); }},
-            {"08", [](Atari& m, int) { m.Push(m.p | 0x30); }},  // B and bit 5 set when pushed
             {"1030507090B0D0F0", [](Atari& m, int a) {  // branches: flag by bits 7-6, taken on bit 5
                  const bool set = (m.p & std::array{N, V, C, Z}[m.op >> 6]) != 0;
                  m.pc = static_cast<std::uint16_t>(m.pc + (set == ((m.op & 0x20) != 0) ? static_cast<std::int8_t>(m.Read(a)) : 0));
@@ -147,7 +142,6 @@ const std::array<Atari::Handler, 256>& Atari::Instructions() {
                      m.r.calls.push_back({a == kInitad ? 'I' : 'R', m.pc, m.a, m.x, m.y, m.p & (D | I)});
                  }
              }},
-            {"EA", [](Atari&, int) {}},
         };
         std::array<Handler, 256> handlers{};
         for (const auto& [codes, handler] : rows) {
