@@ -109,10 +109,10 @@ TEST(Boot, LoadsRunsAndRefuses) {
     const Bytes init_then_over =
         Xex().Seg(0x2000, {0x60}).Vector(kInitad, 0x2000).Seg(0x0800, Bytes(16, 0xEA)).bytes;
     const Bytes disk = WithAutorun(Keldrix(), chain);
-    const std::vector<int> sectors = FindFile(disk, "AUTORUN SYS")->sectors;
+    const std::vector<int> sectors = FindFile(disk, "AUTORUN SYS").value().sectors;
     Bytes other_file = disk, bad_count = disk;
-    other_file[At(sectors[1], 125)] += 5 << 2;
-    bad_count[At(sectors[0], 127)] = 126;
+    other_file[At(sectors.at(1), 125)] += 5 << 2;
+    bad_count[At(sectors.at(0), 127)] = 126;
     const std::vector<Call> run_3000{{'R', 0x3000}}, init_2000{{'I', 0x2000}}, one{{'I', 0x3000}};
     constexpr auto k800 = sim::Machine::kAtari800;
     const std::string over = "SEGMENT OVER LOADER", read_error = "DISK READ ERROR",
@@ -154,7 +154,7 @@ TEST(Boot, LoadsRunsAndRefuses) {
         {"BAD HEADER", Xex().Raw({0x00, 0x30, 0xFF, 0x2F, 0x00}).bytes, {}},
         {"NO AUTORUN.SYS", {}, {}, kHalted, {}, {}, 0, 0, Keldrix()},
         {read_error, {}, {}, kHalted, {}, {}, 361, 1000, disk},
-        {read_error, {}, one, kHalted, {}, {}, sectors[1], 1000, disk},
+        {read_error, {}, one, kHalted, {}, {}, sectors.at(1), 1000, disk},
         {"WRONG FILE NUMBER", {}, one, kHalted, {}, {}, 0, 0, other_file},
         {"BAD SECTOR LINK", {}, {}, kHalted, {}, {}, 0, 0, bad_count},
     };
