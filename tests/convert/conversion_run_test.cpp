@@ -105,19 +105,5 @@ TEST(RunXexConversion, FileSystemFailuresLeaveNothingBehind) {
     }
 }
 
-TEST(RunXexConversion, TemplateFailureEndsTheRunBeforeAnyFile) {
-    RunFixture f;
-    f.PutTemplate(Template(kNothingFree));
-    f.PutXex("A.XEX", XexBytes(128, 1));
-    f.state.SetFileReportLine(1, 77);
-    f.window.SetProgressValue(5);
-    EXPECT_TRUE(f.Run().template_failed);
-    EXPECT_EQ(f.report.lines.size(), 3u);
-    EXPECT_EQ(f.report.select_last_calls, 0);
-    EXPECT_EQ(f.window.ProgressValue(), 5);
-    EXPECT_EQ(f.state.FileReportLine(1), 77);
-    EXPECT_EQ(f.fs.calls(FsOperation::Read), 1);
-}
-
 }  // namespace
 }  // namespace korvane::testing
