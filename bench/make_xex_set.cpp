@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "atr_header.h"
 #include "dos2_layout.h"
 #include "le_bytes.h"
 
@@ -35,17 +36,17 @@ bool Write(const std::filesystem::path& path, const Bytes& bytes) {
 // A freshly formatted single-density disk: sectors 0 to 3 and 360 to 368 used.
 Bytes Template() {
     Bytes image(dos2::kImageLength, 0);
-    const std::uint8_t header[8] = {0x96, 0x02, 0x80, 0x16, 0x80, 0x00, 0x00, 0x00};
-    std::copy(std::begin(header), std::end(header), image.begin());
+    const korvane::AtrHeaderBytes header = korvane::EncodeAtrHeader(
+        static_cast<std::int64_t>(dos2::kImageLength - korvane::atr::kHeaderSize),
+        korvane::atr::kSingleSectorSize);
+    std::copy(header.begin(), header.end(), image.begin());
     const std::span<std::uint8_t> vtoc(image.data() + dos2::kVtocOffset, dos2::kSectorSize);
     vtoc[dos2::kVtocDosCode] = dos2::kDosCode;
     korvane::WriteLe16(vtoc, dos2::kVtocTotalSectors, dos2::kTotalSectors);
     korvane::WriteLe16(vtoc, dos2::kVtocFreeCount, dos2::kTotalSectors);
     for (int sector = 4; sector < dos2::kSectorCount; ++sector) {
-        if (sector < dos2::kVtocSector || sector > dos2::kDirectoryLastSector) {
-            vtoc[dos2::kVtocBitmapFirst + static_cast<std::size_t>(sector / 8)] |=
-                static_cast<std::uint8_t>(0x80 >> (sector % 8));
-        }
+        dos2::SetSectorFree(vtoc, sector,
+                            sector < dos2::kVtocSector || sector > dos2::kDirectoryLastSector);
     }
     return image;
 }

@@ -1,17 +1,41 @@
 ; KELDRIX boot loader: boots a single-density DOS 2 disk without DOS.
 ;
-; The OS reads the boot sectors to $0700 and calls $0706. The loader then
+; Two parts, so that the disk passes a DOS 2 file-system check: the first, in the
+; three boot sectors DOS 2 keeps for booting, reads the second from the locked file
+; KELDRIX.SYS (directory entry 0, first sector 4, file number 0), whose sectors are
+; linked and marked used like those of any file. The OS reads the boot sectors to
+; $0700 and calls $0706. The loader then
 ;   1. makes RESET restart the machine cleanly (DOSINI -> RTS, DOSVEC -> cold start),
-;   2. switches the XL/XE built-in BASIC off,
-;   3. looks up AUTORUN.SYS in the directory, sectors 361-368,
-;   4. follows the file's sector chain and binary-loads it with DOS 2's rules for
-;      INITAD and RUNAD,
-;   5. runs it, or stops cleanly when its INIT routines did all the work.
+;   2. reads its second part to $0880 and goes on there,
+;   3. switches the XL/XE built-in BASIC off,
+;   4. looks up AUTORUN.SYS in the directory, sectors 361-368,
+;   5. follows the file's sector chain and binary-loads it with DOS 2's rules for
+;      INITAD and RUNAD; a file that ends inside a segment loads what is there and
+;      ends as if the file ended before that segment,
+;   6. runs it, or stops cleanly when its INIT routines did all the work.
 ; Any failure puts a message on the screen and halts; RESET then restarts.
 ;
-; Memory: code from $0700, followed by the sector buffer and the variables. A file
-; made to load under DOS 2 (which lives at $0700-$1CFB) never touches this range.
-; Zero page: nothing while loading; the error message uses SAVMSC only.
+; Memory: code from $0700, followed by the sector buffer and the variables (up to
+; loader_end). A file made to load under DOS 2 (which lives at $0700-$1CFB) never
+; touches this range. Zero page: nothing while loading; the error message uses SAVMSC.
+;
+; What a program finds when its INIT and RUN routines are called, as after a DOS 2
+; binary load as far as a program can tell:
+;   - registers: A = 0, X = 0, Y = 1 (1 is the I/O status "done", as after the last
+;     read of a DOS load); decimal flag clear, interrupts enabled (the OS runs with IRQs
+;     on, and SIO needs them for every disk read: a program that left them off, or
+;     decimal mode on, in an INIT is given the usual state back before the next call);
+;   - stack: the call is a JSR from the loader, so RTS returns to the load;
+;   - zero page untouched by the loader; page 2-3: DOSINI -> an RTS, DOSVEC -> cold
+;     start ($E477), COLDST = 0 and BOOT? = 1 (RESET boots the disk again, as the OS
+;     manual's warm start goes through DOSINI and DOSVEC), MEMLO = loader_end (free
+;     memory starts above the loader, as it starts above DOS 2), IOCBs 1-7 closed as
+;     the OS left them (the file is read through SIO, no IOCB is opened), IOCB 0 the
+;     screen editor, CRITIC 0 (SIO clears it after each transfer);
+;   - sound off: AUDF1-AUDC4 and AUDCTL zero, as the OS sets them at power-up; SIO
+;     programs POKEY's channels 3 and 4 and AUDCTL for the serial clock, so the loader
+;     clears them rather than hand over whatever the last transfer left;
+;   - display: the OS's text screen, reopened below $C000 when BASIC was switched off.
 
         .include "atari_os.inc"
 
@@ -21,28 +45,27 @@ ENTRY_SIZE      = 16            ; bytes per directory entry
 ENTRY_SECTOR    = 3             ; entry bytes 3-4: first data sector
 ENTRY_NAME      = 5             ; entry bytes 5-15: name and extension
 NAME_LENGTH     = 11
-FLAG_DELETED    = $80
 FLAG_IN_USE     = $40
-FLAG_OUTPUT     = $01           ; file still open for output
 LINK_FILE       = 125           ; data sector: file number << 2 | next sector bits 9-8
 LINK_NEXT       = 126           ; data sector: next sector bits 7-0
 LINK_COUNT      = 127           ; data sector: number of data bytes
 MAX_DATA        = 125           ; data bytes a sector can hold
 RETRIES         = 4             ; reads tried before a sector counts as unreadable
+BOOT_SECTORS    = 3             ; the first part: sectors 1-3, $0700-$087F
+LOADER_SECTOR   = 4             ; first sector of KELDRIX.SYS, the second part
 SECTOR_BYTES    = 128
 TIMEOUT         = 7             ; seconds for the drive to answer
 DEVICE_DISK     = $31
 READ_COMMAND    = 'R'
 DATA_IN         = $40           ; DSTATS: data flows to the computer
 SCREEN_COLUMN   = 2             ; the message starts at the left margin of row 0
-SCREEN_WIDTH    = 40
 
         .segment "BOOT"
 
 ; --- boot header: the OS reads these six bytes from sector 1 ----------------
 boot_header:
         .byte   $00                                     ; boot flags
-        .byte   (code_end - boot_header + SECTOR_BYTES - 1) / SECTOR_BYTES
+        .byte   BOOT_SECTORS
         .word   boot_header                             ; load address
         .word   do_nothing                              ; DOSINI
 
@@ -59,15 +82,215 @@ entry:
         lda     #1
         sta     BOOTQ                   ; ... which calls DOSINI
 
-        ; Memory below MEMLO belongs to the loader while it loads.
+        ; Read KELDRIX.SYS (file number 0, from LOADER_SECTOR) to main.
+        lda     #LOADER_SECTOR
+        sta     sector
+        lda     #0
+        sta     sector+1
+        sta     file_number
+        sta     buffer_pos
+        sta     buffer_count
+@next:  jsr     get_byte
+        bcc     @store
+        jmp     main
+@store: sta     main                    ; (address stepped below)
+        inc     @store+1
+        bne     @next
+        inc     @store+2
+        bne     @next                   ; always taken
+
+; --- read one sector into the buffer ----------------------------------------
+; In: sector. Retries a few times, then reports a read error and halts.
+read_sector:
+        lda     #RETRIES
+        sta     tries
+@again: ldx     #DAUX2 - DDEVIC         ; fill in the whole device control
+@fill:  lda     dcb,x                   ; block, sector number included: an
+        sta     DDEVIC,x                ; INIT routine may have changed any of it
+        dex
+        bpl     @fill
+        jsr     SIOV
+        tya                             ; status: 1 = done, negative = error
+        bpl     @done
+        dec     tries
+        bne     @again
+        ldx     #msg_read - messages
+        jmp     fail
+@done:  rts
+
+; The device control block as a read needs it, $0300-$030B.
+dcb:    .byte   DEVICE_DISK, 1, READ_COMMAND, DATA_IN
+        .word   buffer
+        .byte   TIMEOUT, 0
+        .word   SECTOR_BYTES
+sector: .word   0                       ; DAUX1/2: the sector to read next
+
+; --- next byte of the file --------------------------------------------------
+; Out: carry clear and A = byte, or carry set at the end of the file.
+; Follows the sector chain; a sector of another file or a byte count above 125
+; is reported and halts.
+get_byte:
+        ldx     buffer_pos
+        cpx     buffer_count
+        bcc     @have
+        lda     sector                  ; sector used up: follow the link
+        ora     sector+1
+        bne     @link
+        sec                             ; next sector 0: end of the file
+        rts
+@link:  jsr     read_sector
+        lda     buffer+LINK_FILE
+        lsr     a
+        lsr     a
+        cmp     file_number
+        bne     @other_file
+        lda     buffer+LINK_COUNT
+        cmp     #MAX_DATA + 1
+        bcs     @bad_count
+        sta     buffer_count
+        lda     buffer+LINK_FILE
+        and     #%00000011
+        sta     sector+1                ; the link names the next sector
+        lda     buffer+LINK_NEXT
+        sta     sector
+        lda     #0
+        sta     buffer_pos
+        beq     get_byte                ; a sector may hold no data at all
+@have:  lda     buffer,x
+        inx
+        stx     buffer_pos
+        clc
+        rts
+@other_file:
+        ldx     #msg_file_number - messages
+        jmp     fail
+@bad_count:
+        ldx     #msg_link - messages
+        jmp     fail
+
+
+; The next byte of a segment. The end of the file here ends the load as if the
+; file ended before this segment: its caller's return address is dropped.
+segment_byte:
+        jsr     get_byte
+        bcs     @end
+        rts
+@end:   pla
+        pla
+        jmp     load_done
+
+; The machine as a program expects it at INIT and RUN (see the top of this file).
+hand_over:
+        lda     #0
+        ldx     #AUDCTL - AUDF1         ; AUDF1-AUDC4 and AUDCTL, $D200-$D208
+@quiet: sta     AUDF1,x
+        dex
+        bpl     @quiet
+        inx                             ; X = 0
+        ldy     #1
+        cld
+        cli
+        rts
+
+do_nothing:                             ; DOSINI, and "not set" for INITAD/RUNAD
+        rts
+
+; --- report a failure on the screen and halt --------------------------------
+; In: X = offset of the message in `messages`. Writes "BOOT ERROR: " and the
+; message to row 0 of the screen (blank since the OS or the loader opened it).
+fail:   txa
+        pha
+        ldx     #msg_prefix - messages
+        ldy     #SCREEN_COLUMN
+        jsr     put_text
+        pla
+        tax
+        jsr     put_text
+halt:   jmp     halt                    ; RESET restarts the machine
+
+; Writes the message at X to screen row 0 from column Y; returns the next column.
+put_text:
+        lda     messages,x
+        beq     @done
+        sec
+        sbc     #$20                    ; ATASCII $20-$5F -> screen code $00-$3F
+        sta     (SAVMSC),y
+        inx
+        iny
+        bne     put_text
+@done:  rts
+
+messages:
+msg_prefix:      .byte  "BOOT ERROR: ", 0
+msg_missing:     .byte  "NO AUTORUN.SYS", 0
+msg_read:        .byte  "DISK READ ERROR", 0
+msg_not_binary:  .byte  "NOT A BINARY FILE", 0
+msg_header:      .byte  "BAD HEADER", 0
+msg_overlap:     .byte  "SEGMENT OVER LOADER", 0
+msg_file_number: .byte  "WRONG FILE NUMBER", 0
+msg_link:        .byte  "BAD SECTOR LINK", 0
+
+; --- the second part: KELDRIX.SYS, read to $0880 by the first ----------------
+        .segment "MAIN"
+main:
+        ; Memory below MEMLO belongs to the loader.
         lda     #<loader_end
         sta     MEMLO
         lda     #>loader_end
         sta     MEMLO+1
 
         jsr     basic_off
-        jsr     find_autorun
+        lda     #<DIR_FIRST             ; 361-368 share the high byte
+        sta     sector
+        lda     #>DIR_FIRST
+        sta     sector+1
+                                        ; on into find_autorun
+; --- find AUTORUN.SYS in the directory --------------------------------------
+; In: sector = first directory sector, as the boot sectors bring it.
+; Out: sector = first data sector, file_number = directory index of the entry, and
+; on to load_file.
+find_autorun:                           ; (file_number is 0 from the first part)
+@read:  jsr     read_sector
+        ldx     #0                      ; X = offset of the entry in the sector
+@entry: lda     buffer,x                ; entry flags
+        beq     @missing                ; never used: the directory ends here
+        bmi     @skip                   ; deleted
+        lsr     a
+        bcs     @skip                   ; still open for output
+        and     #FLAG_IN_USE >> 1
+        beq     @skip                   ; not in use
+        stx     entry_offset
+        ldy     #0
+@name:  lda     buffer+ENTRY_NAME,x
+        cmp     autorun_name,y
+        bne     @other
+        inx
+        iny
+        cpy     #NAME_LENGTH
+        bne     @name
+        ldx     entry_offset            ; found: its first data sector starts the chain
+        lda     buffer+ENTRY_SECTOR,x
+        sta     sector
+        lda     buffer+ENTRY_SECTOR+1,x
+        sta     sector+1
         jmp     load_file
+@other: ldx     entry_offset
+@skip:  inc     file_number             ; the file number counts every entry
+        txa
+        clc
+        adc     #ENTRY_SIZE
+        tax
+        bpl     @entry                  ; eight entries: offsets 0 to 112
+        inc     sector                  ; 361-368 share the high byte
+        lda     sector
+        cmp     #<(DIR_LAST + 1)
+        bne     @read
+@missing:
+        ldx     #msg_missing - messages
+        jmp     fail
+
+autorun_name:
+        .byte   "AUTORUN SYS"
 
 ; --- switch the XL/XE built-in BASIC off ------------------------------------
 ; Only an XL/XE drives PORTB bit 1 as an output (the BASIC ROM switch); on a
@@ -116,9 +339,7 @@ basic_off:
         lda     #>editor_name
         sta     ICBAH
         lda     #OPEN_RW
-        sta     ICAX1
-        lda     #0
-        sta     ICAX2
+        sta     ICAX1                   ; ICAX2 stays 0 as the OS's own OPEN left it
         jsr     CIOV
 
         ; Wait for one vertical blank so the new display list is in use.
@@ -130,163 +351,53 @@ basic_off:
 editor_name:
         .byte   "E:", EOL
 
-; --- find AUTORUN.SYS in the directory --------------------------------------
-; In: sector = first directory sector, as the boot sectors bring it.
-; Out: sector = first data sector, file_number = directory index of the entry.
-find_autorun:
-        lda     #0
-        sta     file_number
-@read:  jsr     read_sector
-        ldx     #0                      ; X = offset of the entry in the sector
-@entry: lda     buffer,x                ; entry flags
-        beq     @missing                ; never used: the directory ends here
-        bmi     @skip                   ; deleted
-        lsr     a
-        bcs     @skip                   ; still open for output
-        and     #FLAG_IN_USE >> 1
-        beq     @skip                   ; not in use
-        stx     entry_offset
-        ldy     #0
-@name:  lda     buffer+ENTRY_NAME,x
-        cmp     autorun_name,y
-        bne     @other
-        inx
-        iny
-        cpy     #NAME_LENGTH
-        bne     @name
-        ldx     entry_offset            ; found: its first data sector starts the chain
-        lda     buffer+ENTRY_SECTOR,x
-        sta     sector
-        lda     buffer+ENTRY_SECTOR+1,x
-        sta     sector+1
-        rts
-@other: ldx     entry_offset
-@skip:  inc     file_number             ; the file number counts every entry
-        txa
-        clc
-        adc     #ENTRY_SIZE
-        tax
-        bpl     @entry                  ; eight entries: offsets 0 to 112
-        inc     sector                  ; 361-368 share the high byte
-        lda     sector
-        cmp     #<(DIR_LAST + 1)
-        bne     @read
-@missing:
-        ldx     #msg_missing - messages
-        jmp     fail
-
-autorun_name:
-        .byte   "AUTORUN SYS"
-
-; --- read one sector into the buffer ----------------------------------------
-; In: sector. Retries a few times, then reports a read error and halts.
-read_sector:
-        lda     #RETRIES
-        sta     tries
-@again: ldx     #DAUX2 - DDEVIC         ; fill in the whole device control
-@fill:  lda     dcb,x                   ; block, sector number included: an
-        sta     DDEVIC,x                ; INIT routine may have changed any of it
-        dex
-        bpl     @fill
-        jsr     SIOV
-        tya                             ; status: 1 = done, negative = error
-        bpl     @done
-        dec     tries
-        bne     @again
-        ldx     #msg_read - messages
-        jmp     fail
-@done:  rts
-
-; The device control block as a read needs it, $0300-$030B.
-dcb:    .byte   DEVICE_DISK, 1, READ_COMMAND, DATA_IN
-        .word   buffer
-        .byte   TIMEOUT, 0
-        .word   SECTOR_BYTES
-sector: .word   DIR_FIRST               ; DAUX1/2: the sector to read next
-
-; --- next byte of the file --------------------------------------------------
-; Out: carry clear and A = byte, or carry set at the end of the file.
-; Follows the sector chain; a sector of another file or a byte count above 125
-; is reported and halts.
-get_byte:
-        ldx     buffer_pos
-        cpx     buffer_count
-        bcc     @have
-        lda     sector                  ; sector used up: follow the link
-        ora     sector+1
-        bne     @link
-        sec                             ; next sector 0: end of the file
-        rts
-@link:  jsr     read_sector
-        lda     buffer+LINK_FILE
-        lsr     a
-        lsr     a
-        cmp     file_number
-        bne     @other_file
-        lda     buffer+LINK_COUNT
-        cmp     #MAX_DATA + 1
-        bcs     @bad_count
-        sta     buffer_count
-        lda     buffer+LINK_FILE
-        and     #%00000011
-        sta     sector+1                ; the link names the next sector
-        lda     buffer+LINK_NEXT
-        sta     sector
-        lda     #0
-        sta     buffer_pos
-        beq     get_byte                ; a sector may hold no data at all
-@have:  lda     buffer,x
-        inx
-        stx     buffer_pos
-        clc
-        rts
-@other_file:
-        ldx     #msg_file_number - messages
-        jmp     fail
-@bad_count:
-        ldx     #msg_link - messages
-        jmp     fail
-
-; The next byte of a segment: the end of the file here is an error.
-segment_byte:
-        jsr     get_byte
-        bcs     truncated
-        rts
-truncated:
-        ldx     #msg_truncated - messages
-        jmp     fail
 
 ; --- binary load ------------------------------------------------------------
-load_file:
-        lda     #0
-        sta     buffer_pos
-        sta     buffer_count
-        sta     segments
-        sta     init_called
-        ldx     #0                      ; RUNAD points at an RTS until a
-        jsr     clear_vector            ; segment sets it
-
-        jsr     get_byte                ; a binary file starts with $FF $FF
-        bcs     @not_binary
-        cmp     #$FF
-        bne     @not_binary
-        jsr     get_byte
-        bcs     @not_binary
-        cmp     #$FF
-        bne     @not_binary
-        jmp     segment
-@not_binary:
+not_binary:
         ldx     #msg_not_binary - messages
         jmp     fail
 
+; The end of the file: RUN as DOS 2 does, else the first segment unless INITs did
+; the work.
+load_done:
+        ldx     #0                      ; did the file set RUNAD?
+        jsr     vector_set
+        bne     @run
+        lda     init_called
+        bne     finish                  ; INITs did the work: nothing to run
+        lda     segments
+        beq     finish                  ; nothing was loaded
+        lda     first_start             ; no RUNAD: run the first segment
+        sta     RUNAD
+        lda     first_start+1
+        sta     RUNAD+1
+@run:   jsr     call_run
+finish: clc                             ; boot done: the OS goes on through
+        rts                             ; DOSINI and DOSVEC
+
+; The sector chain of AUTORUN.SYS is set up by find_autorun; buffer_pos and
+; buffer_count are equal from the end of the first part's read.
+load_file:
+        lda     #0
+        sta     segments
+        sta     init_called
+        tax                             ; RUNAD points at an RTS until a
+        jsr     clear_vector            ; segment sets it
+        jsr     get_byte                ; a binary file starts with $FF $FF
+        bcs     not_binary
+        cmp     #$FF
+        bne     not_binary
+        jsr     get_byte
+        bcs     not_binary
+        cmp     #$FF
+        bne     not_binary
 segment:
         ldx     #INITAD - RUNAD         ; INITAD points at an RTS: only a
         jsr     clear_vector            ; segment that sets it gets an INIT call
 @header:
         jsr     get_byte                ; start address, low byte
-        bcc     @start
-        jmp     load_done               ; end of file between segments: done
-@start: sta     seg_start
+        bcs     load_done               ; end of file between segments: done
+        sta     seg_start
         jsr     segment_byte
         sta     seg_start+1
         and     seg_start
@@ -342,34 +453,16 @@ segment:
 @step:  inc     @store+1
         bne     @copy
         inc     @store+2
-        jmp     @copy
+        bne     @copy                   ; always taken: end was not $FFFF
 
 @loaded:
         ldx     #INITAD - RUNAD         ; did the segment set INITAD?
         jsr     vector_set
-        bne     @init
-        jmp     segment
-@init:  lda     #1
+        beq     @next
+        lda     #1
         sta     init_called             ; an INIT has run
         jsr     call_init
-        jmp     segment
-
-load_done:
-        ldx     #0                      ; did the file set RUNAD?
-        jsr     vector_set
-        bne     @run
-        lda     init_called
-        bne     finish                  ; INITs did the work: nothing to run
-        lda     segments
-        beq     finish                  ; nothing was loaded
-        lda     first_start             ; no RUNAD: run the first segment
-        sta     RUNAD
-        lda     first_start+1
-        sta     RUNAD+1
-@run:   jsr     call_run
-finish: clc                             ; boot done: the OS goes on through
-do_nothing:                             ; DOSINI and DOSVEC
-        rts
+@next:  jmp     segment
 
 ; X = 0 for RUNAD, INITAD - RUNAD for INITAD: points the vector at an RTS,
 ; which stands for "not set".
@@ -390,54 +483,17 @@ vector_set:
 @done:  rts
 
 call_init:
+        jsr     hand_over
         jmp     (INITAD)
 call_run:
+        jsr     hand_over
         jmp     (RUNAD)
+main_end:
+; Four sectors of KELDRIX.SYS keep 703 sectors of the disk free.
+        .assert main_end - main <= 4 * MAX_DATA, error, "KELDRIX.SYS takes more than four sectors"
 
-; --- report a failure on the screen and halt --------------------------------
-; In: X = offset of the message in `messages`. Writes "BOOT ERROR: " and the
-; message to row 0 of the screen, blanks the rest of the row, and stops.
-fail:   txa
-        pha
-        ldx     #msg_prefix - messages
-        ldy     #SCREEN_COLUMN
-        jsr     put_text
-        pla
-        tax
-        jsr     put_text
-        lda     #0                      ; screen code of a blank
-@blank: cpy     #SCREEN_WIDTH
-        bcs     halt
-        sta     (SAVMSC),y
-        iny
-        bne     @blank
-halt:   jmp     halt                    ; RESET restarts the machine
+; --- memory after the code: not part of the disk ----------------------------
 
-; Writes the message at X to screen row 0 from column Y; returns the next column.
-put_text:
-        lda     messages,x
-        beq     @done
-        sec
-        sbc     #$20                    ; ATASCII $20-$5F -> screen code $00-$3F
-        sta     (SAVMSC),y
-        inx
-        iny
-        bne     put_text
-@done:  rts
-
-messages:
-msg_prefix:      .byte  "BOOT ERROR: ", 0
-msg_missing:     .byte  "AUTORUN.SYS NOT FOUND", 0
-msg_read:        .byte  "DISK READ ERROR", 0
-msg_not_binary:  .byte  "NOT A BINARY FILE", 0
-msg_header:      .byte  "BAD SEGMENT HEADER", 0
-msg_overlap:     .byte  "SEGMENT OVERLAPS LOADER", 0
-msg_truncated:   .byte  "FILE ENDS INSIDE A SEGMENT", 0
-msg_file_number: .byte  "FILE NUMBER MISMATCH", 0
-msg_link:        .byte  "BAD SECTOR LINK", 0
-code_end:
-
-; --- memory after the code: not part of the boot sectors --------------------
         .segment "DATA"
 buffer:         .res    SECTOR_BYTES    ; the sector just read
 file_number:    .res    1               ; directory index of AUTORUN.SYS

@@ -1,6 +1,9 @@
-// The template disk KELDRIX.ATR: a single-density DOS 2 disk whose boot sectors hold
-// the boot loader, with an empty directory and a VTOC that marks every other sector
-// free. The converter adds AUTORUN.SYS to copies of it.
+// The template disk KELDRIX.ATR: a single-density DOS 2 disk that boots the loader and
+// passes a DOS 2 file-system check. The loader's first part fills the three boot
+// sectors; its second part is the locked file KELDRIX.SYS (directory entry 0, file
+// number 0, sectors 4 onward, linked like any DOS 2 file), which the first part reads.
+// Every other sector but the VTOC and directory is free. The converter adds
+// AUTORUN.SYS to copies of it.
 #pragma once
 
 #include <cstddef>
@@ -12,23 +15,23 @@
 
 namespace korvane::bootdisk {
 
-// The loader binary as linked: its first six bytes are the boot header.
-inline constexpr std::size_t kBootHeaderSize = 6;
+// The loader binary as linked: three boot sectors (the boot header in the first six
+// bytes), then the second part.
 inline constexpr std::size_t kBootHeaderSectors = 1;      // number of boot sectors
 inline constexpr std::size_t kBootHeaderLoadAddress = 2;  // little-endian
-inline constexpr std::size_t kBootHeaderInitAddress = 4;  // DOSINI, little-endian
 inline constexpr std::uint16_t kLoaderAddress = 0x0700;
-// DOS 2 keeps sectors 1-3 for booting even when the boot program is shorter.
-inline constexpr int kMinimumBootSectors = 3;
+inline constexpr int kBootSectors = 3;       // what DOS 2 keeps for booting
+inline constexpr int kLoaderFileSector = 4;  // where the first part looks for the second
+inline constexpr char kLoaderFileName[] = "KELDRIX SYS";  // directory entry 0
 
 struct TemplateImage {
     std::vector<std::uint8_t> bytes;  // the whole ATR file, 92176 bytes
-    int boot_sectors = 0;             // sectors 1..boot_sectors are reserved for booting
+    int loader_file_sectors = 0;      // sectors 4.. held by KELDRIX.SYS
     int free_sectors = 0;             // the VTOC's free count
 };
 
 // Lays out the template disk around `loader`; gives a message when the loader's boot
-// header does not describe it or it does not fit below the VTOC.
+// header does not describe it.
 std::variant<TemplateImage, std::string> BuildTemplateImage(std::span<const std::uint8_t> loader);
 
 }  // namespace korvane::bootdisk

@@ -1,7 +1,6 @@
 #include "template_image.h"
 
 #include <algorithm>
-#include <bit>
 
 #include "atr_header.h"
 #include "le_bytes.h"
@@ -13,13 +12,27 @@ std::filesystem::path TemplatePath(const std::filesystem::path& program_director
     return JoinPath(program_directory, kTemplateName);
 }
 
-int CountFreeBits(const VtocBytes& vtoc) {
-    int bits = 0;
-    for (std::size_t i = dos2::kVtocBitmapFirst; i <= dos2::kVtocBitmapLast; ++i) {
-        bits += std::popcount(vtoc[i]);
+namespace {
+
+// An entry in use (not deleted) named AUTORUN.SYS anywhere in the directory.
+bool HoldsAutorun(std::span<const std::uint8_t> image) {
+    for (int sector = dos2::kDirectoryFirstSector; sector <= dos2::kDirectoryLastSector; ++sector) {
+        for (int slot = 0; slot < dos2::kEntriesPerSector; ++slot) {
+            const auto entry =
+                image.subspan(dos2::SectorOffset(sector) +
+                                  static_cast<std::size_t>(slot) * dos2::kDirectoryEntrySize,
+                              dos2::kDirectoryEntrySize);
+            if ((entry[dos2::kEntryFlags] & (dos2::kFlagInUse | dos2::kFlagDeleted)) ==
+                    dos2::kFlagInUse &&
+                std::equal(entry.begin() + dos2::kEntryName, entry.end(), dos2::kAutorunName)) {
+                return true;
+            }
+        }
     }
-    return bits;
+    return false;
 }
+
+}  // namespace
 
 std::optional<LoadedTemplate> LoadTemplateImage(EngineContext& context,
                                                 const std::filesystem::path& template_path) {
@@ -60,7 +73,7 @@ std::optional<LoadedTemplate> LoadTemplateImage(EngineContext& context,
                 dos2::kSectorSize, loaded.vtoc.begin());
 
     // The stored free count must agree with the bit field, and must not be zero.
-    const int counted = CountFreeBits(loaded.vtoc);
+    const int counted = dos2::CountFreeSectors(loaded.vtoc);
     const std::uint16_t stored = ReadLe16(loaded.vtoc, dos2::kVtocFreeCount);
     if (stored != counted) {
         report.Append("          ERROR: Invalid VTOC detected - Read " + Dec(stored) +
@@ -69,6 +82,12 @@ std::optional<LoadedTemplate> LoadTemplateImage(EngineContext& context,
     }
     if (counted == 0) {
         report.Append("          ERROR: No free sectors found");
+        return std::nullopt;
+    }
+    // A second AUTORUN.SYS would be written beside the first, which the boot loader finds
+    // first: such a template is refused rather than yielding images that boot the old one.
+    if (HoldsAutorun(loaded.bytes)) {
+        report.Append("          ERROR: Template already holds an AUTORUN.SYS file");
         return std::nullopt;
     }
     loaded.free_count = counted;

@@ -34,9 +34,6 @@ constexpr std::int64_t FreeBytes(int free_sectors) {
 // The template disk's place: KELDRIX.ATR in the program's directory.
 std::filesystem::path TemplatePath(const std::filesystem::path& program_directory);
 
-// Counts the set bits of the VTOC's free-sector bit field (bytes 10 to 99).
-int CountFreeBits(const VtocBytes& vtoc);
-
 // Finds and reads the template disk, checks its length and VTOC, and reports what it
 // found; a missing template is told through one message box. Empty on any failure.
 std::optional<LoadedTemplate> LoadTemplateImage(EngineContext& context,

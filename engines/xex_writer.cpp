@@ -1,7 +1,6 @@
 #include "xex_writer.h"
 
 #include <algorithm>
-#include <bit>
 #include <optional>
 
 #include "dos2_layout.h"
@@ -10,10 +9,6 @@
 namespace korvane {
 
 namespace {
-
-// The name of the file the boot loader starts: "AUTORUN" padded to 8, then "SYS".
-constexpr char kAutorunName[] = "AUTORUN SYS";
-static_assert(sizeof kAutorunName - 1 == dos2::kEntryNameLength);
 
 struct DirectorySlot {
     std::size_t offset;  // of the entry within the image
@@ -45,12 +40,9 @@ std::uint8_t LinkHigh(int file_number, int next_sector) {
 }  // namespace
 
 int TakeFreeSector(std::span<std::uint8_t> vtoc) {
-    for (std::size_t i = dos2::kVtocBitmapFirst; i <= dos2::kVtocBitmapLast; ++i) {
-        while (vtoc[i] != 0) {
-            // Bit 7 stands for the lowest sector of the byte.
-            const int bit = 7 - std::countl_zero(vtoc[i]);
-            vtoc[i] = static_cast<std::uint8_t>(vtoc[i] & ~(1u << bit));
-            const int sector = static_cast<int>(i - dos2::kVtocBitmapFirst) * 8 + 7 - bit;
+    for (int sector = 0; sector < dos2::kSectorCount; ++sector) {
+        if (dos2::SectorFree(vtoc, sector)) {
+            dos2::SetSectorFree(vtoc, sector, false);
             if (sector != 0) {
                 return sector;
             }
@@ -87,7 +79,7 @@ bool WriteXexToImage(std::span<const std::uint8_t> xex, std::span<std::uint8_t> 
     entry[dos2::kEntryFlags] = dos2::kFlagDos2File;
     WriteLe16(entry, dos2::kEntrySectorCount, static_cast<std::uint16_t>(needed));
     WriteLe16(entry, dos2::kEntryFirstSector, static_cast<std::uint16_t>(current));
-    std::copy_n(kAutorunName, dos2::kEntryNameLength, entry.begin() + dos2::kEntryName);
+    std::copy_n(dos2::kAutorunName, dos2::kEntryNameLength, entry.begin() + dos2::kEntryName);
 
     // The data, 125 bytes a sector, each sector linked to the next one taken.
     bool complete = true;

@@ -1,36 +1,63 @@
-// Shared set-up of the converter's and the generator's tests: a program directory with
-// a template, a source directory, and an engine context over a fault-injecting file
-// system, a tracking window and a recording report.
+// Shared pieces of the converter's, the generator's and the boot tests: a DOS 2 reader
+// written from the single-density layout alone (no engine constants, so a wrong one can
+// not hide), template disks made in memory, and a program directory with a template.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <filesystem>
+#include <optional>
+#include <span>
 #include <string>
-#include <vector>
 
 #include "conversion_run.h"
-#include "dos2_disk.h"
-#include "engine_context.h"
 #include "fault_file_system.h"
+#include "plain_window.h"
 #include "recording.h"
 #include "scripted_prompt.h"
 #include "temp_dir.h"
-#include "template_builder.h"
-#include "tracking_window.h"
 
 namespace korvane::testing {
 
-// XEX content of `length` bytes that differs from file to file; the first two bytes are
-// $FF $FF like a real binary-load file unless `plain` is set.
-Bytes XexBytes(std::size_t length, std::uint32_t seed, bool plain = false);
+constexpr std::size_t At(int sector, std::size_t byte = 0) {
+    return 16 + static_cast<std::size_t>(sector - 1) * 128 + byte;
+}
+constexpr std::size_t kVtoc = At(360);
+constexpr std::size_t EntryAt(int index) {
+    return At(361 + index / 8, (index % 8) * 16u);
+}
+// The VTOC bit of `sector` (0 to 719; set means free).
+bool SectorFree(std::span<const std::uint8_t> atr, int sector);
+void SetFree(Bytes& atr, int sector, bool free);
 
-// The fail line of a converter block, written out in full.
+struct Dos2File {
+    int number = 0;    // directory index, also in byte 125 of every data sector
+    std::string name;  // 11 characters, blank-padded
+    std::vector<int> sectors;
+    Bytes data;
+};
+// The files in use, and what a DOS 2 file-system check reports: broken links, file
+// numbers, byte and sector counts, a free count that differs from the bits, a file
+// sector marked free, and a used sector that is no boot, VTOC, directory or file sector.
+struct Dos2Disk {
+    std::vector<Dos2File> files;
+    std::vector<std::string> faults;
+};
+Dos2Disk ReadDos2(std::span<const std::uint8_t> atr);
+std::optional<Dos2File> FindFile(std::span<const std::uint8_t> atr, const std::string& name);
+
+// A freshly formatted DOS 2 disk, a pattern in every other sector so that a byte changed
+// where it should not be shows; with `free` given only those sectors are free. The
+// stored free count is the number of free bits unless `stored` is given.
+Bytes Template(const std::vector<int>& free = {}, int stored = -1);
+inline const std::vector<int> kNothingFree{-1};
+void Recount(Bytes& atr, int stored = -1);
+
+// XEX content that differs with `seed`; $FF $FF first unless `plain`.
+Bytes XexBytes(std::size_t length, std::uint32_t seed, bool plain = false);
 std::string ConvertFailLine();
 
-// Checks that `image` is `template_image` with `xex` added as AUTORUN.SYS exactly where
-// DOS 2 would put it, byte for byte as the test tree's own DOS 2 writer puts it.
+// `image` is `template_image` with `xex` added as AUTORUN.SYS as DOS 2 adds a file: the
+// first free entry, the lowest free sectors in order, the VTOC updated, nothing else.
 void ExpectImageHolds(const Bytes& image, const Bytes& template_image, const Bytes& xex);
 
 struct ConvertFixture {
@@ -44,15 +71,14 @@ struct ConvertFixture {
     Bytes Output(const std::string& name) const { return ReadFile(source_dir / name); }
 
     TempDir temp;
-    std::filesystem::path program_dir;
-    std::filesystem::path source_dir;
+    std::filesystem::path program_dir = temp / "program", source_dir = temp / "atari";
     FaultFileSystem fs;
-    TrackingWindow window{fs};
+    PlainWindow window{fs};
     RecordingReport report;
     ScriptedPrompt prompt;
     ProgramState state;
     EngineContext context{window, report, prompt, fs, state};
-    Bytes template_image;
+    Bytes template_image = Template();
 };
 
 }  // namespace korvane::testing

@@ -1,0 +1,247 @@
+// KELDRIX.ATR booted in the 6502 simulation with programs written as AUTORUN.SYS by the
+// converter's writer: what lands where, the INIT and RUN calls and the machine they find,
+// the sectors read, and the files and disks the loader refuses with a message.
+#include <gtest/gtest.h>
+
+#include "convert_fixture.h"
+#include "sim.h"
+#include "xex_writer.h"
+
+namespace korvane::testing {
+namespace {
+
+using sim::Call;
+constexpr auto kHalted = sim::BootEnd::kHalted;
+constexpr int kRunad = 0x02E0, kInitad = 0x02E2;
+
+const Bytes& Keldrix() {
+    static const Bytes bytes = ReadFile(KELDRIX_ATR);
+    return bytes;
+}
+
+// A binary load file put together in code.
+struct Xex {
+    Bytes bytes{0xFF, 0xFF};
+    Xex& Raw(const Bytes& more) {
+        bytes.insert(bytes.end(), more.begin(), more.end());
+        return *this;
+    }
+    Xex& Seg(int start, const Bytes& data) {
+        const int end = start + static_cast<int>(data.size()) - 1;
+        return Raw({std::uint8_t(start), std::uint8_t(start >> 8), std::uint8_t(end),
+                    std::uint8_t(end >> 8)})
+            .Raw(data);
+    }
+    Xex& Vector(int vector, int at) {
+        return Seg(vector, {std::uint8_t(at), std::uint8_t(at >> 8)});
+    }
+};
+
+// The bytes each address holds once the whole file is loaded, -1 where none loads.
+std::vector<int> Loaded(const Bytes& xex) {
+    std::vector<int> memory(0x10000, -1);
+    for (std::size_t at = 2; at + 4 <= xex.size();) {
+        const int start = xex[at] | xex[at + 1] << 8, end = xex[at + 2] | xex[at + 3] << 8;
+        at += start == 0xFFFF ? 2 : 4;
+        for (int address = start; start != 0xFFFF && address <= end && at < xex.size(); ++address) {
+            memory[static_cast<std::size_t>(address)] = xex[at++];
+        }
+    }
+    return memory;
+}
+
+Bytes WithAutorun(const Bytes& image, const Bytes& xex) {
+    Bytes atr = image, vtoc(image.begin() + kVtoc, image.begin() + kVtoc + 128);
+    RecordingReport report;
+    EXPECT_TRUE(WriteXexToImage(xex, atr, vtoc, report));
+    return atr;
+}
+
+// The largest file the template takes: two segments over $2000-$BFFF (BASIC must be
+// off) with an INIT between them that copies page $20 of the first to $1F00, a filler
+// segment up to the size, and RUN.
+Bytes Largest() {
+    Bytes a(0xA000), b(0xA000);
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        a[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+        b[i] = static_cast<std::uint8_t>(i * 13 + i / 256);
+    }
+    // $1E00: LDX #0; LDA $2000,X; STA $1F00,X; INX; BNE $1E02; RTS; $1E0C: JMP $1E0C
+    Xex xex;
+    xex.Seg(0x1E00,
+            {0xA2, 0, 0xBD, 0, 0x20, 0x9D, 0, 0x1F, 0xE8, 0xD0, 0xF7, 0x60, 0x4C, 0x0C, 0x1E})
+        .Seg(0x2000, a)
+        .Vector(kInitad, 0x1E00)
+        .Seg(0x2000, b);
+    const std::size_t size =
+        static_cast<std::size_t>(Keldrix()[kVtoc + 3] | Keldrix()[kVtoc + 4] << 8) * 125;
+    return xex.Seg(0x4000, Bytes(size - xex.bytes.size() - 10, 0x5A)).Vector(kRunad, 0x1E0C).bytes;
+}
+
+// Every boot ends with RESET set to restart the machine (DOSINI at an RTS, DOSVEC at the
+// cold start, warm start), BASIC off, the screen below $C000 and BASICF set on an XL.
+// A refusal shows its message and halts inside the loader; a load reads the boot
+// sectors, KELDRIX.SYS, the directory up to the entry and the file's chain, and leaves
+// every byte as the file has it, save what the program itself changes.
+TEST(Boot, LoadsRunsAndRefuses) {
+    const int end = sim::BootAtr(Keldrix()).Word(0x02E7);  // MEMLO: the loader's end
+    // INIT $3000 fills the device control block and $43-$4E with $FF, leaves decimal
+    // mode and IRQs on; INIT $3100 sets up a write; a segment without INIT follows;
+    // the last segment sets RUNAD and INITAD together. $FF $FF markers in between.
+    const Bytes chain = Xex()
+                            .Raw({0xFF, 0xFF})
+                            .Seg(0x3000, {0xA9, 0xFF, 0xA2, 0x0B, 0x9D, 0, 3, 0x95, 0x43, 0xCA,
+                                          0x10, 0xF8, 0xF8, 0x78, 0x60})
+                            .Vector(kInitad, 0x3000)
+                            .Seg(0x0080, Bytes(128, 0x77))  // the zero page the loader leaves alone
+                            .Raw({0xFF, 0xFF})
+                            .Seg(0x3100, {0xA9, 'W', 0x8D, 0x02, 0x03, 0x60})
+                            .Vector(kInitad, 0x3100)
+                            .Raw({0xFF, 0xFF, 0xFF, 0xFF})
+                            .Seg(0x3200, {0x10, 0x11, 0x12, 0x13})
+                            .Seg(0x3300, {0x60, 0x4C, 0x01, 0x33})
+                            .Seg(kRunad, {0x01, 0x33, 0x00, 0x33})
+                            .bytes;
+    const std::vector<Call> chain_calls{{'I', 0x3000}, {'I', 0x3100}, {'I', 0x3300}, {'R', 0x3301}};
+    const auto then_run = [](Xex xex) {
+        return xex.Seg(0x3000, {0x4C, 0, 0x30}).Vector(kRunad, 0x3000).bytes;
+    };
+    const Bytes init_then_over =
+        Xex().Seg(0x2000, {0x60}).Vector(kInitad, 0x2000).Seg(0x0800, Bytes(16, 0xEA)).bytes;
+    const Bytes disk = WithAutorun(Keldrix(), chain);
+    const std::vector<int> sectors = FindFile(disk, "AUTORUN SYS").value().sectors;
+    Bytes other_file = disk, bad_count = disk;
+    other_file[At(sectors.at(1), 125)] += 5 << 2;
+    bad_count[At(sectors.at(0), 127)] = 126;
+    const std::vector<Call> run_3000{{'R', 0x3000}}, init_2000{{'I', 0x2000}}, one{{'I', 0x3000}};
+    constexpr auto k800 = sim::Machine::kAtari800;
+    const std::string over = "SEGMENT OVER LOADER", read_error = "DISK READ ERROR",
+                      not_binary = "NOT A BINARY FILE";
+    struct Case {
+        std::string message;  // the refusal's, empty for a load
+        Bytes xex;
+        std::vector<Call> calls;
+        sim::BootEnd end = kHalted;
+        std::pair<int, int> written{};  // what the program itself changes
+        sim::Machine machine = sim::Machine::kXlBasicOn;
+        int sector = 0, fails = 0;  // reads of `sector` that fail first
+        Bytes atr{};                // the disk, when not `xex` written to KELDRIX.ATR
+    };
+    const Case cases[] = {
+        {"", chain, chain_calls},
+        {"",
+         Xex().Seg(0x2400, {0x4C, 0x00, 0x24}).Seg(0x5000, {1, 2}).Raw({0, 0, 0}).bytes,
+         {{'R', 0x2400}}},
+        {"",
+         Xex().Seg(0x2800, {0x60}).Vector(kInitad, 0x2800).bytes,
+         {{'I', 0x2800}},
+         sim::BootEnd::kColdStart},
+        {"", then_run(Xex().Seg(0x06FE, {1, 2}).Seg(end, {3})), run_3000},
+        // A last segment that ends early loads what is there; the file ends as if before it.
+        {"",
+         Xex{then_run(Xex().Seg(0x2000, {0x60}).Vector(kInitad, 0x2000))}
+             .Raw({0, 0x40, 0xFF, 0x40, 7, 8})
+             .bytes,
+         {{'I', 0x2000}, {'R', 0x3000}}},
+        {"", then_run(Xex().Seg(0xA000, {1, 2}).Seg(0xBFFF, {3})), run_3000, kHalted, {}, k800},
+        {"", Largest(), {{'I', 0x1E00}, {'R', 0x1E0C}}, kHalted, {0x1F00, 0x1FFF}, {}, -1, 3},
+        {over, init_then_over, init_2000},
+        {over, Xex().Seg(0x06FF, {1, 2}).bytes, {}},
+        {over, Xex().Seg(end - 1, {1}).bytes, {}},
+        {over, Xex().Seg(0x0600, Bytes(0x1000, 0)).bytes, {}},
+        {not_binary, {'1', '0', ' ', 'P', 'R', 'I', 'N', 'T'}, {}},
+        {not_binary, {0xFF}, {}},
+        {"BAD HEADER", Xex().Raw({0x00, 0x30, 0xFF, 0x2F, 0x00}).bytes, {}},
+        {"NO AUTORUN.SYS", {}, {}, kHalted, {}, {}, 0, 0, Keldrix()},
+        {read_error, {}, {}, kHalted, {}, {}, 361, 1000, disk},
+        {read_error, {}, one, kHalted, {}, {}, sectors.at(1), 1000, disk},
+        {"WRONG FILE NUMBER", {}, one, kHalted, {}, {}, 0, 0, other_file},
+        {"BAD SECTOR LINK", {}, {}, kHalted, {}, {}, 0, 0, bad_count},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message + " " + std::to_string(&c - cases));
+        const Bytes atr = c.atr.empty() ? WithAutorun(Keldrix(), c.xex) : c.atr;
+        const Dos2File file = FindFile(atr, "AUTORUN SYS").value_or(Dos2File{});
+        const int sector = c.sector < 0 ? file.sectors.at(0) : c.sector;
+        const sim::BootResult r = sim::BootAtr(atr, {c.machine, {{sector, c.fails}}});
+        EXPECT_EQ(r.calls, c.calls);
+        EXPECT_EQ(r.end, c.end);
+        EXPECT_EQ(r.pc >= 0x0700 && r.pc < end, !c.message.empty()) << r.pc;
+        EXPECT_EQ(std::count(r.pokey, r.pokey + 9, 0) == 9, !c.calls.empty());
+        EXPECT_EQ(r.ram[r.Word(0x0C)], 0x60);
+        EXPECT_EQ(r.Word(0x0A), 0xE477);
+        EXPECT_EQ(r.ram[0x0244] * 2 + (r.ram[0x09] & 1), 1);
+        EXPECT_FALSE(r.basic_rom);
+        EXPECT_EQ(r.Word(0x58), 0xC000 - 0x3C0);
+        EXPECT_EQ(r.ram[0x03F8] != 0, c.machine == sim::Machine::kXlBasicOn);
+        std::vector<int> reads{1, 2, 3}, good;
+        std::copy_if(r.reads.begin(), r.reads.end(), std::back_inserter(good),
+                     [](int s) { return s > 0; });
+        EXPECT_EQ(r.reads.size() - good.size(), static_cast<std::size_t>(std::min(c.fails, 4)));
+        if (!c.message.empty()) {
+            EXPECT_EQ(r.ScreenRow(), "  BOOT ERROR: " + c.message);
+            continue;
+        }
+        const std::vector<int> loader = FindFile(Keldrix(), "KELDRIX SYS")->sectors;
+        reads.insert(reads.end(), loader.begin(), loader.end());
+        for (int s = 361; s <= 361 + file.number / 8; ++s) {
+            reads.push_back(s);
+        }
+        reads.insert(reads.end(), file.sectors.begin(), file.sectors.end());
+        EXPECT_EQ(good, reads);
+        const std::vector<int> loaded = Loaded(c.xex);
+        for (int at = 0; at < 0x10000; ++at) {
+            const bool skip = (at >= c.written.first && at <= c.written.second) ||
+                              (at >= kRunad && at < kRunad + 4);
+            ASSERT_TRUE(skip || loaded[at] < 0 || r.ram[at] == loaded[at]) << at;
+        }
+    }
+    const sim::BootResult largest = sim::BootAtr(WithAutorun(Keldrix(), Largest()));
+    for (int at = 0x1F00; at < 0x2000; ++at) {  // what INIT saw of the first segment
+        EXPECT_EQ(largest.ram[at], static_cast<std::uint8_t>((at - 0x1F00) * 7)) << at;
+    }
+}
+
+// Deleted, open and unused entries and another name are passed over, also into a later
+// directory sector; the chain's file number is the entry's place in the directory.
+TEST(Boot, FindsTheEntryPastOtherEntries) {
+    Bytes atr = Keldrix();
+    int first = 0;  // the template's first free entry
+    while (atr[EntryAt(first)] != 0) {
+        ++first;
+    }
+    for (int entry = first; entry < first + 9; ++entry) {
+        atr[EntryAt(entry)] = 0x42;
+        std::copy_n(entry < first + 3    ? "AUTORUN SYS"
+                    : entry == first + 3 ? "AUTORUNXSYS"
+                                         : "OTHER   DAT",
+                    11, atr.begin() + EntryAt(entry) + 5);
+    }
+    atr = WithAutorun(atr, Xex().Seg(0x2400, {0x4C, 0x00, 0x24}).bytes);
+    atr[EntryAt(first)] = 0xC2;      // deleted (bit 7), whatever the other bits
+    atr[EntryAt(first + 1)] = 0x43;  // open for output
+    atr[EntryAt(first + 2)] = 0x02;  // not in use
+    EXPECT_EQ(sim::BootAtr(atr).calls, (std::vector<Call>{{'R', 0x2400}}));
+}
+
+// The template is a single-density disk of 720 sectors that passes a DOS 2 file-system
+// check with the loader's file locked and 703 sectors or more free, and so is the image
+// a whole conversion run makes from it, which boots.
+TEST(Boot, TemplateAndConvertedImage) {
+    const Bytes header{0x96, 0x02, 0x80, 0x16, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_TRUE(std::equal(header.begin(), header.end(), Keldrix().begin()));
+    ConvertFixture f;
+    f.PutTemplate(Keldrix());
+    f.PutXex("CHAIN.XEX", Xex().Seg(0x2400, {0x4C, 0x00, 0x24}).Seg(0x5000, Bytes(128, 1)).bytes);
+    ASSERT_EQ(f.Run().converted_count, 1);
+    for (const Bytes& disk : {Keldrix(), f.Output("CHAIN.ATR")}) {
+        const std::vector<std::string> faults = ReadDos2(disk).faults;
+        EXPECT_TRUE(faults.empty()) << faults.front();
+    }
+    EXPECT_GE(Keldrix()[kVtoc + 3] | Keldrix()[kVtoc + 4] << 8, 703);
+    EXPECT_EQ(Keldrix()[EntryAt(0)], 0x62);
+    EXPECT_EQ(sim::BootAtr(f.Output("CHAIN.ATR")).calls, (std::vector<Call>{{'R', 0x2400}}));
+}
+
+}  // namespace
+}  // namespace korvane::testing
