@@ -4,9 +4,7 @@ namespace korvane::testing {
 
 namespace {
 
-FsStatus Injected() {
-    return FsStatus::Fail("injected failure");
-}
+const FsStatus kInjected = FsStatus::Fail("injected failure");
 
 class FaultOutputFile final : public OutputFile {
   public:
@@ -22,12 +20,10 @@ class FaultOutputFile final : public OutputFile {
         }
         return real_->Write(bytes);
     }
+    FsStatus Adopt(const FileInfo& info) override { return real_->Adopt(info); }
     FsStatus Close(bool durable) override {
         const FsStatus status = real_->Close(durable);
-        if (owner_.ShouldFail(FsOperation::Close, path_)) {
-            return Injected();
-        }
-        return status;
+        return owner_.ShouldFail(FsOperation::Close, path_) ? kInjected : status;
     }
 
   private:
@@ -36,28 +32,22 @@ class FaultOutputFile final : public OutputFile {
     std::unique_ptr<OutputFile> real_;
 };
 
+const FsStatus kReadError = FsStatus::Fail("Input/output error (injected)");
+
 }  // namespace
-
-void FaultFileSystem::FailOn(FsOperation operation, int nth, std::string path_part,
-                             std::size_t partial) {
-    rules_.push_back({operation, nth, std::move(path_part), partial});
-}
-
-int FaultFileSystem::calls(FsOperation operation) const {
-    return counts_[static_cast<int>(operation)];
-}
 
 bool FaultFileSystem::ShouldFail(FsOperation operation, const std::filesystem::path& path,
                                  std::size_t* partial) {
     ++counts_[static_cast<int>(operation)];
     for (Rule& rule : rules_) {
-        if (rule.operation != operation ||
-            path.native().find(rule.path_part) == std::string::npos) {
-            continue;
-        }
-        if (++rule.seen == rule.nth) {
+        if (rule.operation == operation &&
+            path.native().find(rule.path_part) != std::string::npos && ++rule.seen == rule.nth) {
             if (partial != nullptr) {
                 *partial = rule.partial;
+            }
+            // Output files' failures are counted by their users.
+            if (operation != FsOperation::Write && operation != FsOperation::Close) {
+                Counted(kInjected);
             }
             return true;
         }
@@ -67,26 +57,25 @@ bool FaultFileSystem::ShouldFail(FsOperation operation, const std::filesystem::p
 
 FsStatus FaultFileSystem::List(const std::filesystem::path& directory,
                                std::vector<DirectoryEntry>& entries) {
-    if (ShouldFail(FsOperation::List, directory)) {
-        return Injected();
-    }
-    return real_.List(directory, entries);
+    return ShouldFail(FsOperation::List, directory) ? kInjected : real_.List(directory, entries);
 }
 
 ReadResult FaultFileSystem::ReadWhole(const std::filesystem::path& path, std::int64_t max_length) {
-    if (ShouldFail(FsOperation::Read, path)) {
-        ReadResult result;
-        result.status = FsStatus::Fail("Input/output error (injected)");
-        return result;
-    }
-    return real_.ReadWhole(path, max_length);
+    return ShouldFail(FsOperation::Read, path) ? ReadResult{kReadError, {}}
+                                               : real_.ReadWhole(path, max_length);
+}
+
+OpenResult FaultFileSystem::OpenRead(const std::filesystem::path& path) {
+    return ShouldFail(FsOperation::Read, path) ? OpenResult{kReadError, {}} : real_.OpenRead(path);
+}
+
+FsStatus FaultFileSystem::Length(const std::filesystem::path& path, std::int64_t& length) {
+    return ShouldFail(FsOperation::Read, path) ? kReadError : real_.Length(path, length);
 }
 
 CreateResult FaultFileSystem::CreateExclusive(const std::filesystem::path& path) {
     if (ShouldFail(FsOperation::Create, path)) {
-        CreateResult result;
-        result.status = Injected();
-        return result;
+        return {kInjected, nullptr, path};
     }
     CreateResult real = real_.CreateExclusive(path);
     if (real.status.ok()) {
@@ -95,12 +84,20 @@ CreateResult FaultFileSystem::CreateExclusive(const std::filesystem::path& path)
     return real;
 }
 
+CreateResult FaultFileSystem::CreateTemporary(const std::filesystem::path& target) {
+    if (ShouldFail(FsOperation::Create, target)) {
+        return {kInjected, nullptr, {}};
+    }
+    CreateResult real = real_.CreateTemporary(target);
+    if (real.status.ok()) {
+        real.file = std::make_unique<FaultOutputFile>(*this, target, std::move(real.file));
+    }
+    return real;
+}
+
 FsStatus FaultFileSystem::RenameNoReplace(const std::filesystem::path& from,
                                           const std::filesystem::path& to) {
-    if (ShouldFail(FsOperation::Rename, to)) {
-        return Injected();
-    }
-    return real_.RenameNoReplace(from, to);
+    return ShouldFail(FsOperation::Rename, to) ? kInjected : real_.RenameNoReplace(from, to);
 }
 
 FsStatus FaultFileSystem::LinkNoReplace(const std::filesystem::path& existing,
@@ -108,25 +105,22 @@ FsStatus FaultFileSystem::LinkNoReplace(const std::filesystem::path& existing,
     if (!hard_links) {
         return FsStatus::Unsupported("Operation not permitted (no hard links)");
     }
-    if (ShouldFail(FsOperation::Rename, to)) {
-        return Injected();
-    }
-    return real_.LinkNoReplace(existing, to);
+    return ShouldFail(FsOperation::Rename, to) ? kInjected : real_.LinkNoReplace(existing, to);
 }
 
 FsStatus FaultFileSystem::RenameReplacing(const std::filesystem::path& from,
                                           const std::filesystem::path& to) {
-    if (ShouldFail(FsOperation::Rename, to)) {
-        return Injected();
-    }
-    return real_.RenameReplacing(from, to);
+    return ShouldFail(FsOperation::Rename, to) ? kInjected : real_.RenameReplacing(from, to);
 }
 
 FsStatus FaultFileSystem::Remove(const std::filesystem::path& path) {
-    if (ShouldFail(FsOperation::Remove, path)) {
-        return Injected();
-    }
-    return real_.Remove(path);
+    return ShouldFail(FsOperation::Remove, path) ? kInjected : real_.Remove(path);
+}
+
+LockResult FaultFileSystem::LockDirectory(const std::filesystem::path& directory) {
+    return ShouldFail(FsOperation::Lock, directory)
+               ? LockResult{FsStatus::Fail("another run is writing into it"), nullptr}
+               : real_.LockDirectory(directory);
 }
 
 }  // namespace korvane::testing
