@@ -149,7 +149,7 @@ class FileSystem {
 
 // The operating system's file system. Files are opened without blocking, so that a FIFO
 // or device put in place of a file is refused at once instead of waiting forever.
-class PosixFileSystem final : public FileSystem {
+class PosixFileSystem : public FileSystem {
   public:
     FsStatus List(const std::filesystem::path& directory,
                   std::vector<DirectoryEntry>& entries) override;

@@ -10,60 +10,74 @@
 
 namespace korvane::testing {
 
-enum class FsOperation { List, Read, Create, Write, Close, Rename, Remove, Lock };
+enum class FsOperation { List, Read, Create, Write, Close, Rename, Remove };
 
-class FaultFileSystem final : public FileSystem {
+class FaultFileSystem final : public PosixFileSystem {
+    using Path = std::filesystem::path;
+    using Op = FsOperation;
+    using Posix = PosixFileSystem;
+
   public:
     // Fails the `nth` call (1-based, counted per operation) of `operation` whose path
     // contains `path_part` (empty: any path). A failing write first writes `partial`
     // bytes, like a disk that fills up midway. A temporary file's creation, writes and
-    // closing match on the name it stands in for; renames match on the new name.
+    // closing match on the name it stands in for; renames and links on the new name.
     void FailOn(FsOperation operation, int nth = 1, std::string path_part = {},
                 std::size_t partial = 0) {
-        rules_.push_back({operation, nth, std::move(path_part), partial});
+        rules_.push_back({operation, nth, 0, std::move(path_part), partial});
     }
     int calls(FsOperation operation) const { return counts_[static_cast<int>(operation)]; }
-    // Whether the call fails; counts it, and a failure among the failed operations.
-    bool ShouldFail(FsOperation operation, const std::filesystem::path& path,
-                    std::size_t* partial = nullptr);
+    struct Rule {
+        FsOperation operation;
+        int nth, seen;
+        std::string path_part;
+        std::size_t partial;
+    };
+    // The rule that makes this call fail, or none; counts the call.
+    const Rule* ShouldFail(FsOperation operation, const Path& path);
 
-    FsStatus List(const std::filesystem::path& directory,
-                  std::vector<DirectoryEntry>& entries) override;
-    ReadResult ReadWhole(const std::filesystem::path& path, std::int64_t max_length) override;
-    OpenResult OpenRead(const std::filesystem::path& path) override;
-    FsStatus Length(const std::filesystem::path& path, std::int64_t& length) override;
-    bool Exists(const std::filesystem::path& path) override { return real_.Exists(path); }
-    bool IsRegularFile(const std::filesystem::path& path) override {
-        return real_.IsRegularFile(path);
+    FsStatus List(const Path& directory, std::vector<DirectoryEntry>& entries) override {
+        return Fail(Op::List, directory) ? kInjected : Posix::List(directory, entries);
     }
-    CreateResult CreateExclusive(const std::filesystem::path& path) override;
-    CreateResult CreateTemporary(const std::filesystem::path& target) override;
-    FsStatus RenameNoReplace(const std::filesystem::path& from,
-                             const std::filesystem::path& to) override;
-    FsStatus LinkNoReplace(const std::filesystem::path& existing,
-                           const std::filesystem::path& to) override;
-    FsStatus RenameReplacing(const std::filesystem::path& from,
-                             const std::filesystem::path& to) override;
-    FsStatus Remove(const std::filesystem::path& path) override;
-    LockResult LockDirectory(const std::filesystem::path& directory) override;
-    std::int64_t failed_operations() const override {
-        return FileSystem::failed_operations() + real_.failed_operations();
+    ReadResult ReadWhole(const Path& path, std::int64_t max) override {
+        return Fail(Op::Read, path) ? ReadResult{kReadError, {}} : Posix::ReadWhole(path, max);
+    }
+    OpenResult OpenRead(const Path& path) override {
+        return Fail(Op::Read, path) ? OpenResult{kReadError, {}} : Posix::OpenRead(path);
+    }
+    FsStatus Length(const Path& path, std::int64_t& length) override {
+        return Fail(Op::Read, path) ? kReadError : Posix::Length(path, length);
+    }
+    // Its writes and closing fail by the rules for `target`.
+    CreateResult CreateTemporary(const Path& target) override;
+    FsStatus RenameNoReplace(const Path& from, const Path& to) override {
+        return Fail(Op::Rename, to) ? kInjected : Posix::RenameNoReplace(from, to);
+    }
+    FsStatus LinkNoReplace(const Path& existing, const Path& to) override {
+        return !hard_links ? FsStatus::Unsupported("Operation not permitted (no hard links)")
+               : Fail(Op::Rename, to) ? kInjected
+                                      : Posix::LinkNoReplace(existing, to);
+    }
+    FsStatus RenameReplacing(const Path& from, const Path& to) override {
+        return Fail(Op::Rename, to) ? kInjected : Posix::RenameReplacing(from, to);
+    }
+    FsStatus Remove(const Path& path) override {
+        return Fail(Op::Remove, path) ? kInjected : Posix::Remove(path);
     }
 
     // False: behave like a file system without hard links (FAT).
     bool hard_links = true;
 
   private:
-    struct Rule {
-        FsOperation operation;
-        int nth;
-        std::string path_part;
-        std::size_t partial;
-        int seen = 0;
-    };
-    PosixFileSystem real_;
+    inline static const FsStatus kInjected = FsStatus::Fail("injected failure");
+    inline static const FsStatus kReadError = FsStatus::Fail("Input/output error (injected)");
+
+    // Whether the call fails, counted among the failed operations when it does.
+    bool Fail(Op operation, const Path& path) {
+        return ShouldFail(operation, path) != nullptr && !Counted(kInjected).ok();
+    }
     std::vector<Rule> rules_;
-    int counts_[8] = {};
+    int counts_[7] = {};
 };
 
 }  // namespace korvane::testing
