@@ -95,6 +95,9 @@ int RunCheckCommand(const CommandLine& line, bool repair) {
     EngineContext context{window, report, prompt, fs, state};
     const CheckRunTotals totals = RunAtrCheck(context);
     std::fflush(stdout);
+    if (totals.could_not_start) {
+        return kExitCannotStart;
+    }
     return totals.invalid_count > 0 ? kExitFindings : kExitClean;
 }
 

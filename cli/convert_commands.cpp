@@ -62,7 +62,7 @@ int RunConvertCommand(const CommandLine& line) {
     EngineContext context{window, report, prompt, fs, state};
     const ConversionRunTotals totals = RunXexConversionWithTemplate(context, template_path);
     std::fflush(stdout);
-    if (totals.template_failed) {
+    if (totals.template_failed || totals.could_not_start) {
         return kExitCannotStart;
     }
     return totals.not_converted_count > 0 ? kExitFindings : kExitClean;
@@ -94,13 +94,16 @@ int RunGenerateCommand(const CommandLine& line) {
     UpdateImageSize(window);
     window.SetText(Control::Txt_filename, OptionValue(line, "--name", "NEWFILE"));
 
-    ScriptedPrompt prompt;
+    ScriptedPrompt prompt(AskOnTerminal);
     StreamReportSink report(stdout);
     ProgramState state;
     EngineContext context{window, report, prompt, fs, state};
-    const bool generated = RunAtrGeneration(context);
+    const GenerationTotals totals = RunAtrGeneration(context);
     std::fflush(stdout);
-    return generated ? kExitClean : kExitFindings;
+    if (totals.could_not_start) {
+        return kExitCannotStart;
+    }
+    return totals.generated ? kExitClean : kExitFindings;
 }
 
 }  // namespace korvane

@@ -37,6 +37,7 @@ const char* OptionFor(PromptTopic topic) {
         case PromptTopic::OverwriteBackup:
             return "--overwrite-backup";
         case PromptTopic::MissingTemplate:
+        case PromptTopic::DirectoryInUse:
             break;
     }
     return "";

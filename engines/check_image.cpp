@@ -26,29 +26,38 @@ std::string ImageChecker::ShownName() const {
 CheckResult ImageChecker::Run() {
     CheckResult result;
 
-    // Read the whole file; a length beyond the signed 32-bit lengths is refused unread.
-    ReadResult read = fs_.ReadWhole(image_.path, atr::kMaxLength);
+    // Only the header and the length are read; a length beyond the signed 32-bit lengths
+    // is refused.
+    OpenResult opened = fs_.OpenRead(image_.path);
     Append("Read  : " + ShownName());
-    if (!read.status.ok()) {
-        Append(std::string(kIndent) + "ERROR: File can not be read - " + read.status.reason());
+    std::size_t got = 0;
+    FsStatus status = opened.status;
+    if (status.ok() && opened.file->info().length > atr::kMaxLength) {
+        status = FsStatus::Fail("file is larger than " + Dec(atr::kMaxLength) + " bytes");
+    } else if (status.ok()) {
+        status = fs_.Counted(opened.file->ReadAt(0, check_.header, got));
+    }
+    if (!status.ok()) {
+        Append(std::string(kIndent) + "ERROR: File can not be read - " + status.reason());
         Append(FailLine());
         Append("");
         return {Verdict::Fail, CountClass::Invalid};
     }
-    check_.image_bytes = std::move(read.bytes);
-    check_.physical_length = static_cast<std::int64_t>(check_.image_bytes.size());
+    check_.source = std::move(opened.file);
+    check_.physical_length = check_.source->info().length;
     Append(std::string(kIndent) + "Physical filelength         = $" + Hex(check_.physical_length) +
            " bytes (" + Dec(check_.physical_length) + " byte)");
     check_.image_invalid = false;
 
     // Too short to hold a header: fails at once, and no empty line follows.
-    if (check_.physical_length < static_cast<std::int64_t>(atr::kHeaderSize)) {
+    if (check_.physical_length < static_cast<std::int64_t>(atr::kHeaderSize) ||
+        got < atr::kHeaderSize) {
         Append(std::string(kIndent) + "ERROR: Filelength shall be more than 16 bytes");
         Append(FailLine());
         return {Verdict::Fail, CountClass::Invalid};
     }
 
-    const AtrHeader header = DecodeAtrHeader(std::span(check_.image_bytes).first(atr::kHeaderSize));
+    const AtrHeader header = DecodeAtrHeader(check_.header);
 
     // Identifier: corrected in memory at once; only a repair run writes it.
     if (header.identifier_matches) {
@@ -58,7 +67,7 @@ CheckResult ImageChecker::Run() {
                "Header: ATR-file identifier = Fail - Expect $96,$02 - Read $" +
                Hex(header.identifier_byte0) + " $" + Hex(header.identifier_byte1));
         check_.image_invalid = true;
-        SetAtrIdentifier(check_.image_bytes);
+        SetAtrIdentifier(check_.header);
     }
 
     // Image size as the header states it.

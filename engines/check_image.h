@@ -3,8 +3,10 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <vector>
+#include <memory>
+#include <set>
 
+#include "atr_header.h"
 #include "file_system.h"
 #include "report_sink.h"
 #include "user_prompt.h"
@@ -18,6 +20,10 @@ struct CheckSettings {
     bool repair_mode = false;
     LayoutMode layout = LayoutMode::Both;
     bool expand_small = true;  // the 1 kB rule
+    // The backups this run has written: one of them is never replaced by the same run,
+    // even when two images share a backup name.
+    std::shared_ptr<std::set<std::filesystem::path>> written_backups =
+        std::make_shared<std::set<std::filesystem::path>>();
 };
 
 enum class Verdict { Pass, Fail };
@@ -30,9 +36,11 @@ struct CheckResult {
     CountClass count = CountClass::Valid;
 };
 
-// Working state of one image while its block of report lines is written.
+// Working state of one image while its block of report lines is written. Only the header
+// is held; the data stays in the open file, from which a repair copies it.
 struct ImageCheck {
-    std::vector<std::uint8_t> image_bytes;
+    std::unique_ptr<InputFile> source;
+    AtrHeaderBytes header{};
     std::int64_t physical_length = 0;
     std::int64_t stated_length = 0;
     std::int32_t sector_size = 0;
@@ -47,9 +55,9 @@ struct ImageLocation {
     std::filesystem::path backup_dir;  // the directory list's path, where backups go
 };
 
-// Reads one image, checks its header and length, writes its block of report lines and,
-// in a repair run, mends it in memory, keeps the old file as a backup and writes the
-// mended image under the old name.
+// Reads one image's header and length, checks them, writes its block of report lines and,
+// in a repair run, mends the header and length, keeps the old file as a backup and writes
+// the mended image under the old name.
 CheckResult CheckImage(const ImageLocation& image, const CheckSettings& settings,
                        ReportSink& report, UserPrompt& prompt, FileSystem& fs);
 

@@ -1,6 +1,7 @@
 #include "check_run.h"
 
 #include "check_image.h"
+#include "directory_lock.h"
 #include "report_text.h"
 #include "run_controls.h"
 
@@ -35,6 +36,12 @@ CheckRunTotals RunAtrCheck(EngineContext& context) {
     const std::int64_t count = LeadingNumber(window.Caption(Control::source_count));
     window.SetProgressRange(0, count);
     report.Clear();
+    const std::int64_t failures_before = context.fs.failed_operations();
+    std::unique_ptr<DirectoryLock> lock;
+    if (repair_mode && !StartWritingRun(context, window.SourcePath(), lock)) {
+        UnlockAndRelist(window, kLockedControls);
+        return {0, 0, true, context.fs.failed_operations() - failures_before};
+    }
     std::int64_t valid_count = 0;
     std::int64_t invalid_count = 0;
 
@@ -94,7 +101,7 @@ CheckRunTotals RunAtrCheck(EngineContext& context) {
     }
 
     UnlockAndRelist(window, kLockedControls);
-    return {valid_count, invalid_count};
+    return {valid_count, invalid_count, false, context.fs.failed_operations() - failures_before};
 }
 
 }  // namespace korvane

@@ -8,6 +8,10 @@ namespace korvane {
 struct CheckRunTotals {
     std::int64_t valid_count = 0;
     std::int64_t invalid_count = 0;  // failing images; repaired ones in a repair run
+    // Another run held the directory: this one stopped before any file.
+    bool could_not_start = false;
+    // File operations (list, read, write, rename, remove) that failed during the run.
+    std::int64_t failed_file_operations = 0;
 };
 
 // Checks (or, with repair_mode, repairs) every file of the file list, one report block

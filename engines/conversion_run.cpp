@@ -5,6 +5,7 @@
 
 #include "atr_header.h"
 #include "check_run.h"
+#include "directory_lock.h"
 #include "report_text.h"
 #include "run_controls.h"
 #include "xex_writer.h"
@@ -34,14 +35,19 @@ FileOutcome ConvertOne(EngineContext& context, const std::filesystem::path& dire
     ReportSink& report = context.report;
     const std::filesystem::path path = JoinPath(directory, name);
 
-    ReadResult read = context.fs.ReadWhole(path, atr::kMaxLength);
+    // The length first: a file of the wrong length is refused unread.
+    std::int64_t length = 0;
+    ReadResult read{context.fs.Length(path, length), {}};
+    if (read.status.ok() && length >= kMinimumXexLength && length <= FreeBytes(loaded.free_count)) {
+        read = context.fs.ReadWhole(path, FreeBytes(loaded.free_count));
+        length = static_cast<std::int64_t>(read.bytes.size());
+    }
     report.Append("Read    : " + DisplayName(name));
     if (!read.status.ok()) {
         report.Append("          ERROR: XEX file can not be read - " + read.status.reason());
         report.Append(FailLine());
         return FileOutcome::NotConverted;
     }
-    const auto length = static_cast<std::int64_t>(read.bytes.size());
     report.Append("          Physical filelength         = " + Dec(length) + " byte");
 
     if (length < kMinimumXexLength) {
@@ -75,10 +81,16 @@ ConversionRunTotals RunWithTemplate(EngineContext& context,
     ProgramState& state = context.state;
 
     report.Clear();
+    const std::int64_t failures_before = context.fs.failed_operations();
+    std::unique_ptr<DirectoryLock> lock;
+    if (!StartWritingRun(context, window.SourcePath(), lock)) {
+        return {0, 0, false, true, context.fs.failed_operations() - failures_before};
+    }
     const std::optional<LoadedTemplate> loaded = LoadTemplateImage(context, template_path);
     if (!loaded) {
         ConversionRunTotals failed;
         failed.template_failed = true;
+        failed.failed_file_operations = context.fs.failed_operations() - failures_before;
         return failed;
     }
     report.SelectLast();
@@ -122,6 +134,7 @@ ConversionRunTotals RunWithTemplate(EngineContext& context,
     report.SelectLast();
 
     UnlockAndRelist(window, kLockedControls);
+    totals.failed_file_operations = context.fs.failed_operations() - failures_before;
     return totals;
 }
 

@@ -16,6 +16,10 @@ struct ConversionRunTotals {
     std::int64_t not_converted_count = 0;
     // The template was missing or invalid: the run ended before any XEX file.
     bool template_failed = false;
+    // Another run held the directory: this one stopped before any file.
+    bool could_not_start = false;
+    // File operations (list, read, write, rename, remove) that failed during the run.
+    std::int64_t failed_file_operations = 0;
 };
 
 // The output image's name for an XEX file: the name up to and including its first "."

@@ -45,10 +45,35 @@ struct ReadResult {
     std::vector<std::uint8_t> bytes;
 };
 
+// What fstat tells of a file opened for reading; a repaired image takes over its mode
+// and owner.
+struct FileInfo {
+    std::int64_t length = 0;
+    std::uint32_t mode = 0644;
+    std::int64_t owner = -1;  // -1: unknown, left as it is
+    std::int64_t group = -1;
+};
+
+class InputFile {
+  public:
+    virtual ~InputFile() = default;
+    virtual const FileInfo& info() const = 0;
+    // Reads up to `bytes.size()` bytes from `offset`; fewer only at the end of the file.
+    virtual FsStatus ReadAt(std::int64_t offset, std::span<std::uint8_t> bytes,
+                            std::size_t& got) = 0;
+};
+
+struct OpenResult {
+    FsStatus status = FsStatus::Ok();
+    std::unique_ptr<InputFile> file;
+};
+
 class OutputFile {
   public:
     virtual ~OutputFile() = default;
     virtual FsStatus Write(std::span<const std::uint8_t> bytes) = 0;
+    // Gives the file the mode of `info`, and its owner and group where the process may.
+    virtual FsStatus Adopt(const FileInfo& /*info*/) { return FsStatus::Ok(); }
     // Flushes and closes; with `durable` the data reaches the disk before it returns.
     virtual FsStatus Close(bool durable) = 0;
 };
@@ -56,6 +81,18 @@ class OutputFile {
 struct CreateResult {
     FsStatus status = FsStatus::Ok();
     std::unique_ptr<OutputFile> file;
+    std::filesystem::path path;  // the name it was created under
+};
+
+// Held for a run that writes into a directory; released when destroyed.
+class DirectoryLock {
+  public:
+    virtual ~DirectoryLock() = default;
+};
+
+struct LockResult {
+    FsStatus status = FsStatus::Ok();
+    std::unique_ptr<DirectoryLock> lock;  // may be empty where nothing needs holding
 };
 
 class FileSystem {
@@ -65,12 +102,18 @@ class FileSystem {
                           std::vector<DirectoryEntry>& entries) = 0;
     // Reads a whole file; a file longer than `max_length` is refused unread.
     virtual ReadResult ReadWhole(const std::filesystem::path& path, std::int64_t max_length) = 0;
+    // Opens a regular file for reading in parts; anything else is refused.
+    virtual OpenResult OpenRead(const std::filesystem::path& path);
+    // The length of a regular file, without reading it.
+    virtual FsStatus Length(const std::filesystem::path& path, std::int64_t& length);
     // Anything of that name: file, directory or link, dangling or not.
     virtual bool Exists(const std::filesystem::path& path) = 0;
     // A regular file, or a link that leads to one.
     virtual bool IsRegularFile(const std::filesystem::path& path) = 0;
     // Creates a new file; fails when anything of that name exists.
     virtual CreateResult CreateExclusive(const std::filesystem::path& path) = 0;
+    // Creates a new file under a temporary name beside `target` (see TemporaryNameIn).
+    virtual CreateResult CreateTemporary(const std::filesystem::path& target);
     // Renames without ever replacing: fails when `to` exists.
     virtual FsStatus RenameNoReplace(const std::filesystem::path& from,
                                      const std::filesystem::path& to) = 0;
@@ -86,14 +129,33 @@ class FileSystem {
         return FsStatus::Unsupported("no replacing rename");
     }
     virtual FsStatus Remove(const std::filesystem::path& path) = 0;
+    // Takes the exclusive advisory lock of a directory without waiting; fails when another
+    // run holds it. The default holds nothing.
+    virtual LockResult LockDirectory(const std::filesystem::path& /*directory*/) { return {}; }
+    // How many file operations (list, read, write, rename, remove) have failed so far.
+    virtual std::int64_t failed_operations() const { return failed_; }
+    // Counts `status` when it is a failure, and returns it: for the failures of the input
+    // and output files, which their users count.
+    FsStatus Counted(FsStatus status) {
+        if (!status.ok() && !status.unsupported()) {
+            ++failed_;
+        }
+        return status;
+    }
+
+  private:
+    std::int64_t failed_ = 0;
 };
 
-// The operating system's file system.
-class PosixFileSystem final : public FileSystem {
+// The operating system's file system. Files are opened without blocking, so that a FIFO
+// or device put in place of a file is refused at once instead of waiting forever.
+class PosixFileSystem : public FileSystem {
   public:
     FsStatus List(const std::filesystem::path& directory,
                   std::vector<DirectoryEntry>& entries) override;
     ReadResult ReadWhole(const std::filesystem::path& path, std::int64_t max_length) override;
+    OpenResult OpenRead(const std::filesystem::path& path) override;
+    FsStatus Length(const std::filesystem::path& path, std::int64_t& length) override;
     bool Exists(const std::filesystem::path& path) override;
     bool IsRegularFile(const std::filesystem::path& path) override;
     CreateResult CreateExclusive(const std::filesystem::path& path) override;
@@ -104,16 +166,32 @@ class PosixFileSystem final : public FileSystem {
     FsStatus RenameReplacing(const std::filesystem::path& from,
                              const std::filesystem::path& to) override;
     FsStatus Remove(const std::filesystem::path& path) override;
+    LockResult LockDirectory(const std::filesystem::path& directory) override;
 };
 
-// Name of the hidden temporary file beside `target` that a new file is written under
-// before it is renamed into place.
-std::filesystem::path TemporaryNameFor(const std::filesystem::path& target);
+// A fresh temporary name in `directory`: hidden, of one fixed length whatever the name
+// it stands in for, ".korvane-" followed by the writing process's id and a counter.
+std::filesystem::path TemporaryNameIn(const std::filesystem::path& directory);
+// The id of the process that wrote a temporary file of ours, or 0 for any other name.
+long TemporaryOwner(const std::string& name);
+
+// Writes a complete file under a temporary name beside `target`: `write_body` writes the
+// content, and on any failure the temporary file is removed again. On success the
+// returned path names the closed, complete temporary file; on failure the reason also
+// tells of a temporary file that could not be removed.
+struct WrittenTemporary {
+    FsStatus status = FsStatus::Ok();
+    std::filesystem::path path;
+};
+WrittenTemporary WriteTemporary(FileSystem& fs, const std::filesystem::path& target,
+                                const std::function<FsStatus(OutputFile&)>& write_body,
+                                bool durable);
+// Removes a temporary file; returns "" or the words for the report that it stays.
+std::string DiscardTemporary(FileSystem& fs, const std::filesystem::path& temporary);
 
 // Writes a complete new file at `target` without ever leaving a partial one behind and
-// without replacing anything that appeared meanwhile: the bytes go to a temporary name in
-// the same directory, which is then renamed into place. `write_body` writes the content;
-// on any failure the temporary file is removed and the reason returned.
+// without replacing anything that appeared meanwhile: WriteTemporary, then a rename
+// into place that never replaces.
 FsStatus WriteNewFile(FileSystem& fs, const std::filesystem::path& target,
                       const std::function<FsStatus(OutputFile&)>& write_body, bool durable = false);
 

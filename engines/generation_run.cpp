@@ -4,6 +4,7 @@
 #include <array>
 
 #include "atr_header.h"
+#include "directory_lock.h"
 #include "report_text.h"
 #include "run_controls.h"
 
@@ -94,7 +95,7 @@ bool Generate(EngineContext& context, std::int64_t size, std::int64_t sector_siz
 
 }  // namespace
 
-bool RunAtrGeneration(EngineContext& context) {
+GenerationTotals RunAtrGeneration(EngineContext& context) {
     WindowControls& window = context.window;
     const std::int64_t size = LeadingNumber(window.Text(Control::Txt_image_size));
     const std::int64_t sector_size =
@@ -102,11 +103,17 @@ bool RunAtrGeneration(EngineContext& context) {
 
     LockControls(window, kLockedControls);
     context.report.Clear();
+    const std::int64_t failures_before = context.fs.failed_operations();
 
-    const bool generated = Generate(context, size, sector_size);
+    GenerationTotals totals;
+    std::unique_ptr<DirectoryLock> lock;
+    totals.could_not_start = !StartWritingRun(context, window.SourcePath(), lock);
+    totals.generated = !totals.could_not_start && Generate(context, size, sector_size);
+    lock.reset();
 
     UnlockAndRelist(window, kLockedControls);
-    return generated;
+    totals.failed_file_operations = context.fs.failed_operations() - failures_before;
+    return totals;
 }
 
 }  // namespace korvane

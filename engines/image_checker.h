@@ -28,6 +28,7 @@ class ImageChecker {
     bool WriteRepairedImage();
     // Writes the mended image beside the old file and swaps the two in; returns the
     // reason for the report when that fails, empty on success.
+    FsStatus StreamImage(OutputFile& file);
     std::string ReplaceWithRepairedImage(const std::filesystem::path& backup_path,
                                          bool replace_backup);
 

@@ -1,6 +1,7 @@
 // The repair steps of a repair run: the questions, the changes in memory, and the backup
 // and new image on disk.
 #include <algorithm>
+#include <vector>
 
 #include "atr_header.h"
 #include "image_checker.h"
@@ -17,6 +18,8 @@ constexpr std::int64_t kMinimumImage = 1040;  // header + 1 kB of data
 constexpr const char* kSkippedByUser = "Skip repair selected by user";
 // The error of a repaired image that could not be written completely.
 constexpr const char* kWriteFailed = "Can not write the repaired image - ";
+// A repair copies the image through a buffer of this size.
+constexpr std::size_t kChunkBytes = 256 * 1024;
 
 bool ContainsBackupMark(const std::string& name) {
     std::string upper = name;
@@ -36,13 +39,14 @@ void ImageChecker::AppendAddedArea(std::int64_t bytes) {
     Append(std::string(kRepairIndent) + "Add " + Dec(bytes) + " bytes empty area");
 }
 
+// The new length takes effect when the image is written: data beyond the old length is
+// zeros, and data beyond the new one is left out.
 void ImageChecker::Resize(std::int64_t new_length) {
     check_.physical_length = new_length;
-    check_.image_bytes.resize(static_cast<std::size_t>(new_length), 0);
 }
 
 void ImageChecker::WriteImageSizeField() {
-    SetAtrImageSize(check_.image_bytes, check_.stated_length);
+    SetAtrImageSize(check_.header, check_.stated_length);
 }
 
 void ImageChecker::RepairSectorSize() {
@@ -53,11 +57,11 @@ void ImageChecker::RepairSectorSize() {
     switch (answer) {
         case PromptAnswer::Yes:
             check_.sector_size = atr::kSingleSectorSize;
-            SetAtrSectorSize(check_.image_bytes, check_.sector_size);
+            SetAtrSectorSize(check_.header, check_.sector_size);
             break;
         case PromptAnswer::No:
             check_.sector_size = atr::kDoubleSectorSize;
-            SetAtrSectorSize(check_.image_bytes, check_.sector_size);
+            SetAtrSectorSize(check_.header, check_.sector_size);
             break;
         default:
             Append(std::string(kIndent) + kSkippedByUser);
@@ -158,7 +162,12 @@ bool ImageChecker::WriteRepairedImage() {
     Append("Write : Backup image as " + DisplayName(backup_name));
 
     bool replace_backup = false;
-    if (fs_.Exists(backup_path)) {
+    if (settings_.written_backups->count(backup_path) != 0) {
+        // Another image of this run shares the backup name: its original stays.
+        Append(std::string(kIndent) + "Skip repair - " + DisplayName(backup_name) +
+               " already holds the original of another image of this run");
+        check_.skip_write = true;
+    } else if (fs_.Exists(backup_path)) {
         report_.SelectLast();
         const PromptAnswer answer = prompt_.Ask(
             {PromptTopic::OverwriteBackup, "File " + DisplayName(backup_name) + " exists",
@@ -175,15 +184,43 @@ bool ImageChecker::WriteRepairedImage() {
         return true;
     }
 
-    std::fill(check_.image_bytes.begin() + atr::kOffsetReserved,
-              check_.image_bytes.begin() + atr::kHeaderSize, 0);
+    std::fill(check_.header.begin() + atr::kOffsetReserved, check_.header.end(), 0);
     const std::string failure = ReplaceWithRepairedImage(backup_path, replace_backup);
     if (failure.empty()) {
+        settings_.written_backups->insert(backup_path);
         Append(std::string(kIndent) + "Generate new " + ShownName() + " file");
     } else {
         Append(std::string(kIndent) + "ERROR: " + failure);
     }
     return true;
+}
+
+// The mended header, then the original's data up to the new length, then zeros: copied in
+// chunks, so that no image is ever held whole. The file takes the original's mode and owner.
+FsStatus ImageChecker::StreamImage(OutputFile& file) {
+    static const std::vector<std::uint8_t> zeros(kChunkBytes);
+    std::vector<std::uint8_t> chunk(kChunkBytes);
+    FsStatus status = file.Adopt(check_.source->info());
+    if (status.ok()) {
+        status = file.Write(check_.header);
+    }
+    const std::int64_t copied = std::min(check_.physical_length, check_.source->info().length);
+    for (std::int64_t at = atr::kHeaderSize; status.ok() && at < check_.physical_length;) {
+        const auto size = static_cast<std::size_t>(std::min<std::int64_t>(
+            kChunkBytes, (at < copied ? copied : check_.physical_length) - at));
+        std::size_t got = size;
+        if (at < copied) {
+            status = check_.source->ReadAt(at, std::span(chunk).first(size), got);
+            if (status.ok() && got != size) {
+                status = FsStatus::Fail("the image became shorter while it was repaired");
+            }
+        }
+        if (status.ok()) {
+            status = file.Write(std::span(at < copied ? chunk : zeros).first(size));
+        }
+        at += static_cast<std::int64_t>(size);
+    }
+    return status;
 }
 
 // The mended image goes to a hidden temporary name first; only when it is complete on
@@ -193,27 +230,14 @@ bool ImageChecker::WriteRepairedImage() {
 // fails, whole under its backup name) and no temporary file is left behind.
 std::string ImageChecker::ReplaceWithRepairedImage(const std::filesystem::path& backup_path,
                                                    bool replace_backup) {
-    const std::filesystem::path temporary = TemporaryNameFor(image_.path);
-    const auto discard_temporary = [&]() -> std::string {
-        const FsStatus removed = fs_.Remove(temporary);
-        return removed.ok() ? std::string()
-                            : "; the temporary file " + DisplayName(temporary.filename()) +
-                                  " is left behind - " + removed.reason();
-    };
-
-    CreateResult created = fs_.CreateExclusive(temporary);
-    if (!created.status.ok()) {
-        return kWriteFailed + created.status.reason();
+    const WrittenTemporary written = WriteTemporary(
+        fs_, image_.path, [&](OutputFile& file) { return StreamImage(file); }, true);
+    if (!written.status.ok()) {
+        return kWriteFailed + written.status.reason();
     }
-    FsStatus status = created.file->Write(std::span<const std::uint8_t>(
-        check_.image_bytes.data(), static_cast<std::size_t>(check_.physical_length)));
-    const FsStatus closed = created.file->Close(true);
-    if (status.ok()) {
-        status = closed;
-    }
-    if (!status.ok()) {
-        return kWriteFailed + status.reason() + discard_temporary();
-    }
+    const std::filesystem::path& temporary = written.path;
+    const auto discard_temporary = [&] { return DiscardTemporary(fs_, temporary); };
+    FsStatus status = FsStatus::Ok();
 
     const std::filesystem::path backup_name = backup_path.filename();
     if (replace_backup) {

@@ -10,7 +10,14 @@ enum class PromptIcon { Question, Critical };
 enum class PromptAnswer { Yes, No, Cancel, Ok };
 // Which question a box asks, so that answers can be given ahead (command-line options,
 // tests) without matching on the text.
-enum class PromptTopic { SectorSize, FileLength, Layout, OverwriteBackup, MissingTemplate };
+enum class PromptTopic {
+    SectorSize,
+    FileLength,
+    Layout,
+    OverwriteBackup,
+    MissingTemplate,
+    DirectoryInUse,  // another run writes into the directory
+};
 
 struct Prompt {
     PromptTopic topic = PromptTopic::MissingTemplate;

@@ -151,7 +151,7 @@ TEST_F(FaultyRepair, FailedUndoWithoutHardLinksKeepsTheOriginalWholeAsBackup) {
 
 TEST_F(FaultyRepair, TemporaryFileThatCanNotBeRemovedIsNamed) {
     faulty.FailOn(FsOperation::Write, 1, "GAME", 10);
-    faulty.FailOn(FsOperation::Remove, 1, ".GAME");
+    faulty.FailOn(FsOperation::Remove, 1, "/.korvane-");
     RunBatch();
     auto left = Snapshot(dir.path());
     const std::string temporary = left.begin()->first;  // the only name before "GAME.ATR"

@@ -28,6 +28,7 @@ TEST_F(CheckTest, SecondRepairAsksBeforeReplacingTheBackup) {
     EXPECT_EQ(Tail(3), (Lines{"Write : Backup image as MY_org.atr",
                               "        Generate new MY.GAME.ATR file", ""}));
     report.Clear();
+    settings.written_backups->clear();     // a second run
     CheckFile("MY.GAME.ATR", TooLong(2));  // broken again
 
     ASSERT_EQ(prompt.asked().size(), 3u);

@@ -12,49 +12,70 @@ namespace korvane::testing {
 
 enum class FsOperation { List, Read, Create, Write, Close, Rename, Remove };
 
-class FaultFileSystem final : public FileSystem {
+class FaultFileSystem final : public PosixFileSystem {
+    using Path = std::filesystem::path;
+    using Op = FsOperation;
+    using Posix = PosixFileSystem;
+
   public:
     // Fails the `nth` call (1-based, counted per operation) of `operation` whose path
     // contains `path_part` (empty: any path). A failing write first writes `partial`
-    // bytes, like a disk that fills up midway.
+    // bytes, like a disk that fills up midway. A temporary file's creation, writes and
+    // closing match on the name it stands in for; renames and links on the new name.
     void FailOn(FsOperation operation, int nth = 1, std::string path_part = {},
-                std::size_t partial = 0);
-    int calls(FsOperation operation) const;
-
-    FsStatus List(const std::filesystem::path& directory,
-                  std::vector<DirectoryEntry>& entries) override;
-    ReadResult ReadWhole(const std::filesystem::path& path, std::int64_t max_length) override;
-    bool Exists(const std::filesystem::path& path) override { return real_.Exists(path); }
-    bool IsRegularFile(const std::filesystem::path& path) override {
-        return real_.IsRegularFile(path);
+                std::size_t partial = 0) {
+        rules_.push_back({operation, nth, 0, std::move(path_part), partial});
     }
-    CreateResult CreateExclusive(const std::filesystem::path& path) override;
-    FsStatus RenameNoReplace(const std::filesystem::path& from,
-                             const std::filesystem::path& to) override;
-    // A hard link to a new name and a replacing rename count as renames, matched on the
-    // new name.
-    FsStatus LinkNoReplace(const std::filesystem::path& existing,
-                           const std::filesystem::path& to) override;
-    FsStatus RenameReplacing(const std::filesystem::path& from,
-                             const std::filesystem::path& to) override;
-    FsStatus Remove(const std::filesystem::path& path) override;
+    int calls(FsOperation operation) const { return counts_[static_cast<int>(operation)]; }
+    struct Rule {
+        FsOperation operation;
+        int nth, seen;
+        std::string path_part;
+        std::size_t partial;
+    };
+    // The rule that makes this call fail, or none; counts the call.
+    const Rule* ShouldFail(FsOperation operation, const Path& path);
+
+    FsStatus List(const Path& directory, std::vector<DirectoryEntry>& entries) override {
+        return Fail(Op::List, directory) ? kInjected : Posix::List(directory, entries);
+    }
+    ReadResult ReadWhole(const Path& path, std::int64_t max) override {
+        return Fail(Op::Read, path) ? ReadResult{kReadError, {}} : Posix::ReadWhole(path, max);
+    }
+    OpenResult OpenRead(const Path& path) override {
+        return Fail(Op::Read, path) ? OpenResult{kReadError, {}} : Posix::OpenRead(path);
+    }
+    FsStatus Length(const Path& path, std::int64_t& length) override {
+        return Fail(Op::Read, path) ? kReadError : Posix::Length(path, length);
+    }
+    // Its writes and closing fail by the rules for `target`.
+    CreateResult CreateTemporary(const Path& target) override;
+    FsStatus RenameNoReplace(const Path& from, const Path& to) override {
+        return Fail(Op::Rename, to) ? kInjected : Posix::RenameNoReplace(from, to);
+    }
+    FsStatus LinkNoReplace(const Path& existing, const Path& to) override {
+        return !hard_links ? FsStatus::Unsupported("Operation not permitted (no hard links)")
+               : Fail(Op::Rename, to) ? kInjected
+                                      : Posix::LinkNoReplace(existing, to);
+    }
+    FsStatus RenameReplacing(const Path& from, const Path& to) override {
+        return Fail(Op::Rename, to) ? kInjected : Posix::RenameReplacing(from, to);
+    }
+    FsStatus Remove(const Path& path) override {
+        return Fail(Op::Remove, path) ? kInjected : Posix::Remove(path);
+    }
 
     // False: behave like a file system without hard links (FAT).
     bool hard_links = true;
 
-    // Shared with the output files it hands out.
-    bool ShouldFail(FsOperation operation, const std::filesystem::path& path,
-                    std::size_t* partial = nullptr);
-
   private:
-    struct Rule {
-        FsOperation operation;
-        int nth;
-        std::string path_part;
-        std::size_t partial;
-        int seen = 0;
-    };
-    PosixFileSystem real_;
+    inline static const FsStatus kInjected = FsStatus::Fail("injected failure");
+    inline static const FsStatus kReadError = FsStatus::Fail("Input/output error (injected)");
+
+    // Whether the call fails, counted among the failed operations when it does.
+    bool Fail(Op operation, const Path& path) {
+        return ShouldFail(operation, path) != nullptr && !Counted(kInjected).ok();
+    }
     std::vector<Rule> rules_;
     int counts_[7] = {};
 };

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Peak memory (`/usr/bin/time -f %M`) of one korvane-cli run on each of three large inputs,
+# and the time of the first:
+#   check   of a 2 GiB sparse image        (goal <= 16 MB, under 0.1 s)
+#   convert of a 512 MiB sparse XEX file   (goal <= 16 MB; refused by its length)
+#   repair  of a 64 MiB image, cut by 4 kB (goal <= 16 MB; copied in chunks)
+#   bench/memory-bench.sh [BUILD_DIR]   (a Release build; default build-release)
+set -euo pipefail
+source "$(dirname "$0")/bench-lib.sh"
+gen="$build/bench/make_xex_set"
+require_build "$cli" "$gen"
+
+data="$(mktemp -d)"
+trap 'rm -rf "$data"' EXIT
+mkdir "$data/check" "$data/convert" "$data/repair"
+
+# An ATR header: identifier, image size in paragraphs (bytes 2, 3, 6, 7), 128-byte sectors.
+header() {  # PARAGRAPHS
+    local p=$1
+    printf "$(printf '\\x96\\x02\\x%02x\\x%02x\\x80\\x00\\x%02x\\x%02x\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00' \
+        $((p & 255)) $((p >> 8 & 255)) $((p >> 16 & 255)) $((p >> 24 & 255)))"
+}
+big=$(( (1 << 31) - 32 ))  # the largest data length below the 32-bit limit
+header $((big / 16)) > "$data/check/HUGE.ATR"
+truncate -s $((16 + big)) "$data/check/HUGE.ATR"
+truncate -s $((512 << 20)) "$data/convert/BIG.XEX"
+"$gen" --template "$data/KELDRIX.ATR" >/dev/null
+repair=$((64 << 20))
+header $(((repair - 4096) / 16)) > "$data/repair/CUT.ATR"
+head -c "$repair" /dev/urandom >> "$data/repair/CUT.ATR"
+
+peak() {  # LABEL COMMAND...
+    local label=$1
+    shift
+    /usr/bin/time -f "%M" -o "$data/peak" "$@" >/dev/null 2>&1 || true
+    printf '%-8s peak memory: %6s kB (goal <= 16384 kB)\n' "$label" "$(tail -n 1 "$data/peak")"
+}
+peak check "$cli" check "$data/check"
+peak convert "$cli" convert --template "$data/KELDRIX.ATR" "$data/convert"
+peak repair "$cli" repair --fix-length file "$data/repair"
+echo "repaired: $(stat -c %s "$data/repair/CUT.ATR") bytes, backup $(stat -c %s "$data/repair/CUT_org.atr") bytes"
+times=()
+for _ in 1 2 3 4 5; do
+    times+=("$(seconds "$cli" check "$data/check")")
+done
+printf 'check of the 2 GiB image, median of 5: %.4f s (goal < 0.1 s)\n' \
+    "$(printf '%s\n' "${times[@]}" | median)"
