@@ -21,6 +21,17 @@ std::string OptionValue(const CommandLine& line, const std::string& name,
     return it == line.options.end() ? fallback : it->second;
 }
 
+bool ApplyCommandDirectory(PlainWindow& window, const CommandLine& line) {
+    const std::filesystem::path directory = AbsoluteDirectory(line.operands.front());
+    const FsStatus listed = window.ApplyDirectory(directory);
+    if (!listed.ok()) {
+        std::fprintf(stderr, "korvane-cli: can not read directory %s: %s\n",
+                     DisplayName(directory).c_str(), listed.reason().c_str());
+        return false;
+    }
+    return true;
+}
+
 namespace {
 
 bool HasFlag(const CommandLine& line, const std::string& flag) {
@@ -81,11 +92,7 @@ int RunCheckCommand(const CommandLine& line, bool repair) {
                         : layout == "long" ? Control::Opt_long
                                            : Control::Opt_both);
     window.SetCheckValue(Control::chk_expand_images, HasFlag(line, "--no-min-size") ? 0 : 1);
-    const std::filesystem::path directory = AbsoluteDirectory(line.operands.front());
-    const FsStatus listed = window.ApplyDirectory(directory);
-    if (!listed.ok()) {
-        std::fprintf(stderr, "korvane-cli: can not read directory %s: %s\n",
-                     DisplayName(directory).c_str(), listed.reason().c_str());
+    if (!ApplyCommandDirectory(window, line)) {
         return kExitCannotStart;
     }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "plain_window.h"
+
 namespace korvane {
 
 inline constexpr int kExitClean = 0;
@@ -22,6 +24,10 @@ struct CommandLine {
 int RunCheckCommand(const CommandLine& line, bool repair);
 int RunConvertCommand(const CommandLine& line);
 int RunGenerateCommand(const CommandLine& line);
+
+// Points the plain window at the command's directory the way a start button does; on
+// failure says why on standard error and returns false.
+bool ApplyCommandDirectory(PlainWindow& window, const CommandLine& line);
 
 // The option's value, or `fallback` when the option was not given.
 std::string OptionValue(const CommandLine& line, const std::string& name,

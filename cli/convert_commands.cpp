@@ -18,18 +18,6 @@ namespace korvane {
 
 namespace {
 
-// Points the plain window at the command's directory the way a start button does.
-bool ApplyCommandDirectory(PlainWindow& window, const CommandLine& line) {
-    const std::filesystem::path directory = AbsoluteDirectory(line.operands.front());
-    const FsStatus listed = window.ApplyDirectory(directory);
-    if (!listed.ok()) {
-        std::fprintf(stderr, "korvane-cli: can not read directory %s: %s\n",
-                     DisplayName(directory).c_str(), listed.reason().c_str());
-        return false;
-    }
-    return true;
-}
-
 // A whole number from 1 to 65535 written in plain digits, or 0.
 long SectorCount(const std::string& text) {
     if (text.empty() || text.size() > 5 ||
