@@ -51,6 +51,11 @@ int RunConvertCommand(const CommandLine& line) {
     const ConversionRunTotals totals = RunXexConversionWithTemplate(context, template_path);
     std::fflush(stdout);
     if (totals.template_failed) {
+        // The message box keeps the window's wording; the path that was tried is named here.
+        if (!fs.Exists(template_path)) {
+            std::fprintf(stderr, "korvane-cli: template %s not found\n",
+                         DisplayName(template_path).c_str());
+        }
         return kExitCannotStart;
     }
     return totals.not_converted_count > 0 ? kExitFindings : kExitClean;

@@ -1,6 +1,7 @@
 // korvane-cli: the suite's three tools for scripts and whole archives.
 #include <getopt.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -94,6 +95,15 @@ int ParseArguments(const CommandSpec& command, int argc, char** argv, korvane::C
     }
     if (line.operands.size() != 1) {
         return UsageError("exactly one directory is needed");
+    }
+    if (line.operands.front().empty()) {
+        return UsageError("the directory must not be empty");
+    }
+    const auto given = [&](const char* flag) {
+        return std::find(line.flags.begin(), line.flags.end(), flag) != line.flags.end();
+    };
+    if (given("--min-size") && given("--no-min-size")) {
+        return UsageError("--min-size and --no-min-size exclude each other");
     }
     return 0;
 }

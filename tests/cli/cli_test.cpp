@@ -20,13 +20,14 @@
 namespace korvane::testing {
 namespace {
 
-// Runs korvane-cli with the words of `line`; "D" at a word's start stands for `dir`.
+// Runs korvane-cli with the words of `line`; "D" at a word's start stands for `dir`, ''
+// for an empty word.
 CommandResult Cli(const std::string& line, const std::string& dir = "",
                   const std::filesystem::path& cwd = {}) {
     std::istringstream words(line);
     std::vector<std::string> args;
     for (std::string word; words >> word;) {
-        args.push_back(word[0] == 'D' ? dir + word.substr(1) : word);
+        args.push_back(word == "''" ? "" : word[0] == 'D' ? dir + word.substr(1) : word);
     }
     return RunCommand(KORVANE_CLI, args, cwd);
 }
@@ -150,13 +151,16 @@ TEST(Cli, UsageErrorsExitTwoWithoutAReport) {
          {"", "check", "check --layout middle D", "check --layout", "check --fix-length file D",
           "check -x D", "check D D", "frobnicate D", "check D/missing",
           "repair --fix-length=maybe D", "repair --sector-size 512 D", "repair --fix-layout yes D",
-          "repair --overwrite-backup always D", "repair D/A.ATR"}) {
-        const CommandResult result = Cli(line, dir.path());
+          "repair --overwrite-backup always D", "repair D/A.ATR", "check ''", "repair ''",
+          "convert ''", "generate ''", "check --min-size --no-min-size D"}) {
+        const CommandResult result = Cli(line, dir.path(), dir.path());
         EXPECT_EQ(result.exit_status, 2) << line;
         EXPECT_EQ(result.out, "") << line;
         EXPECT_NE(result.err, "") << line;
     }
     EXPECT_EQ(Snapshot(dir.path()), before);
+    EXPECT_NE(Cli("convert --template D/no.atr D", dir.path()).err.find(dir / "no.atr"),
+              std::string::npos);
     EXPECT_EQ(Cli("--help").exit_status, 0);
 }
 
