@@ -1,7 +1,9 @@
 #include "cli_commands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "check_run.h"
 #include "engine_context.h"
@@ -14,6 +16,33 @@
 #include "terminal_prompt.h"
 
 namespace korvane {
+
+volatile std::sig_atomic_t g_stop_request = 0;
+
+void StopOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = [](int signal) { g_stop_request = signal; };
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+int FinishRun(const StreamReportSink& report, int status) {
+    if (report.write_error() != 0 || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "korvane-cli: can not write the report: %s\n",
+                     std::strerror(report.write_error() != 0 ? report.write_error() : errno));
+        return kExitCannotStart;
+    }
+    if (g_stop_request > 0) {
+        std::fprintf(stderr,
+                     "korvane-cli: run interrupted (%s); the report ends with the last "
+                     "file done\n",
+                     g_stop_request == SIGINT ? "SIGINT" : "SIGTERM");
+        return kExitSignalBase + g_stop_request;
+    }
+    return status;
+}
 
 std::string OptionValue(const CommandLine& line, const std::string& name,
                         const std::string& fallback) {
@@ -96,13 +125,12 @@ int RunCheckCommand(const CommandLine& line, bool repair) {
         return kExitCannotStart;
     }
 
-    StreamReportSink report(stdout);
+    StreamReportSink report(stdout, g_stop_request);
     ProgramState state;
     state.repair_mode = repair;
-    EngineContext context{window, report, prompt, fs, state};
+    EngineContext context{window, report, prompt, fs, state, &g_stop_request};
     const CheckRunTotals totals = RunAtrCheck(context);
-    std::fflush(stdout);
-    return totals.invalid_count > 0 ? kExitFindings : kExitClean;
+    return FinishRun(report, totals.invalid_count > 0 ? kExitFindings : kExitClean);
 }
 
 }  // namespace korvane

@@ -44,12 +44,11 @@ int RunConvertCommand(const CommandLine& line) {
 
     // The missing template's message box goes to standard error.
     ScriptedPrompt prompt(AskOnTerminal);
-    StreamReportSink report(stdout);
+    StreamReportSink report(stdout, g_stop_request);
     ProgramState state;
     state.repair_mode = false;
-    EngineContext context{window, report, prompt, fs, state};
+    EngineContext context{window, report, prompt, fs, state, &g_stop_request};
     const ConversionRunTotals totals = RunXexConversionWithTemplate(context, template_path);
-    std::fflush(stdout);
     if (totals.template_failed) {
         // The message box keeps the window's wording; the path that was tried is named here.
         if (!fs.Exists(template_path)) {
@@ -58,7 +57,7 @@ int RunConvertCommand(const CommandLine& line) {
         }
         return kExitCannotStart;
     }
-    return totals.not_converted_count > 0 ? kExitFindings : kExitClean;
+    return FinishRun(report, totals.not_converted_count > 0 ? kExitFindings : kExitClean);
 }
 
 int RunGenerateCommand(const CommandLine& line) {
@@ -88,12 +87,11 @@ int RunGenerateCommand(const CommandLine& line) {
     window.SetText(Control::Txt_filename, OptionValue(line, "--name", "NEWFILE"));
 
     ScriptedPrompt prompt;
-    StreamReportSink report(stdout);
+    StreamReportSink report(stdout, g_stop_request);
     ProgramState state;
-    EngineContext context{window, report, prompt, fs, state};
+    EngineContext context{window, report, prompt, fs, state, &g_stop_request};
     const bool generated = RunAtrGeneration(context);
-    std::fflush(stdout);
-    return generated ? kExitClean : kExitFindings;
+    return FinishRun(report, generated ? kExitClean : kExitFindings);
 }
 
 }  // namespace korvane

@@ -21,6 +21,15 @@ constexpr const char* kUsage =
     "  korvane-cli generate [--sector-size 128|256] [--sectors N] [--name NAME] DIR\n"
     "  korvane-cli --help | --version\n";
 
+constexpr const char* kExitStatuses =
+    "exit status:\n"
+    "  0    nothing was wrong\n"
+    "  1    some image failed its check, was repaired or was not converted, or the image\n"
+    "       could not be generated\n"
+    "  2    usage error, a run that could not start, or a report that could not be written\n"
+    "  130  interrupted by SIGINT, after the image in hand\n"
+    "  143  interrupted by SIGTERM, after the image in hand\n";
+
 struct OptionSpec {
     const char* name;  // without the leading "--"
     bool takes_value;
@@ -111,15 +120,13 @@ int ParseArguments(const CommandSpec& command, int argc, char** argv, korvane::C
 }  // namespace
 
 int main(int argc, char** argv) {
-    static char out_buffer[1 << 16];
-    std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
-
     if (argc < 2) {
         return UsageError("no command given");
     }
     const std::string first = argv[1];
     if (first == "--help" || first == "-h") {
         std::fputs(kUsage, stdout);
+        std::fputs(kExitStatuses, stdout);
         return korvane::kExitClean;
     }
     if (first == "--version") {
@@ -141,6 +148,7 @@ int main(int argc, char** argv) {
     if (const int status = ParseArguments(*command, argc - 1, argv + 1, line); status != 0) {
         return status;
     }
+    korvane::StopOnSignals();
     if (line.command == "check" || line.command == "repair") {
         return korvane::RunCheckCommand(line, line.command == "repair");
     }

@@ -21,7 +21,7 @@ void UnlockAndRelist(WindowControls& window, std::span<const Control> controls) 
     window.SetProgressValue(0);
 }
 
-void RunFileBatch(EngineContext& context, std::span<const Control> controls,
+bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
                   const BatchFileStep& each, const std::function<void()>& summary) {
     WindowControls& window = context.window;
     ProgramState& state = context.state;
@@ -30,8 +30,10 @@ void RunFileBatch(EngineContext& context, std::span<const Control> controls,
     window.SetProgressRange(0, count);
     state.engine_running = true;
 
+    const std::filesystem::path directory = window.SourcePath();
     const std::int64_t listed = window.FileCount();
-    for (std::int64_t i = 1; i <= count; ++i) {
+    bool whole = true;
+    for (std::int64_t i = 1; i <= count && whole; ++i) {
         state.SetFileReportLine(i, context.report.LineCount());
         window.SetProgressValue(i);
         if (i > listed) {
@@ -41,13 +43,23 @@ void RunFileBatch(EngineContext& context, std::span<const Control> controls,
         window.SelectFileEntry(i - 1);
         const std::filesystem::path name = window.FileEntry(i - 1);
         each(&name);
+        if (!context.fs.Exists(directory)) {
+            // Every further file would fail alike: one line instead of a block for each.
+            context.report.Append("ERROR: The directory " + DisplayName(directory) +
+                                  " is gone - the run stops");
+            whole = false;
+        }
+        whole = whole && (context.stop_request == nullptr || *context.stop_request == 0);
     }
     state.SetFileReportLine(count + 1, context.report.LineCount());
     state.last_run_count = count;
     state.engine_running = false;
 
-    summary();
+    if (whole) {
+        summary();
+    }
     UnlockAndRelist(window, controls);
+    return whole;
 }
 
 }  // namespace korvane

@@ -27,8 +27,10 @@ using BatchFileStep = std::function<void(const std::filesystem::path* name)>;
 // count in source_count and, while engine_running is set, records where each file's
 // block of report lines begins, moves the progress bar, selects the file's entry and
 // calls `each`. Then records where the summary begins, calls `summary`, and unlocks
-// and relists.
-void RunFileBatch(EngineContext& context, std::span<const Control> controls,
+// and relists. A stop request ends the loop after the file in hand, and a directory
+// that is gone ends it with one report line; either way no summary follows, and the
+// result is false.
+bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
                   const BatchFileStep& each, const std::function<void()>& summary);
 
 }  // namespace korvane

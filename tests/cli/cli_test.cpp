@@ -183,5 +183,38 @@ TEST(Cli, AsksOnTheTerminal) {
     EXPECT_EQ(ReadFile(dir / "B.ATR")[2], 1040 / 16);
 }
 
+// A report that can not be written (a full disk, a pipe without reader) and a run ended
+// by a signal: said on stderr with their own exit status; the report holds whole blocks
+// only and no temporary file stays behind.
+TEST(Cli, UnwritableReportAndInterruptedRun) {
+    TempDir dir;
+    TempDir out;
+    for (int i = 0; i < 2000; ++i) {
+        WriteFile(dir / ("I" + std::to_string(i) + ".ATR"),
+                  ImageBuilder().StatedLength(1024).DataLength(1044).Build());
+    }
+    const auto Sh = [&](const std::string& script) {
+        return RunCommand("/bin/sh", {"-c", script}, dir.path()).err;
+    };
+    const std::string cli = KORVANE_CLI " ";
+    EXPECT_NE(Sh("exec " + cli + "check . >/dev/full").find("No space left"), std::string::npos);
+    EXPECT_NE(Sh("trap '' PIPE; { sleep 1; " + cli + "check .; echo status $? >&2; } | true")
+                  .find("Broken pipe\nstatus 2"),
+              std::string::npos);
+    for (const auto& [signal, status] : {std::pair{"INT", "130"}, std::pair{"TERM", "143"}}) {
+        const std::string report = (out / signal).native();
+        const std::string err =
+            Sh(cli + "repair --fix-length file . >" + report + " & while [ ! -s " + report +
+               " ]; do sleep 0.01; done; kill -" + signal + " $!; wait $!; echo status $? >&2");
+        EXPECT_NE(err.find(std::string("interrupted (SIG") + signal + ")"), std::string::npos)
+            << err;
+        EXPECT_TRUE(err.ends_with(std::string("status ") + status + "\n")) << err;
+        const Bytes text = ReadFile(report);
+        EXPECT_TRUE(std::string(text.begin(), text.end()).ends_with("\n\n"));
+        EXPECT_EQ(std::string(text.begin(), text.end()).find("S U M M A R Y"), std::string::npos);
+        EXPECT_EQ(Snapshot(dir.path()).begin()->first[0], 'I') << "a hidden file is left";
+    }
+}
+
 }  // namespace
 }  // namespace korvane::testing

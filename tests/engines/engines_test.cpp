@@ -201,7 +201,8 @@ TEST_F(Engine, FileListBlocksSummaryAndWhereEachBlockBegins) {
     EXPECT_EQ(window.Caption(Control::source_count), "6");
 }
 
-// A directory that only lists and reads, of 100,000 images, every tenth too short.
+// A directory that only lists and reads, of 100,000 images, every tenth too short; or
+// one that is gone.
 class ManyImages final : public FileSystem {
     using Path = std::filesystem::path;
 
@@ -213,13 +214,15 @@ class ManyImages final : public FileSystem {
         return FsStatus::Ok();
     }
     ReadResult ReadWhole(const Path& path, std::int64_t) override {
-        return {FsStatus::Ok(), path.native().ends_with("0.atr") ? Bytes(4) : Img(128, 0)};
+        const Bytes bytes = path.native().ends_with("0.atr") ? Bytes(4) : Img(128, 0);
+        return {gone ? FsStatus::Fail("gone") : FsStatus::Ok(), bytes};
     }
-    bool Exists(const Path&) override { return false; }
+    bool Exists(const Path&) override { return !gone; }
     bool IsRegularFile(const Path&) override { return true; }
     CreateResult CreateExclusive(const Path&) override { return {}; }
     FsStatus RenameNoReplace(const Path&, const Path&) override { return FsStatus::Ok(); }
     FsStatus Remove(const Path&) override { return FsStatus::Ok(); }
+    bool gone = false;
 };
 
 TEST_F(Engine, CountsAndBlockLinesBeyondSixteenBits) {
@@ -235,6 +238,13 @@ TEST_F(Engine, CountsAndBlockLinesBeyondSixteenBits) {
     EXPECT_EQ(report.lines[static_cast<std::size_t>(state.FileReportLine(99999))],
               "Read  : i199998.atr");
     EXPECT_EQ(Tail(3)[0], "Invalid  ATR-files:  10000");
+
+    // A directory that is gone ends the run after its first file, with one line.
+    many.gone = true;
+    RunAtrCheck(context);
+    EXPECT_EQ(report.lines,
+              (Lines{"Read  : i100000.atr", In("ERROR: File can not be read - gone"), kFailLine, "",
+                     "ERROR: The directory /many is gone - the run stops"}));
 }
 
 // The source path as the window and the command line take it, and control texts as numbers.
