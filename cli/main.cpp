@@ -30,17 +30,17 @@ constexpr const char* kExitStatuses =
     "  130  interrupted by SIGINT, after the image in hand\n"
     "  143  interrupted by SIGTERM, after the image in hand\n";
 
-struct OptionSpec {
+struct OptionEntry {
     const char* name;  // without the leading "--"
     bool takes_value;
 };
 
-struct CommandSpec {
+struct CommandOptions {
     const char* name;
-    std::vector<OptionSpec> options;
+    std::vector<OptionEntry> options;
 };
 
-const CommandSpec kCommands[] = {
+const CommandOptions kCommands[] = {
     {"check", {{"layout", true}, {"min-size", false}, {"no-min-size", false}}},
     {"repair",
      {{"layout", true},
@@ -64,11 +64,12 @@ int UsageError(const std::string& message) {
 
 // Reads the options and operands after the command word; 0 when they are well formed,
 // otherwise the exit status of the usage error already reported.
-int ParseArguments(const CommandSpec& command, int argc, char** argv, korvane::CommandLine& line) {
+int ParseArguments(const CommandOptions& command, int argc, char** argv,
+                   korvane::CommandLine& line) {
     std::vector<option> table;
     for (std::size_t i = 0; i < command.options.size(); ++i) {
-        const OptionSpec& spec = command.options[i];
-        table.push_back({spec.name, spec.takes_value ? required_argument : no_argument, nullptr,
+        const OptionEntry& entry = command.options[i];
+        table.push_back({entry.name, entry.takes_value ? required_argument : no_argument, nullptr,
                          kFirstOption + static_cast<int>(i)});
     }
     table.push_back({nullptr, 0, nullptr, 0});
@@ -91,9 +92,9 @@ int ParseArguments(const CommandSpec& command, int argc, char** argv, korvane::C
                                                  : std::string(argv[optind - 1]);
             return UsageError("unknown option \"" + word + "\" for " + command.name);
         }
-        const OptionSpec& spec = command.options[static_cast<std::size_t>(found - kFirstOption)];
-        const std::string name = std::string("--") + spec.name;
-        if (spec.takes_value) {
+        const OptionEntry& entry = command.options[static_cast<std::size_t>(found - kFirstOption)];
+        const std::string name = std::string("--") + entry.name;
+        if (entry.takes_value) {
             line.options[name] = optarg;
         } else {
             line.flags.push_back(name);
@@ -133,8 +134,8 @@ int main(int argc, char** argv) {
         std::printf("korvane-cli %s\n", korvane::kVersionText);
         return korvane::kExitClean;
     }
-    const CommandSpec* command = nullptr;
-    for (const CommandSpec& candidate : kCommands) {
+    const CommandOptions* command = nullptr;
+    for (const CommandOptions& candidate : kCommands) {
         if (first == candidate.name) {
             command = &candidate;
         }
