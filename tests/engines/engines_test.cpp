@@ -442,6 +442,48 @@ TEST_P(RepairFault, OriginalSurvivesUnderItsOwnName) {
     EXPECT_EQ(Snapshot(dir.path()), expected);
 }
 
+// Two faults in a row: the new image can not take the name and the old one can not be
+// put back (with hard links: the backup link can not be removed again); or a temporary
+// file that can not be removed. The original stays whole and the line names what is left.
+TEST_F(Engine, DoubleFaultsKeepTheOriginalAndNameWhatIsLeft) {
+    FaultFileSystem faulty;
+    fs = &faulty;
+    prompt.Answer(PromptTopic::FileLength, PromptAnswer::Yes);
+    const auto Error = [&] {
+        return *std::find_if(report.lines.begin(), report.lines.end(), [](const std::string& line) {
+            return line.starts_with(In("ERROR: "));
+        });
+    };
+    const std::string placed =
+        In("ERROR: Can not rename the repaired image to GAME.ATR - injected failure; the untouched "
+           "image ");
+    faulty.FailOn(FsOperation::Rename, 1, "/GAME.ATR");
+    faulty.FailOn(FsOperation::Remove, 1, "GAME_org");
+    CheckFile("GAME.ATR", Broken(1));
+    EXPECT_EQ(Error(), placed + "is also kept as GAME_org.atr");
+    EXPECT_EQ(Snapshot(dir.path()),
+              (std::map<std::string, Bytes>{{"GAME.ATR", Broken(1)}, {"GAME_org.atr", Broken(1)}}));
+    std::filesystem::remove(dir / "GAME_org.atr");
+    report.Clear();
+    faulty.hard_links = false;  // a rule that fires stops the search: the second sees the undo
+    faulty.FailOn(FsOperation::Rename, 1, "/GAME.ATR");
+    faulty.FailOn(FsOperation::Rename, 1, "/GAME.ATR");
+    CheckFile("GAME.ATR", Broken(1));
+    EXPECT_EQ(Error(), placed + "stays as GAME_org.atr");
+    EXPECT_EQ(Snapshot(dir.path()), (std::map<std::string, Bytes>{{"GAME_org.atr", Broken(1)}}));
+    std::filesystem::remove(dir / "GAME_org.atr");
+    report.Clear();
+    faulty.FailOn(FsOperation::Write, 1, "GAME", 10);
+    faulty.FailOn(FsOperation::Remove, 1, ".GAME");
+    CheckFile("GAME.ATR", Broken(1));
+    const auto left = Snapshot(dir.path());  // the temporary's name sorts first
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left.begin()->second.size(), 10u);
+    EXPECT_EQ(Error(), In("ERROR: Can not write the repaired image - No space left on device "
+                          "(injected); the temporary file ") +
+                           left.begin()->first + " is left behind - injected failure");
+}
+
 const std::string kNotWritten = "Can not write the repaired image - ";
 const std::string kNoBackup = "Can not rename GAME.ATR to GAME_org.atr - injected failure";
 FaultCase F(const char* label, FsOperation operation, const char* path_part, std::size_t partial,
