@@ -1,7 +1,9 @@
 #include "cli_commands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "check_run.h"
 #include "engine_context.h"
@@ -15,10 +17,48 @@
 
 namespace korvane {
 
+volatile std::sig_atomic_t g_stop_request = 0;
+
+void StopOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = [](int signal) { g_stop_request = signal; };
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+int FinishRun(const StreamReportSink& report, int status) {
+    if (report.write_error() != 0 || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "korvane-cli: can not write the report: %s\n",
+                     std::strerror(report.write_error() != 0 ? report.write_error() : errno));
+        return kExitCannotStart;
+    }
+    if (g_stop_request > 0) {
+        std::fprintf(stderr,
+                     "korvane-cli: run interrupted (%s); the report ends with the last "
+                     "file done\n",
+                     g_stop_request == SIGINT ? "SIGINT" : "SIGTERM");
+        return kExitSignalBase + g_stop_request;
+    }
+    return status;
+}
+
 std::string OptionValue(const CommandLine& line, const std::string& name,
                         const std::string& fallback) {
     const auto it = line.options.find(name);
     return it == line.options.end() ? fallback : it->second;
+}
+
+bool ApplyCommandDirectory(PlainWindow& window, const CommandLine& line) {
+    const std::filesystem::path directory = AbsoluteDirectory(line.operands.front());
+    const FsStatus listed = window.ApplyDirectory(directory);
+    if (!listed.ok()) {
+        std::fprintf(stderr, "korvane-cli: can not read directory %s: %s\n",
+                     DisplayName(directory).c_str(), listed.reason().c_str());
+        return false;
+    }
+    return true;
 }
 
 namespace {
@@ -81,24 +121,21 @@ int RunCheckCommand(const CommandLine& line, bool repair) {
                         : layout == "long" ? Control::Opt_long
                                            : Control::Opt_both);
     window.SetCheckValue(Control::chk_expand_images, HasFlag(line, "--no-min-size") ? 0 : 1);
-    const std::filesystem::path directory = AbsoluteDirectory(line.operands.front());
-    const FsStatus listed = window.ApplyDirectory(directory);
-    if (!listed.ok()) {
-        std::fprintf(stderr, "korvane-cli: can not read directory %s: %s\n",
-                     DisplayName(directory).c_str(), listed.reason().c_str());
+    if (!ApplyCommandDirectory(window, line)) {
         return kExitCannotStart;
     }
 
-    StreamReportSink report(stdout);
+    StreamReportSink report(stdout, g_stop_request);
     ProgramState state;
     state.repair_mode = repair;
-    EngineContext context{window, report, prompt, fs, state};
+    EngineContext context{window, report, prompt, fs, state, &g_stop_request};
     const CheckRunTotals totals = RunAtrCheck(context);
-    std::fflush(stdout);
     if (totals.could_not_start) {
         return kExitCannotStart;
     }
-    return totals.invalid_count > 0 ? kExitFindings : kExitClean;
+    return FinishRun(report, totals.failed_file_operations > 0 ? kExitFileOperationFailed
+                             : totals.invalid_count > 0        ? kExitFindings
+                                                               : kExitClean);
 }
 
 }  // namespace korvane

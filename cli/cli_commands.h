@@ -2,15 +2,29 @@
 // start button would, runs the same engine, and returns the exit status.
 #pragma once
 
+#include <csignal>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "plain_window.h"
 
 namespace korvane {
 
 inline constexpr int kExitClean = 0;
 inline constexpr int kExitFindings = 1;
 inline constexpr int kExitCannotStart = 2;
+// Some file operation (read, write, rename, remove) failed during the run.
+inline constexpr int kExitFileOperationFailed = 3;
+// An interrupted run exits with 128 + the signal's number: 130 (SIGINT), 143 (SIGTERM).
+inline constexpr int kExitSignalBase = 128;
+
+// The run's stop request: the number of the signal that asked the run to end, or
+// kStopOutputFailed when the report could not be written.
+extern volatile std::sig_atomic_t g_stop_request;
+
+// Lets SIGINT and SIGTERM end a run after the file in hand.
+void StopOnSignals();
 
 struct CommandLine {
     std::string command;
@@ -22,6 +36,15 @@ struct CommandLine {
 int RunCheckCommand(const CommandLine& line, bool repair);
 int RunConvertCommand(const CommandLine& line);
 int RunGenerateCommand(const CommandLine& line);
+
+// Points the plain window at the command's directory the way a start button does; on
+// failure says why on standard error and returns false.
+bool ApplyCommandDirectory(PlainWindow& window, const CommandLine& line);
+
+class StreamReportSink;
+// The exit status of a run that ended with `status`, unless its report could not be
+// written (2) or a signal interrupted it; either is said on standard error.
+int FinishRun(const StreamReportSink& report, int status);
 
 // The option's value, or `fallback` when the option was not given.
 std::string OptionValue(const CommandLine& line, const std::string& name,

@@ -18,18 +18,6 @@ namespace korvane {
 
 namespace {
 
-// Points the plain window at the command's directory the way a start button does.
-bool ApplyCommandDirectory(PlainWindow& window, const CommandLine& line) {
-    const std::filesystem::path directory = AbsoluteDirectory(line.operands.front());
-    const FsStatus listed = window.ApplyDirectory(directory);
-    if (!listed.ok()) {
-        std::fprintf(stderr, "korvane-cli: can not read directory %s: %s\n",
-                     DisplayName(directory).c_str(), listed.reason().c_str());
-        return false;
-    }
-    return true;
-}
-
 // A whole number from 1 to 65535 written in plain digits, or 0.
 long SectorCount(const std::string& text) {
     if (text.empty() || text.size() > 5 ||
@@ -56,16 +44,22 @@ int RunConvertCommand(const CommandLine& line) {
 
     // The missing template's message box goes to standard error.
     ScriptedPrompt prompt(AskOnTerminal);
-    StreamReportSink report(stdout);
+    StreamReportSink report(stdout, g_stop_request);
     ProgramState state;
     state.repair_mode = false;
-    EngineContext context{window, report, prompt, fs, state};
+    EngineContext context{window, report, prompt, fs, state, &g_stop_request};
     const ConversionRunTotals totals = RunXexConversionWithTemplate(context, template_path);
-    std::fflush(stdout);
     if (totals.template_failed || totals.could_not_start) {
+        // The message box keeps the window's wording; the path that was tried is named here.
+        if (totals.template_failed && !fs.Exists(template_path)) {
+            std::fprintf(stderr, "korvane-cli: template %s not found\n",
+                         DisplayName(template_path).c_str());
+        }
         return kExitCannotStart;
     }
-    return totals.not_converted_count > 0 ? kExitFindings : kExitClean;
+    return FinishRun(report, totals.failed_file_operations > 0 ? kExitFileOperationFailed
+                             : totals.not_converted_count > 0  ? kExitFindings
+                                                               : kExitClean);
 }
 
 int RunGenerateCommand(const CommandLine& line) {
@@ -95,15 +89,16 @@ int RunGenerateCommand(const CommandLine& line) {
     window.SetText(Control::Txt_filename, OptionValue(line, "--name", "NEWFILE"));
 
     ScriptedPrompt prompt(AskOnTerminal);
-    StreamReportSink report(stdout);
+    StreamReportSink report(stdout, g_stop_request);
     ProgramState state;
-    EngineContext context{window, report, prompt, fs, state};
+    EngineContext context{window, report, prompt, fs, state, &g_stop_request};
     const GenerationTotals totals = RunAtrGeneration(context);
-    std::fflush(stdout);
     if (totals.could_not_start) {
         return kExitCannotStart;
     }
-    return totals.generated ? kExitClean : kExitFindings;
+    return FinishRun(report, totals.failed_file_operations > 0 ? kExitFileOperationFailed
+                             : totals.generated                ? kExitClean
+                                                               : kExitFindings);
 }
 
 }  // namespace korvane

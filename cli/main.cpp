@@ -1,10 +1,13 @@
 // korvane-cli: the suite's three tools for scripts and whole archives.
+#include <getopt.h>
+
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <set>
 #include <string>
+#include <vector>
 
 #include "cli_commands.h"
+#include "program_version.h"
 
 namespace {
 
@@ -18,46 +21,121 @@ constexpr const char* kUsage =
     "  korvane-cli generate [--sector-size 128|256] [--sectors N] [--name NAME] DIR\n"
     "  korvane-cli --help | --version\n";
 
-struct CommandSpec {
-    const char* name;
-    std::set<std::string> value_options;
-    std::set<std::string> flags;
+constexpr const char* kExitStatuses =
+    "exit status:\n"
+    "  0    nothing was wrong\n"
+    "  1    some image failed its check, was repaired or was not converted, or the image\n"
+    "       could not be generated\n"
+    "  2    usage error, a run that could not start, or a report that could not be written\n"
+    "  130  interrupted by SIGINT, after the image in hand\n"
+    "  143  interrupted by SIGTERM, after the image in hand\n";
+
+struct OptionEntry {
+    const char* name;  // without the leading "--"
+    bool takes_value;
 };
 
-const CommandSpec kCommands[] = {
-    {"check", {"--layout"}, {"--min-size", "--no-min-size"}},
-    {"repair",
-     {"--layout", "--sector-size", "--fix-length", "--fix-layout", "--overwrite-backup"},
-     {"--min-size", "--no-min-size"}},
-    {"convert", {"--template"}, {}},
-    {"generate", {"--sector-size", "--sectors", "--name"}, {}},
+struct CommandOptions {
+    const char* name;
+    std::vector<OptionEntry> options;
 };
+
+const CommandOptions kCommands[] = {
+    {"check", {{"layout", true}, {"min-size", false}, {"no-min-size", false}}},
+    {"repair",
+     {{"layout", true},
+      {"min-size", false},
+      {"no-min-size", false},
+      {"sector-size", true},
+      {"fix-length", true},
+      {"fix-layout", true},
+      {"overwrite-backup", true}}},
+    {"convert", {{"template", true}}},
+    {"generate", {{"sector-size", true}, {"sectors", true}, {"name", true}}},
+};
+
+// getopt_long hands back this plus the option's index in its command's table.
+constexpr int kFirstOption = 0x100;
 
 int UsageError(const std::string& message) {
     std::fprintf(stderr, "korvane-cli: %s\n%s", message.c_str(), kUsage);
     return korvane::kExitCannotStart;
 }
 
+// Reads the options and operands after the command word; 0 when they are well formed,
+// otherwise the exit status of the usage error already reported.
+int ParseArguments(const CommandOptions& command, int argc, char** argv,
+                   korvane::CommandLine& line) {
+    std::vector<option> table;
+    for (std::size_t i = 0; i < command.options.size(); ++i) {
+        const OptionEntry& entry = command.options[i];
+        table.push_back({entry.name, entry.takes_value ? required_argument : no_argument, nullptr,
+                         kFirstOption + static_cast<int>(i)});
+    }
+    table.push_back({nullptr, 0, nullptr, 0});
+
+    // argv[0] is the command word; the leading ":" reports a missing value apart from
+    // an unknown option, and opterr = 0 leaves the messages to us.
+    opterr = 0;
+    optind = 1;
+    for (;;) {
+        const int found = getopt_long(argc, argv, ":", table.data(), nullptr);
+        if (found == -1) {
+            break;
+        }
+        if (found == ':') {
+            return UsageError(std::string(argv[optind - 1]) + " needs a value");
+        }
+        if (found < kFirstOption) {
+            // optopt holds a short option's letter; a long one is the word just passed.
+            const std::string word = optopt != 0 ? std::string("-") + static_cast<char>(optopt)
+                                                 : std::string(argv[optind - 1]);
+            return UsageError("unknown option \"" + word + "\" for " + command.name);
+        }
+        const OptionEntry& entry = command.options[static_cast<std::size_t>(found - kFirstOption)];
+        const std::string name = std::string("--") + entry.name;
+        if (entry.takes_value) {
+            line.options[name] = optarg;
+        } else {
+            line.flags.push_back(name);
+        }
+    }
+    for (int i = optind; i < argc; ++i) {
+        line.operands.emplace_back(argv[i]);
+    }
+    if (line.operands.size() != 1) {
+        return UsageError("exactly one directory is needed");
+    }
+    if (line.operands.front().empty()) {
+        return UsageError("the directory must not be empty");
+    }
+    const auto given = [&](const char* flag) {
+        return std::find(line.flags.begin(), line.flags.end(), flag) != line.flags.end();
+    };
+    if (given("--min-size") && given("--no-min-size")) {
+        return UsageError("--min-size and --no-min-size exclude each other");
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    static char out_buffer[1 << 16];
-    std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
-
     if (argc < 2) {
         return UsageError("no command given");
     }
     const std::string first = argv[1];
     if (first == "--help" || first == "-h") {
         std::fputs(kUsage, stdout);
+        std::fputs(kExitStatuses, stdout);
         return korvane::kExitClean;
     }
     if (first == "--version") {
-        std::puts("korvane-cli 2.0.16");
+        std::printf("korvane-cli %s\n", korvane::kVersionText);
         return korvane::kExitClean;
     }
-    const CommandSpec* command = nullptr;
-    for (const CommandSpec& candidate : kCommands) {
+    const CommandOptions* command = nullptr;
+    for (const CommandOptions& candidate : kCommands) {
         if (first == candidate.name) {
             command = &candidate;
         }
@@ -68,41 +146,15 @@ int main(int argc, char** argv) {
 
     korvane::CommandLine line;
     line.command = first;
-    for (int i = 2; i < argc; ++i) {
-        const std::string word = argv[i];
-        if (word == "--") {
-            for (++i; i < argc; ++i) {
-                line.operands.emplace_back(argv[i]);
-            }
-            break;
-        }
-        if (word.size() > 1 && word[0] == '-') {
-            if (command->flags.count(word) != 0) {
-                line.flags.push_back(word);
-            } else if (command->value_options.count(word) != 0) {
-                if (i + 1 >= argc) {
-                    return UsageError(word + " needs a value");
-                }
-                line.options[word] = argv[++i];
-            } else {
-                return UsageError("unknown option \"" + word + "\" for " + first);
-            }
-            continue;
-        }
-        line.operands.push_back(word);
+    if (const int status = ParseArguments(*command, argc - 1, argv + 1, line); status != 0) {
+        return status;
     }
-    if (line.operands.size() != 1) {
-        return UsageError("exactly one directory is needed");
-    }
-
+    korvane::StopOnSignals();
     if (line.command == "check" || line.command == "repair") {
         return korvane::RunCheckCommand(line, line.command == "repair");
     }
     if (line.command == "convert") {
         return korvane::RunConvertCommand(line);
     }
-    if (line.command == "generate") {
-        return korvane::RunGenerateCommand(line);
-    }
-    return UsageError("unknown command \"" + first + "\"");
+    return korvane::RunGenerateCommand(line);
 }

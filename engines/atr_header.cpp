@@ -58,4 +58,20 @@ AtrLayout ClassifyAtrLayout(std::int64_t data_length) {
     }
 }
 
+std::int64_t LayoutCorrection(std::int64_t data_length, LayoutMode mode) {
+    const std::int64_t short_rest = (data_length - atr::kShortBootArea) % atr::kDoubleSectorSize;
+    const std::int64_t long_rest = data_length % atr::kDoubleSectorSize;
+    const std::int64_t fill = atr::kDoubleSectorSize;
+    switch (mode) {
+        case LayoutMode::Short:
+            return short_rest == 0 ? 0
+                                   : (long_rest == 0 ? -atr::kShortBootArea : fill - short_rest);
+        case LayoutMode::Long:
+            return long_rest == 0 ? 0 : (short_rest == 0 ? atr::kShortBootArea : fill - long_rest);
+        case LayoutMode::Both:
+            break;
+    }
+    return (short_rest == 0 || long_rest == 0) ? 0 : fill - short_rest;
+}
+
 }  // namespace korvane

@@ -47,6 +47,9 @@ using AtrHeaderBytes = std::array<std::uint8_t, atr::kHeaderSize>;
 
 enum class AtrLayout { Long, Short, Neither };
 
+// Which 256-byte-sector layouts the user accepts (option buttons Opt_both/short/long).
+enum class LayoutMode { Both = 0, Short = 1, Long = 2 };
+
 struct AtrHeader {
     bool identifier_matches = false;
     std::uint8_t identifier_byte0 = 0;
@@ -76,5 +79,13 @@ std::int64_t AtrDataLength(int sector_size, std::int64_t sectors, AtrLayout layo
 
 // Long, short or neither, for the data length of an image with 256-byte sectors.
 AtrLayout ClassifyAtrLayout(std::int64_t data_length);
+
+// The layout rule for an image with 256-byte sectors: the bytes the header's data length
+// must grow by (positive) or shrink by (negative) to fit a layout that `mode` accepts.
+// 0: it fits. +384 or -384: it fits the other layout once the short boot area is added
+// or removed. Anything else: it fits no layout; the value fills up to the next whole
+// sector and the value less 256 cuts back to the previous one. The remainders are
+// truncating, so a length below 384 gives a correction beyond 256.
+std::int64_t LayoutCorrection(std::int64_t data_length, LayoutMode mode);
 
 }  // namespace korvane

@@ -139,22 +139,7 @@ CheckResult ImageChecker::Run() {
                 break;
         }
 
-        // The layout rule on the stated length; % is the truncating remainder.
-        const std::int64_t a = (check_.stated_length - atr::kShortBootArea) % 256;
-        const std::int64_t b = check_.stated_length % 256;
-        switch (settings_.layout) {
-            case LayoutMode::Short:
-                check_.layout_correction = a == 0 ? 0 : (b == 0 ? -atr::kShortBootArea : 256 - a);
-                break;
-            case LayoutMode::Long:
-                check_.layout_correction = b == 0 ? 0 : (a == 0 ? atr::kShortBootArea : 256 - b);
-                break;
-            case LayoutMode::Both:
-                check_.layout_correction = (a == 0 || b == 0) ? 0 : 256 - a;
-                break;
-        }
-
-        const std::int64_t c = check_.layout_correction;
+        const std::int64_t c = LayoutCorrection(check_.stated_length, settings_.layout);
         if (c != 0) {
             check_.image_invalid = true;
             if (c == atr::kShortBootArea) {

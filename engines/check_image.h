@@ -13,9 +13,6 @@
 
 namespace korvane {
 
-// Which 256-byte-sector layouts the user accepts (option buttons Opt_both/short/long).
-enum class LayoutMode { Both = 0, Short = 1, Long = 2 };
-
 struct CheckSettings {
     bool repair_mode = false;
     LayoutMode layout = LayoutMode::Both;
@@ -45,7 +42,6 @@ struct ImageCheck {
     std::int64_t stated_length = 0;
     std::int32_t sector_size = 0;
     bool image_invalid = false;
-    std::int64_t layout_correction = 0;
     bool skip_write = false;
 };
 

@@ -78,7 +78,6 @@ ConversionRunTotals RunWithTemplate(EngineContext& context,
                                     const std::filesystem::path& template_path) {
     WindowControls& window = context.window;
     ReportSink& report = context.report;
-    ProgramState& state = context.state;
 
     report.Clear();
     const std::int64_t failures_before = context.fs.failed_operations();
@@ -95,45 +94,27 @@ ConversionRunTotals RunWithTemplate(EngineContext& context,
     }
     report.SelectLast();
 
-    LockControls(window, kLockedControls);
-    const std::int64_t count = LeadingNumber(window.Caption(Control::source_count));
-    window.SetProgressRange(0, count);
     ConversionRunTotals totals;
-    state.engine_running = true;
-
     const std::filesystem::path directory = window.SourcePath();
-    const std::int64_t listed = window.FileCount();
-    for (std::int64_t k = 1; k <= count; ++k) {
-        state.SetFileReportLine(k, report.LineCount());
-        window.SetProgressValue(k);
-        if (k > listed) {
-            // The count and the list disagree only if the directory changed under us.
-            ++totals.not_converted_count;
-            continue;
-        }
-        window.SelectFileEntry(k - 1);
-        const FileOutcome outcome =
-            ConvertOne(context, directory, window.FileEntry(k - 1), *loaded);
-        if (outcome == FileOutcome::Converted) {
+    const auto convert_one = [&](const std::filesystem::path* name) {
+        if (name != nullptr &&
+            ConvertOne(context, directory, *name, *loaded) == FileOutcome::Converted) {
             ++totals.converted_count;
         } else {
             ++totals.not_converted_count;
         }
-    }
-    state.SetFileReportLine(count + 1, report.LineCount());
-    state.last_run_count = count;
-    state.engine_running = false;
-
-    AppendSummaryHead(report);
-    report.Append("Converted     XEX-files: " + SummaryCount(totals.converted_count));
-    if (totals.not_converted_count > 0) {
-        report.Append("Not converted XEX-files: " + SummaryCount(totals.not_converted_count));
-    }
-    report.Append("");
-    report.Append("Click on the filenames to see the detailed conversion information");
-    report.SelectLast();
-
-    UnlockAndRelist(window, kLockedControls);
+    };
+    const auto summary = [&] {
+        AppendSummaryHead(report);
+        report.Append("Converted     XEX-files: " + SummaryCount(totals.converted_count));
+        if (totals.not_converted_count > 0) {
+            report.Append("Not converted XEX-files: " + SummaryCount(totals.not_converted_count));
+        }
+        report.Append("");
+        report.Append("Click on the filenames to see the detailed conversion information");
+        report.SelectLast();
+    };
+    RunFileBatch(context, kLockedControls, convert_one, summary);
     totals.failed_file_operations = context.fs.failed_operations() - failures_before;
     return totals;
 }

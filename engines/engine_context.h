@@ -2,6 +2,8 @@
 // file system and the values shared with the window's handlers.
 #pragma once
 
+#include <csignal>
+
 #include "file_system.h"
 #include "program_state.h"
 #include "report_sink.h"
@@ -16,6 +18,8 @@ struct EngineContext {
     UserPrompt& prompt;
     FileSystem& fs;
     ProgramState& state;
+    // Set (non-zero) by whoever wants the run to end: a batch stops after the file in hand.
+    const volatile std::sig_atomic_t* stop_request = nullptr;
 };
 
 }  // namespace korvane

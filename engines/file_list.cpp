@@ -1,5 +1,7 @@
 #include "file_list.h"
 
+#include <fnmatch.h>
+
 #include <algorithm>
 
 namespace korvane {
@@ -29,33 +31,6 @@ bool SourceNameLess(const std::filesystem::path& a, const std::filesystem::path&
     return x < y;
 }
 
-bool MatchesPattern(const std::string& name, const std::string& pattern) {
-    // Iterative glob match with backtracking to the last "*".
-    std::size_t n = 0;
-    std::size_t p = 0;
-    std::size_t star = std::string::npos;
-    std::size_t resume = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            resume = n;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
-            ++p;
-            ++n;
-        } else if (star != std::string::npos) {
-            p = star + 1;
-            n = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*') {
-        ++p;
-    }
-    return p == pattern.size();
-}
-
 FsStatus ListSourceFiles(FileSystem& fs, const std::filesystem::path& directory,
                          const std::string& pattern, std::vector<std::filesystem::path>& files) {
     files.clear();
@@ -69,7 +44,8 @@ FsStatus ListSourceFiles(FileSystem& fs, const std::filesystem::path& directory,
         if (!entry.regular_file || name.empty() || name[0] == '.') {
             continue;
         }
-        if (MatchesPattern(name, pattern)) {
+        // Letter case is ignored, as on the disks the images come from.
+        if (::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0) {
             files.push_back(std::move(entry.name));
         }
     }

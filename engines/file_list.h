@@ -16,12 +16,9 @@ inline constexpr const char* kXexPattern = "*.xex";
 // The file list's order: by name without regard to ASCII case, then by the name's bytes.
 bool SourceNameLess(const std::filesystem::path& a, const std::filesystem::path& b);
 
-// Matches a file name against a pattern of "*" and "?" without regard to ASCII case.
-bool MatchesPattern(const std::string& name, const std::string& pattern);
-
 // The regular files of `directory` (links to regular files count) whose names match
-// `pattern`, hidden names left out, sorted by name without regard to ASCII case and, for
-// names equal in that, by their bytes.
+// the glob `pattern` without regard to letter case, hidden names left out, sorted by name without
+// regard to ASCII case and, for names equal in that, by their bytes.
 FsStatus ListSourceFiles(FileSystem& fs, const std::filesystem::path& directory,
                          const std::string& pattern, std::vector<std::filesystem::path>& files);
 

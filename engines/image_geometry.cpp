@@ -1,6 +1,6 @@
 #include "image_geometry.h"
 
-#include <cstdio>
+#include <string>
 
 #include "atr_header.h"
 #include "report_text.h"
@@ -8,20 +8,15 @@
 namespace korvane {
 
 void UpdateImageSize(WindowControls& window) {
-    const double sectors =
-        static_cast<double>(LeadingNumber(window.ComboText(Control::Combo_no_of_sectors)));
-    const std::string size_text = window.ComboText(Control::Combo_byte_per_sector);
-    const double sector_size = static_cast<double>(LeadingNumber(size_text));
-
-    // Floating point, so that the largest choice (65535 x 256) cannot overflow.
-    double size = sectors * sector_size + static_cast<double>(atr::kHeaderSize);
-    if (size_text == "256") {
-        // Short layout: the first three sectors take 128 bytes each.
-        size -= static_cast<double>(atr::kShortBootArea);
-    }
-    char digits[64];
-    std::snprintf(digits, sizeof digits, "%.0f", size);
-    window.SetText(Control::Txt_image_size, digits);
+    const std::int64_t sectors = LeadingNumber(window.ComboText(Control::Combo_no_of_sectors));
+    const std::int64_t sector_size =
+        LeadingNumber(window.ComboText(Control::Combo_byte_per_sector));
+    // The lists hold at most 65535 sectors of 256 bytes; 256-byte images are generated in
+    // the short layout.
+    const std::int64_t size =
+        static_cast<std::int64_t>(atr::kHeaderSize) +
+        AtrDataLength(static_cast<int>(sector_size), sectors, AtrLayout::Short);
+    window.SetText(Control::Txt_image_size, std::to_string(size));
 }
 
 }  // namespace korvane

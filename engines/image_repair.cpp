@@ -116,7 +116,7 @@ void ImageChecker::RepairMinimumSize() {
 }
 
 void ImageChecker::RepairLayout() {
-    std::int64_t c = check_.layout_correction;
+    std::int64_t c = LayoutCorrection(check_.stated_length, settings_.layout);
     if (c != atr::kShortBootArea && c != -atr::kShortBootArea) {
         report_.SelectLast();
         const PromptAnswer answer = prompt_.Ask({PromptTopic::Layout, ShownName(), "Add bytes?",

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "atr_header.h"
+
 namespace korvane {
 
 struct ProgramState {
@@ -16,9 +18,8 @@ struct ProgramState {
     std::vector<std::int64_t> file_report_line = std::vector<std::int64_t>(2, 0);
     // Number of files of the last check or conversion run, for the report navigation.
     std::int64_t last_run_count = 0;
-    // Layout mode of the last check run (0 both, 1 short, 2 long); it stays when no
-    // layout option is chosen.
-    int check_layout_mode = 0;
+    // Layout mode of the last check run; it stays when no layout option is chosen.
+    LayoutMode check_layout_mode = LayoutMode::Both;
 
     void SetFileReportLine(std::int64_t index, std::int64_t line) {
         if (static_cast<std::size_t>(index) >= file_report_line.size()) {

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "report_text.h"
+
 namespace korvane {
 
 void LockControls(WindowControls& window, std::span<const Control> controls) {
@@ -17,6 +19,47 @@ void UnlockAndRelist(WindowControls& window, std::span<const Control> controls) 
     window.RefreshFileList();
     window.SetCaption(Control::source_count, std::to_string(window.FileCount()));
     window.SetProgressValue(0);
+}
+
+bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
+                  const BatchFileStep& each, const std::function<void()>& summary) {
+    WindowControls& window = context.window;
+    ProgramState& state = context.state;
+    LockControls(window, controls);
+    const std::int64_t count = LeadingNumber(window.Caption(Control::source_count));
+    window.SetProgressRange(0, count);
+    state.engine_running = true;
+
+    const std::filesystem::path directory = window.SourcePath();
+    const std::int64_t listed = window.FileCount();
+    bool whole = true;
+    for (std::int64_t i = 1; i <= count && whole; ++i) {
+        state.SetFileReportLine(i, context.report.LineCount());
+        window.SetProgressValue(i);
+        if (i > listed) {
+            each(nullptr);
+            continue;
+        }
+        window.SelectFileEntry(i - 1);
+        const std::filesystem::path name = window.FileEntry(i - 1);
+        each(&name);
+        if (!context.fs.Exists(directory)) {
+            // Every further file would fail alike: one line instead of a block for each.
+            context.report.Append("ERROR: The directory " + DisplayName(directory) +
+                                  " is gone - the run stops");
+            whole = false;
+        }
+        whole = whole && (context.stop_request == nullptr || *context.stop_request == 0);
+    }
+    state.SetFileReportLine(count + 1, context.report.LineCount());
+    state.last_run_count = count;
+    state.engine_running = false;
+
+    if (whole) {
+        summary();
+    }
+    UnlockAndRelist(window, controls);
+    return whole;
 }
 
 }  // namespace korvane

@@ -1,8 +1,13 @@
 // korvane-cli check and repair as a script runs them: standard output holds exactly the
 // report the engine writes in-process over an equal directory, the options set the
-// window's settings and answer the questions, messages go to standard error, and the
-// exit status says whether anything failed or was repaired.
+// window's settings and answer the questions (or the terminal does), messages go to
+// standard error, and the exit status says whether anything failed or was repaired.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <sstream>
 
 #include "check_run.h"
 #include "image_builder.h"
@@ -15,7 +20,15 @@
 namespace korvane::testing {
 namespace {
 
-CommandResult Cli(const std::vector<std::string>& args, const std::filesystem::path& cwd = {}) {
+// Runs korvane-cli with the words of `line`; "D" at a word's start stands for `dir`, ''
+// for an empty word.
+CommandResult Cli(const std::string& line, const std::string& dir = "",
+                  const std::filesystem::path& cwd = {}) {
+    std::istringstream words(line);
+    std::vector<std::string> args;
+    for (std::string word; words >> word;) {
+        args.push_back(word == "''" ? "" : word[0] == 'D' ? dir + word.substr(1) : word);
+    }
     return RunCommand(KORVANE_CLI, args, cwd);
 }
 
@@ -33,14 +46,13 @@ void PutImages(const std::filesystem::path& dir) {
         {"G.ATR", ImageBuilder().StatedLength(608).Build()},
         {"H.ATR", ImageBuilder().Identifier(0x92, 0x02).StatedLength(1024).Build()},
         {"good.atr", ImageBuilder().Build()},
-        {"skip.xex", ImageBuilder().Build()},
-    };
+        {"skip.xex", ImageBuilder().Build()}};
     for (const auto& [name, bytes] : images) {
         WriteFile(dir / name, bytes);
     }
 }
 
-using Answers = std::vector<std::pair<PromptTopic, PromptAnswer>>;
+using Answers = std::map<PromptTopic, PromptAnswer>;
 
 // The report of the engine run in-process over `dir` as the window would run it.
 std::string EngineReport(const std::filesystem::path& dir, Control layout, int check_box,
@@ -67,128 +79,147 @@ std::string EngineReport(const std::filesystem::path& dir, Control layout, int c
 }
 
 struct Variant {
-    std::vector<std::string> options;
+    std::string options;  // those before "--sector-size" also go to check
     Control layout;
     int check_box;
-    Answers answers;  // what the options answer; the rest is left unchanged
-    bool every_question_unanswered = false;
+    PromptAnswer answer;  // what the answer options give every question, if any
 };
 
-constexpr auto kYes = PromptAnswer::Yes;
-constexpr auto kNo = PromptAnswer::No;
-
 TEST(Cli, CheckAndRepairWriteTheEngineReportAndLeaveTheSameFiles) {
+    using enum PromptTopic;
     const Variant variants[] = {
-        {{}, Control::Opt_both, 1, {}},
-        {{"--layout", "long", "--no-min-size"}, Control::Opt_long, 0, {}, true},
-        {{"--layout", "short", "--min-size", "--sector-size", "128", "--fix-length", "file",
-          "--fix-layout", "add", "--overwrite-backup", "yes"},
-         Control::Opt_short,
-         1,
-         {{PromptTopic::SectorSize, kYes},
-          {PromptTopic::FileLength, kYes},
-          {PromptTopic::Layout, kYes},
-          {PromptTopic::OverwriteBackup, kYes}}},
-        {{"--layout", "long", "--no-min-size", "--sector-size", "256", "--fix-length", "header",
-          "--fix-layout", "cut", "--overwrite-backup", "no"},
-         Control::Opt_long,
-         0,
-         {{PromptTopic::SectorSize, kNo},
-          {PromptTopic::FileLength, kNo},
-          {PromptTopic::Layout, kNo},
-          {PromptTopic::OverwriteBackup, kNo}}},
+        {"", Control::Opt_both, 1, PromptAnswer::Ok},
+        {"--layout=long --no-min-size", Control::Opt_long, 0, PromptAnswer::Ok},
+        {"--layout short --min-size --sector-size 128 --fix-length=file --fix-layout add "
+         "--overwrite-backup yes",
+         Control::Opt_short, 1, PromptAnswer::Yes},
+        {"--layout long --no-min-size --sector-size 256 --fix-length header --fix-layout cut "
+         "--overwrite-backup no",
+         Control::Opt_long, 0, PromptAnswer::No},
     };
     for (const bool repair : {false, true}) {
         for (const Variant& v : variants) {
-            SCOPED_TRACE(::testing::Message()
-                         << (repair ? "repair " : "check ") << ::testing::PrintToString(v.options));
+            SCOPED_TRACE(v.options + (repair ? " repair" : " check"));
             TempDir by_cli;
             TempDir in_process;
             PutImages(by_cli.path());
             PutImages(in_process.path());
-            std::vector<std::string> args = {repair ? "repair" : "check"};
-            // A test run takes the layout options only.
-            args.insert(args.end(), v.options.begin(),
-                        v.options.begin() + (repair ? v.options.size()
-                                                    : std::min<std::size_t>(3, v.options.size())));
-            args.push_back(by_cli.path().native());
-            const CommandResult run = Cli(args);
-
-            EXPECT_EQ(run.out, EngineReport(in_process.path(), v.layout, v.check_box, repair,
-                                            repair ? v.answers : Answers{}));
+            const std::string options =
+                repair ? v.options : v.options.substr(0, v.options.find(" --sector"));
+            const CommandResult run =
+                Cli((repair ? "repair " : "check ") + options + " D", by_cli.path());
+            Answers answers;
+            if (repair && v.answer != PromptAnswer::Ok) {
+                answers = {{SectorSize, v.answer},
+                           {FileLength, v.answer},
+                           {Layout, v.answer},
+                           {OverwriteBackup, v.answer}};
+            }
+            EXPECT_EQ(run.out,
+                      EngineReport(in_process.path(), v.layout, v.check_box, repair, answers));
             EXPECT_EQ(Snapshot(by_cli.path()), Snapshot(in_process.path()));
             EXPECT_EQ(run.exit_status, 1);
-            if (!repair || !v.every_question_unanswered) {
-                EXPECT_EQ(run.err.empty(), !repair || !v.answers.empty()) << run.err;
-                continue;
+            // Unanswered questions get the answer that changes nothing, each naming its option.
+            const bool unanswered = repair && answers.empty();
+            for (const char* option : {"--sector-size", "--fix-length", "--overwrite-backup"}) {
+                EXPECT_EQ(run.err.find(option) != std::string::npos, unanswered) << run.err;
             }
-            // Unanswered questions get the answer that changes nothing, and each names its
-            // option on stderr.
-            for (const char* option :
-                 {"--fix-length", "--overwrite-backup", "--fix-layout", "--sector-size"}) {
-                EXPECT_NE(run.err.find(option), std::string::npos) << option << " in\n" << run.err;
-            }
+            EXPECT_EQ(run.err.empty(), !unanswered);
         }
     }
 }
 
-TEST(Cli, ExitStatusZeroWhenNothingFailsOrNeedsARepair) {
+TEST(Cli, ExitStatusZeroWhenNothingFailsAndOddNamesEscaped) {
     TempDir dir;
+    std::filesystem::create_directory(dir / "sub");
+    WriteFile(dir / "sub" / "\n\xFE\xC2\x85\xC0\xAF\xC3\xBC.atr", ImageBuilder().Build());
     for (const char* command : {"check", "repair"}) {
-        const CommandResult empty = Cli({command, dir.path().native()});
-        EXPECT_EQ(empty.exit_status, 0);
-        EXPECT_EQ(empty.out, EngineReport(dir.path(), Control::Opt_both, 1,
-                                          std::string(command) == "repair", {}));
+        const CommandResult run = Cli(command + std::string(" sub/"), "", dir.path());
+        EXPECT_EQ(run.exit_status, 0);
+        EXPECT_EQ(run.out, EngineReport(dir / "sub", Control::Opt_both, 1, command[0] == 'r', {}));
+        EXPECT_TRUE(run.out.starts_with("Read  : \\x0A\\xFE\\xC2\\x85\\xC0\\xAF\xC3\xBC.atr\n"));
     }
-    WriteFile(dir / "a.atr", ImageBuilder().Build());
-    EXPECT_EQ(Cli({"check", dir.path().native()}).exit_status, 0);
-    EXPECT_EQ(Cli({"repair", dir.path().native()}).exit_status, 0);
-    WriteFile(dir / "b.atr", ImageBuilder::Raw(3));
-    EXPECT_EQ(Cli({"check", dir.path().native()}).exit_status, 1);
+    WriteFile(dir / "sub" / "b.atr", ImageBuilder::Raw(3));
+    EXPECT_EQ(Cli("check D/sub", dir.path()).exit_status, 1);
 }
 
 TEST(Cli, UsageErrorsExitTwoWithoutAReport) {
     TempDir dir;
     WriteFile(dir / "A.ATR", ImageBuilder().StatedLength(960).DataLength(1000).Build());
     const auto before = Snapshot(dir.path());
-    const std::string d = dir.path().native();
-    const std::vector<std::vector<std::string>> bad = {
-        {},
-        {"check"},
-        {"check", "--layout", "middle", d},
-        {"check", "--layout"},
-        {"check", "--fix-length", "file", d},
-        {"check", d, d},
-        {"frobnicate", d},
-        {"check", (dir / "missing").native()},
-        {"repair", "--fix-length", "maybe", d},
-        {"repair", "--sector-size", "512", d},
-        {"repair", "--fix-layout", "yes", d},
-        {"repair", "--overwrite-backup", "always", d},
-        {"repair", "--fix-length"},
-        {"repair", (dir / "A.ATR").native()},
-    };
-    for (const auto& args : bad) {
-        const CommandResult result = Cli(args);
-        EXPECT_EQ(result.exit_status, 2) << ::testing::PrintToString(args);
-        EXPECT_EQ(result.out, "") << ::testing::PrintToString(args);
-        EXPECT_NE(result.err, "") << ::testing::PrintToString(args);
+    for (const char* line :
+         {"", "check", "check --layout middle D", "check --layout", "check --fix-length file D",
+          "check -x D", "check D D", "frobnicate D", "check D/missing",
+          "repair --fix-length=maybe D", "repair --sector-size 512 D", "repair --fix-layout yes D",
+          "repair --overwrite-backup always D", "repair D/A.ATR", "check ''", "repair ''",
+          "convert ''", "generate ''", "check --min-size --no-min-size D"}) {
+        const CommandResult result = Cli(line, dir.path(), dir.path());
+        EXPECT_EQ(result.exit_status, 2) << line;
+        EXPECT_EQ(result.out, "") << line;
+        EXPECT_NE(result.err, "") << line;
     }
     EXPECT_EQ(Snapshot(dir.path()), before);
-    EXPECT_EQ(Cli({"--help"}).exit_status, 0);
-    EXPECT_EQ(Cli({"--version"}).out, "korvane-cli 2.0.16\n");
+    EXPECT_NE(Cli("convert --template D/no.atr D", dir.path()).err.find(dir / "no.atr"),
+              std::string::npos);
+    EXPECT_EQ(Cli("--help").exit_status, 0);
 }
 
-TEST(Cli, RelativeDirectoryAndOddNames) {
+// With a terminal as standard input the question is asked there: "n" for the length
+// question adapts the header instead of the file.
+TEST(Cli, AsksOnTheTerminal) {
     TempDir dir;
-    std::filesystem::create_directory(dir / "sub");
-    WriteFile(dir / "sub" / "line\nbreak\xFE.atr", ImageBuilder().Build());
-    const CommandResult result = Cli({"check", "sub/"}, dir.path());
-    const auto lines = SplitLines(result.out);
-    ASSERT_GE(lines.size(), 6u);
-    EXPECT_EQ(lines[0], "Read  : line\\x0Abreak\\xFE.atr");
-    EXPECT_EQ(lines[5], "Result: PASS");
-    EXPECT_EQ(result.exit_status, 0);
+    WriteFile(dir / "B.ATR", ImageBuilder().StatedLength(1024).DataLength(1040).Build());
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
+    // Waits in the terminal until it is read; a second question would read the end (^D).
+    ASSERT_EQ(::write(terminal, "n\n\x04", 3), 3);
+    const CommandResult run =
+        RunCommand(KORVANE_CLI, {"repair", dir.path().native()}, {}, ::ptsname(terminal));
+    ::close(terminal);
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_NE(run.err.find("B.ATR is invalid\n<YES> adapt physical file length"), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.out.find("Modify header"), std::string::npos) << run.out;
+    EXPECT_EQ(ReadFile(dir / "B.ATR")[2], 1040 / 16);
+}
+
+// A report that can not be written (a full disk, a pipe without reader) and a run ended
+// by a signal: said on stderr with their own exit status; the report holds whole blocks
+// only and no temporary file stays behind.
+TEST(Cli, UnwritableReportAndInterruptedRun) {
+    TempDir dir;
+    TempDir out;
+    for (int i = 0; i < 2000; ++i) {
+        WriteFile(dir / ("I" + std::to_string(i) + ".ATR"),
+                  ImageBuilder().StatedLength(1024).DataLength(1044).Build());
+    }
+    const auto Sh = [&](const std::string& script) {
+        return RunCommand("/bin/sh", {"-c", script}, dir.path()).err;
+    };
+    const std::string cli = KORVANE_CLI " ";
+    EXPECT_NE(Sh("exec " + cli + "check . >/dev/full").find("No space left"), std::string::npos);
+    EXPECT_NE(Sh("trap '' PIPE; { sleep 1; " + cli + "check .; echo status $? >&2; } | true")
+                  .find("Broken pipe\nstatus 2"),
+              std::string::npos);
+    // SIGKILL ends it at once: the report, written line by line, still ends with a line.
+    for (const std::string signal : {"INT", "TERM", "KILL"}) {
+        const std::string report = (out / signal).native();
+        const std::string err =
+            Sh(cli + "repair --fix-length file . >" + report + " & while [ ! -s " + report +
+               " ]; do sleep 0.01; done; kill -" + signal + " $!; wait $!; echo status $? >&2");
+        const bool kill = signal == "KILL";
+        EXPECT_EQ(err.find("interrupted (SIG" + signal + ")") != std::string::npos, !kill) << err;
+        EXPECT_TRUE(err.ends_with(kill              ? "status 137\n"
+                                  : signal == "INT" ? "status 130\n"
+                                                    : "status 143\n"))
+            << err;
+        const Bytes bytes = ReadFile(report);
+        const std::string text(bytes.begin(), bytes.end());
+        EXPECT_TRUE(text.ends_with(kill ? "\n" : "\n\n")) << text.substr(text.size() - 40);
+        EXPECT_EQ(text.find("S U M M A R Y"), std::string::npos);
+        EXPECT_TRUE(kill || Snapshot(dir.path()).begin()->first[0] == 'I')
+            << "a hidden file is left";
+    }
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <tuple>
 
-#include "check_fixture.h"
 #include "conversion_run.h"
+#include "engine_fixture.h"
 #include "fault_file_system.h"
 #include "generation_run.h"
 #include "image_builder.h"
@@ -23,7 +23,7 @@ Bytes TooLong(std::uint8_t fill) {
     return ImageBuilder().StatedLength(1024).DataLength(1044).Fill(fill).Build();
 }
 
-class FileSafety : public CheckTest {
+class FileSafety : public Engine {
   protected:
     FileSafety() { prompt.Answer(PromptTopic::FileLength, PromptAnswer::Yes); }
     GenerationTotals Generate(const std::string& name) {
@@ -33,6 +33,9 @@ class FileSafety : public CheckTest {
         EXPECT_TRUE(window.ApplyDirectory(dir.path()).ok());
         EngineContext context{window, report, prompt, *fs, state};
         return RunAtrGeneration(context);
+    }
+    bool Has(const std::filesystem::path& name) const {
+        return std::filesystem::exists(dir / name);
     }
     bool Reported(const std::string& part) const {
         return std::any_of(report.lines.begin(), report.lines.end(),
@@ -47,26 +50,26 @@ TEST_F(FileSafety, RacesOneWritingRunPerDirectoryAndNoBackupReplacedInARun) {
     {
         LockResult other = PosixFileSystem().LockDirectory(dir.path());  // another run
         EngineContext context{window, report, prompt, *fs, state};
-        EXPECT_TRUE(RunBatch().could_not_start);
+        EXPECT_TRUE(RunBatch(true).could_not_start);
         EXPECT_TRUE(RunXexConversionWithTemplate(context, dir / "none").could_not_start);
         EXPECT_TRUE(Generate("NEW").could_not_start);
         EXPECT_EQ(Snapshot(dir.path()), before);
         ASSERT_EQ(prompt.asked().size(), 3u) << "nothing but the one box each";
         EXPECT_EQ(prompt.asked()[2].icon, PromptIcon::Critical);
-        EXPECT_FALSE(Run(false).could_not_start) << "a check run takes no lock";
+        EXPECT_FALSE(RunBatch(false).could_not_start) << "a check run takes no lock";
     }
     prompt.Answer(PromptTopic::OverwriteBackup, PromptAnswer::Yes);
-    RunBatch();
-    EXPECT_EQ(File("A_org.atr"), TooLong(1)) << "the backup the run itself wrote stays";
-    EXPECT_EQ(File("A.B.ATR"), TooLong(2));
+    RunBatch(true);
+    EXPECT_EQ(ReadFile(dir / "A_org.atr"), TooLong(1)) << "the backup the run itself wrote stays";
+    EXPECT_EQ(ReadFile(dir / "A.B.ATR"), TooLong(2));
     EXPECT_TRUE(Reported("Skip repair - A_org.atr already holds the original of another image"));
 }
 
 TEST_F(FileSafety, NamesLongTemporaryAndLeftBehind) {
     const std::string longest = "LONG." + std::string(246, 'N') + ".ATR";  // 255 bytes
     WriteFile(dir / longest, TooLong(1));
-    EXPECT_EQ(RunBatch().failed_file_operations, 0);
-    EXPECT_EQ(File(longest).size(), 1040u);
+    EXPECT_EQ(RunBatch(true).failed_file_operations, 0);
+    EXPECT_EQ(ReadFile(dir / longest).size(), 1040u);
     EXPECT_TRUE(Generate(std::string(251, 'G')).generated);
 
     // A temporary file of an ended process goes, one of a living one stays.
@@ -106,7 +109,7 @@ TEST_F(FileSafety, OddFilesModeOwnerAndMemory) {
         return getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_maxrss : 0;
     };
     const long peak_before = peak();
-    ASSERT_EQ(RunBatch().invalid_count, 1);
+    ASSERT_EQ(RunBatch(true).invalid_count, 1);
     EXPECT_LT(peak() - peak_before, 16 * 1024) << "kB";
     struct stat repaired {};
     ASSERT_EQ(stat((dir / "GAME.ATR").c_str(), &repaired), 0);

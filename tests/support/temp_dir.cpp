@@ -16,16 +16,9 @@ TempDir::TempDir() {
     path_ = pattern;
 }
 
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
 void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
+    if (!out.write(reinterpret_cast<const char*>(bytes.data()), std::ssize(bytes))) {
         throw std::runtime_error("cannot write " + path.string());
     }
 }
@@ -41,9 +34,8 @@ Bytes ReadFile(const std::filesystem::path& path) {
 std::map<std::string, Bytes> Snapshot(const std::filesystem::path& directory) {
     std::map<std::string, Bytes> content;
     for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-        const std::string name = entry.path().filename().native();
-        content[name] =
-            entry.is_regular_file() && !entry.is_symlink() ? ReadFile(entry.path()) : Bytes();
+        const bool file = entry.is_regular_file() && !entry.is_symlink();
+        content[entry.path().filename()] = file ? ReadFile(entry.path()) : Bytes();
     }
     return content;
 }

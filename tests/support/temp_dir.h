@@ -1,4 +1,5 @@
-// A fresh directory under the system's temporary directory, removed with its content.
+// A fresh directory under the system's temporary directory, removed with its content,
+// and whole-file helpers for the tests.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +13,7 @@ namespace korvane::testing {
 class TempDir {
   public:
     TempDir();
-    ~TempDir();
+    ~TempDir() { std::filesystem::remove_all(path_, ignored_); }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
@@ -23,6 +24,7 @@ class TempDir {
 
   private:
     std::filesystem::path path_;
+    std::error_code ignored_;
 };
 
 using Bytes = std::vector<std::uint8_t>;

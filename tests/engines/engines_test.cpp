@@ -1,0 +1,489 @@
+// The check-and-repair engine: each image's block of report lines under each layout
+// option and the 1 kB rule; the file list, where each block begins and the summary; the
+// repair's steps, questions and written bytes; and at every failing file operation the
+// user's bytes survive whole with one error line while the run goes on.
+#include <gtest/gtest.h>
+
+#include "engine_fixture.h"
+#include "fault_file_system.h"
+#include "image_builder.h"
+#include "plain_window.h"
+#include "program_location.h"
+#include "recording.h"
+#include "report_text.h"
+#include "scripted_prompt.h"
+#include "temp_dir.h"
+
+namespace korvane::testing {
+namespace {
+
+// An image with `s`-byte sectors stating `n` bytes of data and holding `d` bytes of `f`.
+const auto Img = [](std::uint16_t s, std::int64_t n, std::int64_t d = -1, std::uint8_t f = 0) {
+    return ImageBuilder().SectorSize(s).StatedLength(n).DataLength(d).Fill(f).Build();
+};
+// A line of an image's block, indented once (8 blanks) or twice.
+const auto In = [](const std::string& text, std::size_t depth = 1) {
+    return std::string(8 * depth, ' ') + text;
+};
+const std::string kFailLine =
+    "Result: " + std::string(39, '=') + " F A I L " + std::string(39, '=');
+const std::string kSkipped = In("Skip repair selected by user");
+const std::string kTooSmall1k = In("ERROR : Physical file size is smaller than 1kB");
+const std::string kPerSector = " for 256 bytes / sector implementation";
+const std::string kDetected =
+    " 256 bytes / sector implementation detected according to header information";
+const auto Info = [](const char* layout) { return In("Info  : " + (layout + kDetected)); };
+const auto Off384 = [](const char* way) {
+    return In("ERROR : Header file size is 384 bytes too " + (way + kPerSector));
+};
+const auto LengthError = [](std::int64_t n, const char* way) {
+    return In("ERROR : Physical file size is " + std::to_string(n) + " bytes too " + way +
+              " according to header information");
+};
+// The layout error of a length that fits neither layout: bytes to add or to cut.
+const auto TwoWays = [](int add, int cut) {
+    return Lines{In("ERROR : Header file size is " + std::to_string(add) + " bytes too small or "),
+                 In(std::to_string(cut) + " bytes too larger" + kPerSector, 2)};
+};
+const auto Size = [](const char* what, std::int64_t n) {
+    return In(what + (" = $" + Hex(n)) + " bytes (" + std::to_string(n) + " byte)");
+};
+const auto SectorOk = [](int n) {
+    return In("Header: ATARI sector size   = Ok ($" + Hex(n) + " byte)");
+};
+
+struct CheckCase {
+    const char* label;
+    Bytes image;
+    LayoutMode layout;
+    bool expand_small;
+    std::size_t from;  // the first block line compared
+    Lines lines;       // up to the verdict
+    bool pass;
+};
+class CheckBlock : public Engine, public ::testing::WithParamInterface<CheckCase> {};
+
+TEST_P(CheckBlock, LinesVerdictAndNothingTouched) {
+    const CheckCase& c = GetParam();
+    settings = {false, c.layout, c.expand_small};
+    const CheckResult result = CheckFile("IMAGE.ATR", c.image);
+    Lines expected = Join({c.lines, {c.pass ? "Result: PASS" : kFailLine, ""}});
+    if (c.image.size() < 16) {
+        expected.pop_back();  // too short for a header: no empty line
+    }
+    ASSERT_GE(report.lines.size(), c.from);
+    EXPECT_EQ(Lines(report.lines.begin() + static_cast<long>(c.from), report.lines.end()),
+              expected);
+    EXPECT_EQ(result.count, c.pass ? CountClass::Valid : CountClass::Invalid);
+    EXPECT_TRUE(prompt.asked().empty()) << "a test run never asks";
+    EXPECT_EQ(Snapshot(dir.path()), (std::map<std::string, Bytes>{{"IMAGE.ATR", c.image}}));
+}
+
+constexpr auto kBoth = LayoutMode::Both;
+constexpr auto kShort = LayoutMode::Short;
+constexpr auto kLong = LayoutMode::Long;
+const Bytes kLong720 = Img(256, 720 * 128);
+const Bytes kShort720 = Img(256, 720 * 256 - 384);
+const Bytes kOdd1008 = Img(256, 1008);
+
+// Reserved bytes are not looked at; only 256-byte sectors have layouts; below 384 bytes
+// the truncating remainder goes negative (208 gives 432 and 176).
+CheckCase C(const char* label, Bytes image, LayoutMode layout, bool expand_small, std::size_t from,
+            bool pass, Lines lines) {
+    return {label, std::move(image), layout, expand_small, from, std::move(lines), pass};
+}
+const CheckCase kChecks[] = {
+    C("Good", ImageBuilder().Reserved(0xA5).Build(), kBoth, true, 0, true,
+      {"Read  : IMAGE.ATR", Size("Physical filelength        ", 92176),
+       In("Header: ATR-file identifier = Ok"), Size("Header: Image size         ", 92160),
+       SectorOk(128)}),
+    C("TooShort", ImageBuilder::Raw(15), kBoth, true, 1, false,
+      {Size("Physical filelength        ", 15),
+       In("ERROR: Filelength shall be more than 16 bytes")}),
+    C("Under1k", Img(128, 0), kBoth, true, 5, false, {kTooSmall1k}),
+    C("Exactly1k", Img(128, 1024), kBoth, true, 5, true, {}),
+    C("OneBelow1k", Img(128, 1008, 1023), kBoth, true, 5, false,
+      {LengthError(15, "large"), kTooSmall1k}),
+    C("FileTooShort", Img(128, 92160, 92140), kBoth, true, 5, false, {LengthError(20, "small")}),
+    C("WrongIdentifier", ImageBuilder().Identifier(0x92, 0x02).Build(), kBoth, true, 2, false,
+      {In("Header: ATR-file identifier = Fail - Expect $96,$02 - Read $92 $2"),
+       Size("Header: Image size         ", 92160), SectorOk(128)}),
+    C("NoLayoutFor128", Img(128, 1008), kShort, false, 5, true, {}),
+    C("BadSectorSize", Img(512, 1008), kBoth, true, 4, false,
+      {In("Header: ATARI sector size   = $200"), "ERROR : Expect $80 or $100 ATARI sector size",
+       kTooSmall1k}),
+    C("BeyondTheLargestLength", ImageBuilder().Paragraphs(0x07FFFFFF).DataLength(1024).Build(),
+      kBoth, true, 4, false,
+      {In("ERROR : Header image size is beyond the largest length an image can have"),
+       SectorOk(128), LengthError(2147482608, "small")}),
+    C("LongUnderBoth", kLong720, kBoth, true, 5, true, {Info("Long")}),
+    C("LongUnderShort", kLong720, kShort, true, 5, false, {Info("Long"), Off384("large")}),
+    C("ShortUnderBoth", kShort720, kBoth, true, 5, true, {Info("Short")}),
+    C("ShortUnderLong", kShort720, kLong, true, 5, false, {Info("Short"), Off384("small")}),
+    C("NeitherUnderLong", kOdd1008, kLong, false, 5, false, TwoWays(16, 240)),
+    C("NeitherUnderBoth", kOdd1008, kBoth, false, 5, false, TwoWays(144, 112)),
+    C("TinyUnderShort", Img(256, 208), kShort, false, 5, false, TwoWays(432, 176)),
+};
+INSTANTIATE_TEST_SUITE_P(Images, CheckBlock, ::testing::ValuesIn(kChecks),
+                         [](const auto& info) { return info.param.label; });
+
+TEST_F(Engine, FileListBlocksSummaryAndWhereEachBlockBegins) {
+    const Lines head = {"", std::string(61, '='),
+                        std::string(21, '=') + "   S U M M A R Y   " + std::string(21, '='),
+                        std::string(61, '='), ""};
+    const std::string click = "Click on the filenames to see the detailed test information";
+    RunBatch(true);
+    EXPECT_EQ(report.lines, Join({head, {"Nothing found to repair"}}));
+    RunBatch(false);
+    EXPECT_EQ(report.lines, Join({head, {"No invalid ATR-files found", "", click}}));
+
+    // Regular files and links to them, hidden names left out, letter case folded (so "_"
+    // comes before the letters), byte order for names equal when folded.
+    for (const char* name : {"b.atr", "A.ATR", "a.atr", ".hidden.atr", "notes.txt", "_u.aTr"}) {
+        WriteFile(dir / name, ImageBuilder::Raw(3));
+    }
+    WriteFile(dir / "c.atr", ImageBuilder().Build());
+    std::filesystem::create_directory(dir / "folder.atr");
+    std::filesystem::create_symlink(dir / "c.atr", dir / "link.atr");
+    std::filesystem::create_symlink(dir / "missing", dir / "dangling.atr");
+    const CheckRunTotals totals = RunBatch(false);
+    EXPECT_EQ(totals.valid_count, 2);
+    EXPECT_EQ(totals.invalid_count, 4);
+    const Lines order = {"_u.aTr", "A.ATR", "a.atr", "b.atr", "c.atr", "link.atr"};
+    for (std::size_t k = 0; k <= order.size(); ++k) {
+        const std::int64_t start = state.FileReportLine(static_cast<std::int64_t>(k + 1));
+        EXPECT_EQ(start, k <= 4 ? 4 * k : 16 + 7 * (k - 4)) << k;
+        if (k < order.size()) {
+            EXPECT_EQ(report.lines[static_cast<std::size_t>(start)], "Read  : " + order[k]);
+        }
+    }
+    EXPECT_EQ(Lines(report.lines.begin() + 30, report.lines.end()),
+              Join({head, {"Valid    ATR-files:  2", "Invalid  ATR-files:  4", "", click}}));
+    EXPECT_EQ(report.selected, report.LineCount() - 1);
+    EXPECT_EQ(state.last_run_count, 6);
+
+    // With no layout option chosen the previous run's mode (long) stays; the file list
+    // and its count are taken anew after the run.
+    std::filesystem::remove(dir / "c.atr");
+    WriteFile(dir / "dd.atr", kShort720);
+    window.ChooseOption(Control::Opt_long);
+    EXPECT_EQ(RunBatch(false).invalid_count, 5);
+    window.ChooseOption(Control::source_file);
+    WriteFile(dir / "e.atr", kShort720);
+    EngineContext context{window, report, prompt, *fs, state};
+    EXPECT_EQ(RunAtrCheck(context).invalid_count, 5);
+    EXPECT_EQ(window.Caption(Control::source_count), "6");
+}
+
+// A directory that only lists and reads, of 100,000 images, every tenth too short; or
+// one that is gone.
+class ManyImages final : public FileSystem {
+    using Path = std::filesystem::path;
+
+  public:
+    FsStatus List(const Path&, std::vector<DirectoryEntry>& entries) override {
+        for (int i = 100000; i < 200000; ++i) {
+            entries.push_back({"i" + std::to_string(i) + ".atr", true});
+        }
+        return FsStatus::Ok();
+    }
+    ReadResult ReadWhole(const Path& path, std::int64_t) override {
+        const Bytes bytes = path.native().ends_with("0.atr") ? Bytes(4) : Img(128, 0);
+        return {gone ? FsStatus::Fail("gone") : FsStatus::Ok(), bytes};
+    }
+    bool Exists(const Path&) override { return !gone; }
+    bool IsRegularFile(const Path&) override { return true; }
+    CreateResult CreateExclusive(const Path&) override { return {}; }
+    FsStatus RenameNoReplace(const Path&, const Path&) override { return FsStatus::Ok(); }
+    FsStatus Remove(const Path&) override { return FsStatus::Ok(); }
+    bool gone = false;
+};
+
+TEST_F(Engine, CountsAndBlockLinesBeyondSixteenBits) {
+    ManyImages many;
+    PlainWindow many_window(many);
+    ASSERT_TRUE(many_window.ApplyDirectory("/many").ok());
+    EngineContext context{many_window, report, prompt, many, state};
+    const CheckRunTotals totals = RunAtrCheck(context);
+    EXPECT_EQ(totals.valid_count, 90000);
+    EXPECT_EQ(totals.invalid_count, 10000);
+    // Blocks of 7 lines, and 4 for each short file.
+    EXPECT_EQ(state.FileReportLine(100001), 90000 * 7 + 10000 * 4);
+    EXPECT_EQ(report.lines[static_cast<std::size_t>(state.FileReportLine(99999))],
+              "Read  : i199998.atr");
+    EXPECT_EQ(Tail(3)[0], "Invalid  ATR-files:  10000");
+
+    // A directory that is gone ends the run after its first file, with one line.
+    many.gone = true;
+    RunAtrCheck(context);
+    EXPECT_EQ(report.lines,
+              (Lines{"Read  : i100000.atr", In("ERROR: File can not be read - gone"), kFailLine, "",
+                     "ERROR: The directory /many is gone - the run stops"}));
+}
+
+// The source path as the window and the command line take it, and control texts as numbers.
+TEST(Text, PathsAndNumbers) {
+    EXPECT_EQ(AbsoluteDirectory("/tmp/./a/../b/").native(), "/tmp/a/../b");
+    EXPECT_EQ(AbsoluteDirectory("/").native(), "/");
+    EXPECT_EQ(JoinPath("/", "A.ATR").native(), "/A.ATR");
+    EXPECT_EQ(LeadingNumber(" 12.6 bytes"), 13);
+}
+
+using Answers = std::vector<std::pair<PromptTopic, PromptAnswer>>;
+struct RepairCase {
+    const char* label;
+    Bytes image;
+    Answers answers;  // in the order the questions come
+    LayoutMode layout;
+    bool expand_small;
+    Bytes mended;  // the image as written, or nothing when it is left alone
+    Lines steps;   // the repair's own lines, without their indent; "Skip" for the user's
+};
+class RepairStep : public Engine, public ::testing::WithParamInterface<RepairCase> {};
+
+// The check's lines are those of a test run; here only the repair's own lines count.
+TEST_P(RepairStep, StepsQuestionsAndWrittenBytes) {
+    const RepairCase& c = GetParam();
+    settings = {true, c.layout, c.expand_small};
+    for (const auto& [topic, answer] : c.answers) {
+        prompt.Answer(topic, answer);
+    }
+    const CheckResult result = CheckFile("GAME.ATR", c.image);
+    Lines steps;
+    for (const std::string& line : report.lines) {
+        if (line == kSkipped ||
+            (line.starts_with(In("", 2)) && !line.ends_with("implementation"))) {
+            steps.push_back(line == kSkipped ? "Skip" : line.substr(16));
+        }
+    }
+    EXPECT_EQ(steps, c.steps);
+    EXPECT_EQ(prompt.asked().size(), c.answers.size());
+    EXPECT_EQ(result.count, c.mended.empty() ? CountClass::Valid : CountClass::Invalid);
+    std::map<std::string, Bytes> files = {{"GAME.ATR", c.image}};
+    if (!c.mended.empty()) {
+        files = {{"GAME.ATR", c.mended}, {"GAME_org.atr", c.image}};
+        EXPECT_EQ(Tail(3), (Lines{"Write : Backup image as GAME_org.atr",
+                                  In("Generate new GAME.ATR file"), ""}));
+    }
+    EXPECT_TRUE(Snapshot(dir.path()) == files) << "other files or bytes on disk";
+}
+
+constexpr auto kYes = PromptAnswer::Yes;
+constexpr auto kNo = PromptAnswer::No;
+constexpr auto kCancel = PromptAnswer::Cancel;
+constexpr auto kSectorQ = PromptTopic::SectorSize;
+constexpr auto kLengthQ = PromptTopic::FileLength;
+constexpr auto kLayoutQ = PromptTopic::Layout;
+constexpr std::int64_t kMax = 65535LL * 256;  // the largest image's data
+const Bytes k512 = Img(512, 1024, -1, 0x5A);
+const Bytes kBeyond = ImageBuilder().Paragraphs(65535 * 16 + 1).DataLength(1024).Build();
+
+// Sector size: Yes 128, No 256, Cancel clears the fail mark, yet another fault still
+// writes the old field. A header without a size takes the file's without asking; No
+// rounds the file's length down into the header; Cancel still writes with the reserved
+// bytes cleared. Refused: a cut larger than the data, growth beyond the largest image
+// (65535 sectors of 256 bytes) by the header's length or by the layout.
+RepairCase R(const char* label, Bytes image, Answers answers, LayoutMode layout, bool expand,
+             Bytes mended, Lines steps) {
+    return {label, image, answers, layout, expand, mended, steps};
+}
+const RepairCase kRepairs[] = {
+    R("SectorYes", k512, {{kSectorQ, kYes}}, kBoth, false, Img(128, 1024, -1, 0x5A), {}),
+    R("SectorNo", k512, {{kSectorQ, kNo}}, kBoth, false, Img(256, 1024, -1, 0x5A), {}),
+    R("SectorCancel", k512, {{kSectorQ, kCancel}}, kBoth, false, {}, {"Skip"}),
+    R("SectorCancelThenLength", Img(512, 1024, 1000), {{kSectorQ, kCancel}, {kLengthQ, kYes}},
+      kBoth, false, Img(512, 1024), {"Skip", "Add 24 bytes empty area"}),
+    R("HeaderWithoutSize", Img(128, 0, 1 << 20), {}, kBoth, false, Img(128, 1 << 20),
+      {"Modify header"}),
+    R("LengthYesCuts", Img(128, 1024, 1044), {{kLengthQ, kYes}}, kBoth, false, Img(128, 1024),
+      {"Cut 20 bytes unused space"}),
+    R("LengthNo", Img(128, 960, 1000), {{kLengthQ, kNo}}, kBoth, false, Img(128, 992, 1000),
+      {"Modify header"}),
+    R("LengthCancel", ImageBuilder().StatedLength(960).DataLength(1000).Reserved(0xAA).Build(),
+      {{kLengthQ, kCancel}}, kBoth, false, Img(128, 960, 1000), {}),
+    R("SmallGrows", Img(256, 256), {}, kBoth, true, Img(256, 1024), {"Add 768 byte"}),
+    R("LayoutYes", Img(256, 1008), {{kLayoutQ, kYes}}, kLong, false, Img(256, 1024),
+      {"Add 16 bytes empty area"}),
+    R("LayoutNo", Img(256, 1008), {{kLayoutQ, kNo}}, kLong, false, Img(256, 768), {"Cut 240 byte"}),
+    R("LayoutCancel", Img(256, 1008), {{kLayoutQ, kCancel}}, kLong, false, {}, {"Skip"}),
+    R("LongUnderShort", Img(256, 92160), {}, kShort, false, Img(256, 91776), {"Cut 384 byte"}),
+    R("ShortUnderLong", Img(256, 183936), {}, kLong, false, Img(256, 184320),
+      {"Add 384 bytes empty area"}),
+    R("CutBeyondTheData", Img(256, 256), {}, kShort, false, Img(256, 256),
+      {"Refused: can not cut 384 byte from an image with 256 bytes of data"}),
+    R("BeyondTheLargest", kBeyond, {{kLengthQ, kYes}}, kBoth, false, kBeyond,
+      {"Refused: the header states 16776976 bytes, more than the largest ATR image holds"}),
+    R("GrowsToTheLargest", Img(256, kMax, 0), {{kLengthQ, kYes}}, kBoth, false, Img(256, kMax),
+      {"Add 16776960 bytes empty area"}),
+    R("LayoutBeyondTheLargest", Img(256, kMax - 16, kMax + 32),
+      {{kLengthQ, kCancel}, {kLayoutQ, kYes}}, kLong, false, Img(256, kMax - 16, kMax + 32),
+      {"Refused: adding 16 bytes would exceed the largest ATR image"}),
+};
+INSTANTIATE_TEST_SUITE_P(Faults, RepairStep, ::testing::ValuesIn(kRepairs),
+                         [](const auto& info) { return info.param.label; });
+
+// A 1 kB image whose file is 20 bytes longer than its header says, and its repair.
+Bytes Broken(std::uint8_t fill) {
+    return ImageBuilder().StatedLength(1024).DataLength(1044).Reserved(0xAA).Fill(fill).Build();
+}
+Bytes Mended(std::uint8_t fill) {
+    Bytes image = Broken(fill);
+    image.resize(1040);
+    std::fill(image.begin() + 8, image.begin() + 16, 0);
+    return image;
+}
+
+// Backups: named up to the first "." of the name, replaced only when the user agrees;
+// failing backups (their mark in any letter case) are skipped and not counted.
+TEST_F(Engine, BackupsAndHowTheBatchCountsRepairedImages) {
+    prompt.Answer(PromptTopic::FileLength, PromptAnswer::Yes);
+    prompt.Answer(PromptTopic::OverwriteBackup, PromptAnswer::No);
+    const Bytes good = Img(128, 1024);
+    for (const auto& [name, bytes] : std::map<std::string, Bytes>{{"MY.A.ATR", Broken(1)},
+                                                                  {"B.ATR", good},
+                                                                  {"c_ORG.Atr.atr", Broken(4)},
+                                                                  {"E.ATR", Broken(5)},
+                                                                  {"E_org.atr", good}}) {
+        WriteFile(dir / name, bytes);
+    }
+    auto expected = Snapshot(dir.path());
+    const CheckRunTotals totals = RunBatch(true);
+    EXPECT_EQ(totals.valid_count, 2);    // B, E_org
+    EXPECT_EQ(totals.invalid_count, 2);  // MY.A repaired, E declined
+    EXPECT_EQ(Tail(2), (Lines{"Valid    ATR-files:  2", "Repaired ATR-files:  2"}));
+    const auto skip = std::find(report.lines.begin(), report.lines.end(), "Skip c_ORG.Atr.atr");
+    ASSERT_NE(skip, report.lines.end());
+    EXPECT_EQ(Lines(skip - 1, skip + 2), (Lines{kFailLine, *skip, ""}));
+    const auto declined =
+        std::find(report.lines.begin(), report.lines.end(), "Write : Backup image as E_org.atr");
+    ASSERT_NE(declined, report.lines.end());
+    EXPECT_EQ(*(declined + 1), In("Skip repair"));
+    expected["MY.A.ATR"] = Mended(1);
+    expected["MY_org.atr"] = Broken(1);
+    EXPECT_EQ(Snapshot(dir.path()), expected);
+
+    // Agreed: the old backup is replaced, with its own line.
+    prompt.Answer(PromptTopic::OverwriteBackup, PromptAnswer::Yes);
+    CheckFile("MY.A.ATR", Broken(2));
+    EXPECT_EQ(prompt.asked().back().title, "File MY_org.atr exists");
+    EXPECT_EQ(Tail(3)[0], In("Overwrite existing Backupfile"));
+    EXPECT_EQ(ReadFile(dir / "MY_org.atr"), Broken(2));
+}
+
+struct FaultCase {
+    const char* label;
+    FsOperation operation;
+    const char* path_part;
+    std::size_t partial;  // bytes a failing write still writes
+    bool old_backup;      // GAME_org.atr exists, the user agrees to replace it, and it stays
+    std::string error;    // the block's one error line, after "ERROR: "
+};
+// Each fault on a file system with hard links and on one without (FAT).
+class RepairFault : public Engine,
+                    public ::testing::WithParamInterface<std::tuple<FaultCase, bool>> {};
+
+TEST_P(RepairFault, OriginalSurvivesUnderItsOwnName) {
+    const auto& [fault, hard_links] = GetParam();
+    FaultFileSystem faulty;
+    fs = &faulty;
+    faulty.hard_links = hard_links;
+    prompt.Answer(PromptTopic::FileLength, PromptAnswer::Yes);
+    prompt.Answer(PromptTopic::OverwriteBackup, PromptAnswer::Yes);
+    WriteFile(dir / "GAME.ATR", Broken(1));
+    WriteFile(dir / "ZOO.ATR", Broken(2));
+    const Bytes old_backup = Img(128, 1024, -1, 0x0B);
+    if (fault.old_backup) {
+        WriteFile(dir / "GAME_org.atr", old_backup);
+    }
+    faulty.FailOn(fault.operation, 1, fault.path_part, fault.partial);
+    RunBatch(true);
+
+    // GAME.ATR's block has one error line and ends with its empty line.
+    const auto begin = std::find(report.lines.begin(), report.lines.end(), "Read  : GAME.ATR");
+    const auto end = std::find_if(begin + 1, report.lines.end(),
+                                  [](const std::string& line) { return line.starts_with("Read"); });
+    Lines errors;
+    std::copy_if(begin, end, std::back_inserter(errors),
+                 [](const std::string& line) { return line.find("ERROR: ") != std::string::npos; });
+    EXPECT_EQ(errors, Lines{In("ERROR: ") + fault.error});
+    EXPECT_EQ(*(end - 1), "");
+    // The old image untouched under its name, nothing temporary, the next image repaired.
+    std::map<std::string, Bytes> expected = {
+        {"GAME.ATR", Broken(1)}, {"ZOO.ATR", Mended(2)}, {"ZOO_org.atr", Broken(2)}};
+    if (fault.old_backup && fault.operation != FsOperation::Rename) {
+        expected["GAME_org.atr"] = old_backup;
+    }
+    EXPECT_EQ(Snapshot(dir.path()), expected);
+}
+
+// Two faults in a row: the new image can not take the name and the old one can not be
+// put back (with hard links: the backup link can not be removed again); or a temporary
+// file that can not be removed. The original stays whole and the line names what is left.
+TEST_F(Engine, DoubleFaultsKeepTheOriginalAndNameWhatIsLeft) {
+    FaultFileSystem faulty;
+    fs = &faulty;
+    prompt.Answer(PromptTopic::FileLength, PromptAnswer::Yes);
+    const auto Error = [&] {
+        return *std::find_if(report.lines.begin(), report.lines.end(), [](const std::string& line) {
+            return line.starts_with(In("ERROR: "));
+        });
+    };
+    const std::string placed =
+        In("ERROR: Can not rename the repaired image to GAME.ATR - injected failure; the untouched "
+           "image ");
+    faulty.FailOn(FsOperation::Rename, 1, "/GAME.ATR");
+    faulty.FailOn(FsOperation::Remove, 1, "GAME_org");
+    CheckFile("GAME.ATR", Broken(1));
+    EXPECT_EQ(Error(), placed + "is also kept as GAME_org.atr");
+    EXPECT_EQ(Snapshot(dir.path()),
+              (std::map<std::string, Bytes>{{"GAME.ATR", Broken(1)}, {"GAME_org.atr", Broken(1)}}));
+    std::filesystem::remove(dir / "GAME_org.atr");
+    report.Clear();
+    faulty.hard_links = false;  // a rule that fires stops the search: the second sees the undo
+    faulty.FailOn(FsOperation::Rename, 1, "/GAME.ATR");
+    faulty.FailOn(FsOperation::Rename, 1, "/GAME.ATR");
+    CheckFile("GAME.ATR", Broken(1));
+    EXPECT_EQ(Error(), placed + "stays as GAME_org.atr");
+    EXPECT_EQ(Snapshot(dir.path()), (std::map<std::string, Bytes>{{"GAME_org.atr", Broken(1)}}));
+    std::filesystem::remove(dir / "GAME_org.atr");
+    report.Clear();
+    faulty.FailOn(FsOperation::Write, 1, "", 10);
+    faulty.FailOn(FsOperation::Remove, 1, "/.korvane-");
+    CheckFile("GAME.ATR", Broken(1));
+    const auto left = Snapshot(dir.path());  // the temporary's name sorts first
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left.begin()->second.size(), 10u);
+    EXPECT_EQ(Error(), In("ERROR: Can not write the repaired image - No space left on device "
+                          "(injected); the temporary file ") +
+                           left.begin()->first + " is left behind - injected failure");
+}
+
+const std::string kNotWritten = "Can not write the repaired image - ";
+const std::string kNoBackup = "Can not rename GAME.ATR to GAME_org.atr - injected failure";
+FaultCase F(const char* label, FsOperation operation, const char* path_part, std::size_t partial,
+            bool old_backup, const std::string& error) {
+    return {label, operation, path_part, partial, old_backup, error};
+}
+const FaultCase kFaults[] = {
+    F("Read", FsOperation::Read, "GAME", 0, false,
+      "File can not be read - Input/output error (injected)"),
+    F("Create", FsOperation::Create, "GAME", 0, false, kNotWritten + "injected failure"),
+    F("DiskFull", FsOperation::Write, "GAME", 100, false,
+      kNotWritten + "No space left on device (injected)"),
+    F("Close", FsOperation::Close, "GAME", 0, true, kNotWritten + "injected failure"),
+    F("DeleteOldBackup", FsOperation::Remove, "GAME_org", 0, true,
+      "Can not delete GAME_org.atr - injected failure"),
+    F("RenameToBackup", FsOperation::Rename, "GAME_org", 0, false, kNoBackup),
+    F("RenameToBackupAfterDelete", FsOperation::Rename, "GAME_org", 0, true, kNoBackup),
+    F("RenameIntoPlace", FsOperation::Rename, "/GAME.ATR", 0, false,
+      "Can not rename the repaired image to GAME.ATR - injected failure"),
+};
+INSTANTIATE_TEST_SUITE_P(EveryFileOperation, RepairFault,
+                         ::testing::Combine(::testing::ValuesIn(kFaults), ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).label) +
+                                    (std::get<1>(info.param) ? "" : "WithoutHardLinks");
+                         });
+
+}  // namespace
+}  // namespace korvane::testing
