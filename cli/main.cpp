@@ -27,6 +27,7 @@ constexpr const char* kExitStatuses =
     "  1    some image failed its check, was repaired or was not converted, or the image\n"
     "       could not be generated\n"
     "  2    usage error, a run that could not start, or a report that could not be written\n"
+    "  3    some file operation (read, write, rename, remove) failed during the run\n"
     "  130  interrupted by SIGINT, after the image in hand\n"
     "  143  interrupted by SIGTERM, after the image in hand\n";
 
