@@ -59,6 +59,12 @@ bool Generate(EngineContext& context, std::int64_t size, std::int64_t sector_siz
         report.SelectLast();
         return false;
     }
+    // A name that begins with "." makes a hidden file, which the file list never shows.
+    if (name.front() == '.') {
+        report.Append("ERROR: A file name can not begin with \".\"");
+        report.SelectLast();
+        return false;
+    }
     // Typed inputs may hold what the two lists never offer.
     if (size < static_cast<std::int64_t>(atr::kHeaderSize) || size > atr::kMaxLength) {
         report.Append("ERROR: Image size shall be from 16 to 2147483647 bytes");

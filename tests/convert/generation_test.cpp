@@ -67,7 +67,8 @@ TEST(RunAtrGeneration, NamesAndTypedSizes) {
         {"DIR", "92176", "128", taken},
         {"LINK", "92176", "128", taken},
         {"", "92176", "128", taken},
-        {"sub/INNER", "92176", "128", "ERROR: A file name can not hold \"/\""}};
+        {"sub/INNER", "92176", "128", "ERROR: A file name can not hold \"/\""},
+        {"..", "92176", "128", "ERROR: A file name can not begin with \".\""}};
     std::filesystem::create_directory(f.source_dir / "DIR.ATR");
     std::filesystem::create_symlink(f.source_dir / "nowhere", f.source_dir / "LINK.ATR");
     std::filesystem::create_directory(f.source_dir / "sub");
