@@ -13,6 +13,7 @@ namespace {
 using sim::Call;
 constexpr auto kHalted = sim::BootEnd::kHalted;
 constexpr int kRunad = 0x02E0, kInitad = 0x02E2;
+constexpr int kAutorun = 1;  // AUTORUN.SYS's directory entry: the template's first free one
 
 const Bytes& Keldrix() {
     static const Bytes bytes = ReadFile(KELDRIX_ATR);
@@ -109,7 +110,7 @@ TEST(Boot, LoadsRunsAndRefuses) {
     const Bytes init_then_over =
         Xex().Seg(0x2000, {0x60}).Vector(kInitad, 0x2000).Seg(0x0800, Bytes(16, 0xEA)).bytes;
     const Bytes disk = WithAutorun(Keldrix(), chain);
-    const std::vector<int> sectors = FindFile(disk, "AUTORUN SYS").value().sectors;
+    const std::vector<int> sectors = FileSectors(disk, kAutorun);
     Bytes other_file = disk, bad_count = disk;
     other_file[At(sectors.at(1), 125)] += 5 << 2;
     bad_count[At(sectors.at(0), 127)] = 126;
@@ -161,8 +162,7 @@ TEST(Boot, LoadsRunsAndRefuses) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message + " " + std::to_string(&c - cases));
         const Bytes atr = c.atr.empty() ? WithAutorun(Keldrix(), c.xex) : c.atr;
-        const Dos2File file = FindFile(atr, "AUTORUN SYS").value_or(Dos2File{});
-        const int sector = c.sector < 0 ? file.sectors.at(0) : c.sector;
+        const int sector = c.sector < 0 ? FileSectors(atr, kAutorun).at(0) : c.sector;
         const sim::BootResult r = sim::BootAtr(atr, {c.machine, {{sector, c.fails}}});
         EXPECT_EQ(r.calls, c.calls);
         EXPECT_EQ(r.end, c.end);
@@ -182,12 +182,11 @@ TEST(Boot, LoadsRunsAndRefuses) {
             EXPECT_EQ(r.ScreenRow(), "  BOOT ERROR: " + c.message);
             continue;
         }
-        const std::vector<int> loader = FindFile(Keldrix(), "KELDRIX SYS")->sectors;
+        const std::vector<int> loader = FileSectors(Keldrix(), 0),
+                               file = FileSectors(atr, kAutorun);
         reads.insert(reads.end(), loader.begin(), loader.end());
-        for (int s = 361; s <= 361 + file.number / 8; ++s) {
-            reads.push_back(s);
-        }
-        reads.insert(reads.end(), file.sectors.begin(), file.sectors.end());
+        reads.push_back(361);  // the directory sector of both entries
+        reads.insert(reads.end(), file.begin(), file.end());
         EXPECT_EQ(good, reads);
         const std::vector<int> loaded = Loaded(c.xex);
         for (int at = 0; at < 0x10000; ++at) {
@@ -224,22 +223,26 @@ TEST(Boot, FindsTheEntryPastOtherEntries) {
     EXPECT_EQ(sim::BootAtr(atr).calls, (std::vector<Call>{{'R', 0x2400}}));
 }
 
-// The template is a single-density disk of 720 sectors that passes a DOS 2 file-system
-// check with the loader's file locked and 703 sectors or more free, and so is the image
-// a whole conversion run makes from it, which boots.
+// The template: a single-density disk of 720 sectors, the loader's second part the
+// locked KELDRIX.SYS in sectors 4-7, every sector free but the boot sectors, the file's,
+// the VTOC and the directory; the image a whole conversion run makes from it boots.
 TEST(Boot, TemplateAndConvertedImage) {
-    const Bytes header{0x96, 0x02, 0x80, 0x16, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_TRUE(std::equal(header.begin(), header.end(), Keldrix().begin()));
-    ConvertFixture f;
-    f.PutTemplate(Keldrix());
-    f.PutXex("CHAIN.XEX", Xex().Seg(0x2400, {0x4C, 0x00, 0x24}).Seg(0x5000, Bytes(128, 1)).bytes);
-    ASSERT_EQ(f.Run().converted_count, 1);
-    for (const Bytes& disk : {Keldrix(), f.Output("CHAIN.ATR")}) {
-        const std::vector<std::string> faults = ReadDos2(disk).faults;
-        EXPECT_TRUE(faults.empty()) << faults.front();
+    const Bytes& k = Keldrix();
+    const Bytes header{0x96, 0x02, 0x80, 0x16, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+        entry{0x62, 4, 0, 4, 0, 'K', 'E', 'L', 'D', 'R', 'I', 'X', ' ', 'S', 'Y', 'S'};
+    EXPECT_TRUE(std::equal(header.begin(), header.end(), k.begin()) && k.size() == At(721));
+    EXPECT_TRUE(std::equal(entry.begin(), entry.end(), k.begin() + EntryAt(0)));
+    EXPECT_EQ(FileSectors(k, 0), (std::vector<int>{4, 5, 6, 7}));
+    for (int sector = 0; sector < 720; ++sector) {
+        EXPECT_EQ(SectorFree(k, sector), sector > 7 && (sector < 360 || sector > 368)) << sector;
     }
-    EXPECT_GE(Keldrix()[kVtoc + 3] | Keldrix()[kVtoc + 4] << 8, 703);
-    EXPECT_EQ(Keldrix()[EntryAt(0)], 0x62);
+    EXPECT_EQ(k[kVtoc + 3] | k[kVtoc + 4] << 8, 703);
+    ConvertFixture f;
+    f.PutTemplate(k);
+    const Bytes xex = Xex().Seg(0x2400, {0x4C, 0x00, 0x24}).Seg(0x5000, Bytes(128, 1)).bytes;
+    f.PutXex("CHAIN.XEX", xex);
+    ASSERT_EQ(f.Run().converted_count, 1);
+    ExpectImageHolds(f.Output("CHAIN.ATR"), k, xex);
     EXPECT_EQ(sim::BootAtr(f.Output("CHAIN.ATR")).calls, (std::vector<Call>{{'R', 0x2400}}));
 }
 

@@ -36,17 +36,17 @@ CommandResult Cli(const std::string& line, const std::string& dir = "",
 // and a file the pattern leaves out.
 void PutImages(const std::filesystem::path& dir) {
     const std::pair<const char*, Bytes> images[] = {
-        {"A.ATR", ImageBuilder().SectorSize(512).StatedLength(1024).Build()},
-        {"B.ATR", ImageBuilder().StatedLength(960).DataLength(1000).Fill(0x33).Build()},
+        {"A.ATR", Image({.stated = 1024, .sector = 512})},
+        {"B.ATR", Image({.stated = 960, .data = 1000, .fill = 0x33})},
         {"B_org.atr", {1}},
-        {"C.ATR", ImageBuilder().SectorSize(256).StatedLength(1008).Fill(0x44).Build()},
-        {"D.ATR", ImageBuilder::Raw(7)},
-        {"E.ATR", ImageBuilder().SectorSize(256).StatedLength(92160).Build()},
-        {"F_org.atr", ImageBuilder().StatedLength(960).DataLength(1000).Build()},
-        {"G.ATR", ImageBuilder().StatedLength(608).Build()},
-        {"H.ATR", ImageBuilder().Identifier(0x92, 0x02).StatedLength(1024).Build()},
-        {"good.atr", ImageBuilder().Build()},
-        {"skip.xex", ImageBuilder().Build()}};
+        {"C.ATR", Image({.stated = 1008, .sector = 256, .fill = 0x44})},
+        {"D.ATR", Bytes(7)},
+        {"E.ATR", Image({.stated = 92160, .sector = 256})},
+        {"F_org.atr", Image({.stated = 960, .data = 1000})},
+        {"G.ATR", Image({.stated = 608})},
+        {"H.ATR", Image({.stated = 1024, .id = 0x92})},
+        {"good.atr", Image({})},
+        {"skip.xex", Image({})}};
     for (const auto& [name, bytes] : images) {
         WriteFile(dir / name, bytes);
     }
@@ -132,20 +132,20 @@ TEST(Cli, CheckAndRepairWriteTheEngineReportAndLeaveTheSameFiles) {
 TEST(Cli, ExitStatusZeroWhenNothingFailsAndOddNamesEscaped) {
     TempDir dir;
     std::filesystem::create_directory(dir / "sub");
-    WriteFile(dir / "sub" / "\n\xFE\xC2\x85\xC0\xAF\xC3\xBC.atr", ImageBuilder().Build());
+    WriteFile(dir / "sub" / "\n\xFE\xC2\x85\xC0\xAF\xC3\xBC.atr", Image({}));
     for (const char* command : {"check", "repair"}) {
         const CommandResult run = Cli(command + std::string(" sub/"), "", dir.path());
         EXPECT_EQ(run.exit_status, 0);
         EXPECT_EQ(run.out, EngineReport(dir / "sub", Control::Opt_both, 1, command[0] == 'r', {}));
         EXPECT_TRUE(run.out.starts_with("Read  : \\x0A\\xFE\\xC2\\x85\\xC0\\xAF\xC3\xBC.atr\n"));
     }
-    WriteFile(dir / "sub" / "b.atr", ImageBuilder::Raw(3));
+    WriteFile(dir / "sub" / "b.atr", Bytes(3));
     EXPECT_EQ(Cli("check D/sub", dir.path()).exit_status, 1);
 }
 
 TEST(Cli, UsageErrorsExitTwoWithoutAReport) {
     TempDir dir;
-    WriteFile(dir / "A.ATR", ImageBuilder().StatedLength(960).DataLength(1000).Build());
+    WriteFile(dir / "A.ATR", Image({.stated = 960, .data = 1000}));
     const auto before = Snapshot(dir.path());
     for (const char* line :
          {"", "check", "check --layout middle D", "check --layout", "check --fix-length file D",
@@ -168,7 +168,7 @@ TEST(Cli, UsageErrorsExitTwoWithoutAReport) {
 // question adapts the header instead of the file.
 TEST(Cli, AsksOnTheTerminal) {
     TempDir dir;
-    WriteFile(dir / "B.ATR", ImageBuilder().StatedLength(1024).DataLength(1040).Build());
+    WriteFile(dir / "B.ATR", Image({.stated = 1024, .data = 1040}));
     const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_TRUE(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
     // Waits in the terminal until it is read; a second question would read the end (^D).
@@ -190,8 +190,7 @@ TEST(Cli, UnwritableReportAndInterruptedRun) {
     TempDir dir;
     TempDir out;
     for (int i = 0; i < 2000; ++i) {
-        WriteFile(dir / ("I" + std::to_string(i) + ".ATR"),
-                  ImageBuilder().StatedLength(1024).DataLength(1044).Build());
+        WriteFile(dir / ("I" + std::to_string(i) + ".ATR"), Image({.stated = 1024, .data = 1044}));
     }
     const auto Sh = [&](const std::string& script) {
         return RunCommand("/bin/sh", {"-c", script}, dir.path()).err;

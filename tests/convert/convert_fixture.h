@@ -1,11 +1,11 @@
-// Shared pieces of the converter's, the generator's and the boot tests: a DOS 2 reader
-// written from the single-density layout alone (no engine constants, so a wrong one can
-// not hide), template disks made in memory, and a program directory with a template.
+// Shared pieces of the converter's, the generator's and the boot tests, written from the
+// DOS 2 single-density layout alone (no engine constants, so a wrong one can not hide):
+// the image a conversion must write, template disks made in memory, and a program
+// directory with a template.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <span>
 #include <string>
 
@@ -29,21 +29,9 @@ constexpr std::size_t EntryAt(int index) {
 bool SectorFree(std::span<const std::uint8_t> atr, int sector);
 void SetFree(Bytes& atr, int sector, bool free);
 
-struct Dos2File {
-    int number = 0;    // directory index, also in byte 125 of every data sector
-    std::string name;  // 11 characters, blank-padded
-    std::vector<int> sectors;
-    Bytes data;
-};
-// The files in use, and what a DOS 2 file-system check reports: broken links, file
-// numbers, byte and sector counts, a free count that differs from the bits, a file
-// sector marked free, and a used sector that is no boot, VTOC, directory or file sector.
-struct Dos2Disk {
-    std::vector<Dos2File> files;
-    std::vector<std::string> faults;
-};
-Dos2Disk ReadDos2(std::span<const std::uint8_t> atr);
-std::optional<Dos2File> FindFile(std::span<const std::uint8_t> atr, const std::string& name);
+// The sectors of the file at directory entry `entry`, by the links from its first
+// sector; a link that does not carry the entry's file number fails the test.
+std::vector<int> FileSectors(std::span<const std::uint8_t> atr, int entry);
 
 // A freshly formatted DOS 2 disk, a pattern in every other sector so that a byte changed
 // where it should not be shows; with `free` given only those sectors are free. The

@@ -19,7 +19,7 @@ namespace {
 
 // An image with `s`-byte sectors stating `n` bytes of data and holding `d` bytes of `f`.
 const auto Img = [](std::uint16_t s, std::int64_t n, std::int64_t d = -1, std::uint8_t f = 0) {
-    return ImageBuilder().SectorSize(s).StatedLength(n).DataLength(d).Fill(f).Build();
+    return Image({.stated = n, .sector = s, .data = d, .fill = f});
 };
 // A line of an image's block, indented once (8 blanks) or twice.
 const auto In = [](const std::string& text, std::size_t depth = 1) {
@@ -93,11 +93,11 @@ CheckCase C(const char* label, Bytes image, LayoutMode layout, bool expand_small
     return {label, std::move(image), layout, expand_small, from, std::move(lines), pass};
 }
 const CheckCase kChecks[] = {
-    C("Good", ImageBuilder().Reserved(0xA5).Build(), kBoth, true, 0, true,
+    C("Good", Image({.reserved = 0xA5}), kBoth, true, 0, true,
       {"Read  : IMAGE.ATR", Size("Physical filelength        ", 92176),
        In("Header: ATR-file identifier = Ok"), Size("Header: Image size         ", 92160),
        SectorOk(128)}),
-    C("TooShort", ImageBuilder::Raw(15), kBoth, true, 1, false,
+    C("TooShort", Bytes(15), kBoth, true, 1, false,
       {Size("Physical filelength        ", 15),
        In("ERROR: Filelength shall be more than 16 bytes")}),
     C("Under1k", Img(128, 0), kBoth, true, 5, false, {kTooSmall1k}),
@@ -105,15 +105,15 @@ const CheckCase kChecks[] = {
     C("OneBelow1k", Img(128, 1008, 1023), kBoth, true, 5, false,
       {LengthError(15, "large"), kTooSmall1k}),
     C("FileTooShort", Img(128, 92160, 92140), kBoth, true, 5, false, {LengthError(20, "small")}),
-    C("WrongIdentifier", ImageBuilder().Identifier(0x92, 0x02).Build(), kBoth, true, 2, false,
+    C("WrongIdentifier", Image({.id = 0x92}), kBoth, true, 2, false,
       {In("Header: ATR-file identifier = Fail - Expect $96,$02 - Read $92 $2"),
        Size("Header: Image size         ", 92160), SectorOk(128)}),
     C("NoLayoutFor128", Img(128, 1008), kShort, false, 5, true, {}),
     C("BadSectorSize", Img(512, 1008), kBoth, true, 4, false,
       {In("Header: ATARI sector size   = $200"), "ERROR : Expect $80 or $100 ATARI sector size",
        kTooSmall1k}),
-    C("BeyondTheLargestLength", ImageBuilder().Paragraphs(0x07FFFFFF).DataLength(1024).Build(),
-      kBoth, true, 4, false,
+    C("BeyondTheLargestLength", Image({.data = 1024, .paragraphs = 0x07FFFFFF}), kBoth, true, 4,
+      false,
       {In("ERROR : Header image size is beyond the largest length an image can have"),
        SectorOk(128), LengthError(2147482608, "small")}),
     C("LongUnderBoth", kLong720, kBoth, true, 5, true, {Info("Long")}),
@@ -140,9 +140,9 @@ TEST_F(Engine, FileListBlocksSummaryAndWhereEachBlockBegins) {
     // Regular files and links to them, hidden names left out, letter case folded (so "_"
     // comes before the letters), byte order for names equal when folded.
     for (const char* name : {"b.atr", "A.ATR", "a.atr", ".hidden.atr", "notes.txt", "_u.aTr"}) {
-        WriteFile(dir / name, ImageBuilder::Raw(3));
+        WriteFile(dir / name, Bytes(3));
     }
-    WriteFile(dir / "c.atr", ImageBuilder().Build());
+    WriteFile(dir / "c.atr", Image({}));
     std::filesystem::create_directory(dir / "folder.atr");
     std::filesystem::create_symlink(dir / "c.atr", dir / "link.atr");
     std::filesystem::create_symlink(dir / "missing", dir / "dangling.atr");
@@ -276,7 +276,7 @@ constexpr auto kLengthQ = PromptTopic::FileLength;
 constexpr auto kLayoutQ = PromptTopic::Layout;
 constexpr std::int64_t kMax = 65535LL * 256;  // the largest image's data
 const Bytes k512 = Img(512, 1024, -1, 0x5A);
-const Bytes kBeyond = ImageBuilder().Paragraphs(65535 * 16 + 1).DataLength(1024).Build();
+const Bytes kBeyond = Image({.data = 1024, .paragraphs = 65535 * 16 + 1});
 
 // Sector size: Yes 128, No 256, Cancel clears the fail mark, yet another fault still
 // writes the old field. A header without a size takes the file's without asking; No
@@ -299,8 +299,8 @@ const RepairCase kRepairs[] = {
       {"Cut 20 bytes unused space"}),
     R("LengthNo", Img(128, 960, 1000), {{kLengthQ, kNo}}, kBoth, false, Img(128, 992, 1000),
       {"Modify header"}),
-    R("LengthCancel", ImageBuilder().StatedLength(960).DataLength(1000).Reserved(0xAA).Build(),
-      {{kLengthQ, kCancel}}, kBoth, false, Img(128, 960, 1000), {}),
+    R("LengthCancel", Image({.stated = 960, .data = 1000, .reserved = 0xAA}), {{kLengthQ, kCancel}},
+      kBoth, false, Img(128, 960, 1000), {}),
     R("SmallGrows", Img(256, 256), {}, kBoth, true, Img(256, 1024), {"Add 768 byte"}),
     R("LayoutYes", Img(256, 1008), {{kLayoutQ, kYes}}, kLong, false, Img(256, 1024),
       {"Add 16 bytes empty area"}),
@@ -324,7 +324,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, RepairStep, ::testing::ValuesIn(kRepairs),
 
 // A 1 kB image whose file is 20 bytes longer than its header says, and its repair.
 Bytes Broken(std::uint8_t fill) {
-    return ImageBuilder().StatedLength(1024).DataLength(1044).Reserved(0xAA).Fill(fill).Build();
+    return Image({.stated = 1024, .data = 1044, .fill = fill, .reserved = 0xAA});
 }
 Bytes Mended(std::uint8_t fill) {
     Bytes image = Broken(fill);

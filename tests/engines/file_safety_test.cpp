@@ -20,7 +20,7 @@ namespace {
 
 // A 1 kB image whose file is 20 bytes longer than its header says.
 Bytes TooLong(std::uint8_t fill) {
-    return ImageBuilder().StatedLength(1024).DataLength(1044).Fill(fill).Build();
+    return Image({.stated = 1024, .data = 1044, .fill = fill});
 }
 
 class FileSafety : public Engine {
@@ -99,9 +99,9 @@ TEST_F(FileSafety, OddFilesModeOwnerAndMemory) {
     std::filesystem::remove(dir / "PIPE.ATR");
 
     // A sparse image to check, and one to repair by a cut, owned by someone else.
-    WriteFile(dir / "CHECK.ATR", ImageBuilder().StatedLength(1LL << 30).DataLength(0).Build());
+    WriteFile(dir / "CHECK.ATR", Image({.stated = 1LL << 30, .data = 0}));
     std::filesystem::resize_file(dir / "CHECK.ATR", 16 + (1LL << 30));
-    WriteFile(dir / "GAME.ATR", ImageBuilder().StatedLength(32 << 20).DataLength(0).Build());
+    WriteFile(dir / "GAME.ATR", Image({.stated = 32 << 20, .data = 0}));
     std::filesystem::resize_file(dir / "GAME.ATR", 16 + (32 << 20) + 4096);
     ASSERT_EQ(chmod((dir / "GAME.ATR").c_str(), 0600) | chown((dir / "GAME.ATR").c_str(), 12, 34),
               0);

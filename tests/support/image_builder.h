@@ -1,5 +1,6 @@
-// Builds ATR images in memory for tests: a header with any identifier, stated length and
-// sector size, followed by data of any physical length.
+// ATR images built in memory for tests: a header with any identifier, stated length and
+// sector size, followed by data of any physical length. The header is written byte by
+// byte on purpose: the tests must not share the engine's encoder.
 #pragma once
 
 #include <cstdint>
@@ -7,40 +8,26 @@
 
 namespace korvane::testing {
 
-class ImageBuilder {
-  public:
-    ImageBuilder& Identifier(std::uint8_t first, std::uint8_t second) {
-        id_[0] = first;
-        id_[1] = second;
-        return *this;
-    }
-    // Stated data length in bytes (written as paragraphs, rounded down).
-    ImageBuilder& StatedLength(std::int64_t bytes) { return Paragraphs(bytes / 16); }
-    // The raw image_size field, for headers no length can express.
-    ImageBuilder& Paragraphs(std::int64_t n) { return Set(paragraphs_, n); }
-    ImageBuilder& SectorSize(std::uint16_t bytes) { return Set(sector_size_, bytes); }
-    // Length of the data behind the header; defaults to the stated length.
-    ImageBuilder& DataLength(std::int64_t bytes) { return Set(data_length_, bytes); }
-    ImageBuilder& Reserved(std::uint8_t value) { return Set(reserved_, value); }  // bytes 8-15
-    ImageBuilder& Fill(std::uint8_t value) { return Set(fill_, value); }          // every data byte
-    // A whole file of `bytes` length that need not even hold a header.
-    static std::vector<std::uint8_t> Raw(std::size_t bytes, std::uint8_t value = 0) {
-        return std::vector<std::uint8_t>(bytes, value);
-    }
-    std::vector<std::uint8_t> Build() const;
-
-  private:
-    template <typename T>
-    ImageBuilder& Set(T& field, std::int64_t value) {
-        field = static_cast<T>(value);
-        return *this;
-    }
-    std::uint8_t id_[2] = {0x96, 0x02};
-    std::uint32_t paragraphs_ = 92160 / 16;
-    std::uint32_t sector_size_ = 128;
-    std::int64_t data_length_ = -1;
-    std::uint8_t reserved_ = 0;
-    std::uint8_t fill_ = 0;
+struct Atr {
+    std::int64_t stated = 92160;   // the data length the header states, rounded down to 16
+    std::uint32_t sector = 128;    // the header's sector size
+    std::int64_t data = -1;        // the data behind the header; -1: as stated
+    std::uint8_t fill = 0;         // every data byte
+    std::uint8_t reserved = 0;     // header bytes 8-15
+    std::int64_t paragraphs = -1;  // the raw size field, for headers no length can express
+    std::uint8_t id = 0x96;        // the identifier's first byte
 };
+
+inline std::vector<std::uint8_t> Image(const Atr& a) {
+    const auto p = static_cast<std::uint32_t>(a.paragraphs >= 0 ? a.paragraphs : a.stated / 16);
+    std::vector<std::uint8_t> image(16 + static_cast<std::size_t>(a.data >= 0 ? a.data : p * 16LL),
+                                    a.fill);
+    const std::uint32_t fields[8] = {a.id,     0x02,          p,       p >> 8,
+                                     a.sector, a.sector >> 8, p >> 16, p >> 24};
+    for (std::size_t i = 0; i < 16; ++i) {
+        image[i] = static_cast<std::uint8_t>(i < 8 ? fields[i] : a.reserved);
+    }
+    return image;
+}
 
 }  // namespace korvane::testing
