@@ -6,6 +6,8 @@
 
 #include "check_image.h"
 #include "check_run.h"
+#include "fault_file_system.h"
+#include "image_builder.h"
 #include "plain_window.h"
 #include "recording.h"
 #include "report_text.h"

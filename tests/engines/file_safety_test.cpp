@@ -6,14 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <tuple>
-
 #include "conversion_run.h"
 #include "engine_fixture.h"
-#include "fault_file_system.h"
 #include "generation_run.h"
-#include "image_builder.h"
 
 namespace korvane::testing {
 namespace {

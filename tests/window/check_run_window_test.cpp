@@ -1,18 +1,6 @@
 // Runs started from the window's buttons, against the command-line tool's report line for
 // line and its files byte for byte; questions through real message boxes; the jump from
 // a picked file name to its report block and the conditions under which it stays put.
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QScrollBar>
-#include <QtTest>
-
-#include "file_list_view.h"
-#include "report_list.h"
-#include "report_text.h"
 #include "window_harness.h"
 
 using namespace korvane;

@@ -1,15 +1,6 @@
 // Conversion runs started from the window, with the template disk beside this test
 // program as it lies beside the installed one: the report matches the command-line
 // tool's, the images are the same, and a pick jumps to a file's block.
-#include <QAction>
-#include <QLabel>
-#include <QPushButton>
-#include <QtTest>
-
-#include "file_list_view.h"
-#include "program_location.h"
-#include "report_list.h"
-#include "report_text.h"
 #include "window_harness.h"
 
 using namespace korvane;

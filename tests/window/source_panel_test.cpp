@@ -1,24 +1,10 @@
 // The source panel and the tool modes: drive, directory and file lists, the chain of
 // change handlers, the count and the start buttons, and what a mode switch keeps. The
 // About box and the help viewer, with and without the compiled help file.
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGuiApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QtTest>
-
 #include "about_box.h"
 #include "directory_list.h"
 #include "drive_list.h"
-#include "file_list_view.h"
 #include "help_window.h"
-#include "program_location.h"
-#include "report_list.h"
-#include "report_text.h"
 #include "window_harness.h"
 
 using namespace korvane;

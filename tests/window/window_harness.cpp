@@ -1,12 +1,5 @@
 #include "window_harness.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QPushButton>
-#include <QtTest>
-
-#include "file_list_view.h"
-#include "report_list.h"
 #include "run_command.h"
 
 namespace korvane::testing {

@@ -4,20 +4,16 @@
 // user answers them.
 #pragma once
 
-#include <QAbstractItemView>
-#include <QMessageBox>
-#include <QStringList>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 #include <filesystem>
 #include <functional>
-#include <memory>
-#include <string>
-#include <utility>
-#include <vector>
 
-#include "file_system.h"
+#include "file_list_view.h"
 #include "main_window.h"
-#include "program_state.h"
+#include "program_location.h"
+#include "report_list.h"
+#include "report_text.h"
 #include "scripted_prompt.h"
 #include "temp_dir.h"
 
