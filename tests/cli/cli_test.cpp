@@ -3,19 +3,12 @@
 // window's settings and answer the questions (or the terminal does), messages go to
 // standard error, and the exit status says whether anything failed or was repaired.
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <sstream>
 
-#include "check_run.h"
-#include "image_builder.h"
-#include "plain_window.h"
-#include "recording.h"
-#include "run_command.h"
-#include "scripted_prompt.h"
-#include "temp_dir.h"
+#include "support.h"
 
 namespace korvane::testing {
 namespace {
@@ -52,23 +45,22 @@ void PutImages(const std::filesystem::path& dir) {
     }
 }
 
-using Answers = std::map<PromptTopic, PromptAnswer>;
-
-// The report of the engine run in-process over `dir` as the window would run it.
+// The report of the engine run in-process over `dir` as the window would run it, with
+// `answer` to every question (Ok: none given).
 std::string EngineReport(const std::filesystem::path& dir, Control layout, int check_box,
-                         bool repair, const Answers& answers) {
+                         bool repair, PromptAnswer answer = PromptAnswer::Ok) {
     PosixFileSystem fs;
     PlainWindow window(fs);
     window.ChooseOption(layout);
     window.SetCheckValue(Control::chk_expand_images, check_box);
     EXPECT_TRUE(window.ApplyDirectory(dir).ok());
     ScriptedPrompt prompt;
-    for (const auto& [topic, answer] : answers) {
-        prompt.Answer(topic, answer);
+    for (const PromptTopic topic : {PromptTopic::SectorSize, PromptTopic::FileLength,
+                                    PromptTopic::Layout, PromptTopic::OverwriteBackup}) {
+        answer != PromptAnswer::Ok ? prompt.Answer(topic, answer) : void();
     }
     RecordingReport report;
-    ProgramState state;
-    state.repair_mode = repair;
+    ProgramState state{.repair_mode = repair};
     EngineContext context{window, report, prompt, fs, state};
     RunAtrCheck(context);
     std::string text;
@@ -86,7 +78,6 @@ struct Variant {
 };
 
 TEST(Cli, CheckAndRepairWriteTheEngineReportAndLeaveTheSameFiles) {
-    using enum PromptTopic;
     const Variant variants[] = {
         {"", Control::Opt_both, 1, PromptAnswer::Ok},
         {"--layout=long --no-min-size", Control::Opt_long, 0, PromptAnswer::Ok},
@@ -108,19 +99,12 @@ TEST(Cli, CheckAndRepairWriteTheEngineReportAndLeaveTheSameFiles) {
                 repair ? v.options : v.options.substr(0, v.options.find(" --sector"));
             const CommandResult run =
                 Cli((repair ? "repair " : "check ") + options + " D", by_cli.path());
-            Answers answers;
-            if (repair && v.answer != PromptAnswer::Ok) {
-                answers = {{SectorSize, v.answer},
-                           {FileLength, v.answer},
-                           {Layout, v.answer},
-                           {OverwriteBackup, v.answer}};
-            }
-            EXPECT_EQ(run.out,
-                      EngineReport(in_process.path(), v.layout, v.check_box, repair, answers));
+            EXPECT_EQ(run.out, EngineReport(in_process.path(), v.layout, v.check_box, repair,
+                                            repair ? v.answer : PromptAnswer::Ok));
             EXPECT_EQ(Snapshot(by_cli.path()), Snapshot(in_process.path()));
             EXPECT_EQ(run.exit_status, 1);
             // Unanswered questions get the answer that changes nothing, each naming its option.
-            const bool unanswered = repair && answers.empty();
+            const bool unanswered = repair && v.answer == PromptAnswer::Ok;
             for (const char* option : {"--sector-size", "--fix-length", "--overwrite-backup"}) {
                 EXPECT_EQ(run.err.find(option) != std::string::npos, unanswered) << run.err;
             }
@@ -136,7 +120,7 @@ TEST(Cli, ExitStatusZeroWhenNothingFailsAndOddNamesEscaped) {
     for (const char* command : {"check", "repair"}) {
         const CommandResult run = Cli(command + std::string(" sub/"), "", dir.path());
         EXPECT_EQ(run.exit_status, 0);
-        EXPECT_EQ(run.out, EngineReport(dir / "sub", Control::Opt_both, 1, command[0] == 'r', {}));
+        EXPECT_EQ(run.out, EngineReport(dir / "sub", Control::Opt_both, 1, command[0] == 'r'));
         EXPECT_TRUE(run.out.starts_with("Read  : \\x0A\\xFE\\xC2\\x85\\xC0\\xAF\xC3\xBC.atr\n"));
     }
     WriteFile(dir / "sub" / "b.atr", Bytes(3));

@@ -1,9 +1,6 @@
 // korvane-cli convert (and generate's sector bound), run as a separate process: standard output
 // holds the engine's report and nothing else, exit statuses as documented.
-#include <gtest/gtest.h>
-
 #include "convert_fixture.h"
-#include "run_command.h"
 
 namespace korvane::testing {
 namespace {

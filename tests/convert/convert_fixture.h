@@ -4,17 +4,9 @@
 // directory with a template.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <span>
-#include <string>
 
-#include "conversion_run.h"
-#include "fault_file_system.h"
-#include "plain_window.h"
-#include "recording.h"
-#include "scripted_prompt.h"
-#include "temp_dir.h"
+#include "support.h"
 
 namespace korvane::testing {
 

@@ -87,20 +87,5 @@ TEST(RunAtrGeneration, NamesAndTypedSizes) {
     EXPECT_TRUE(std::filesystem::is_empty(f.source_dir / "sub"));
 }
 
-TEST(RunAtrGeneration, FileSystemFailuresLeaveNothingBehind) {
-    for (const auto& [operation, reason] :
-         {std::pair{FsOperation::Write, "No space left on device (injected)"},
-          {FsOperation::Rename, "injected failure"}}) {
-        SCOPED_TRACE(reason);
-        ConvertFixture f;
-        f.fs.FailOn(operation, operation == FsOperation::Write ? 3 : 1, "NEWFILE.ATR", 1000);
-        EXPECT_FALSE(Generate(f, "NEWFILE", "256", "2880"));
-        EXPECT_EQ(f.report.lines, Lines{"ERROR: Can not write " +
-                                        (f.source_dir / "NEWFILE.ATR").string() + " - " + reason});
-        EXPECT_TRUE(Snapshot(f.source_dir).empty()) << "no image and no temporary file";
-        EXPECT_TRUE(f.window.Enabled(Control::Cmd_generation));
-    }
-}
-
 }  // namespace
 }  // namespace korvane::testing

@@ -2,17 +2,8 @@
 // alone, or the whole batch with the window's options as they stand.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include "check_image.h"
-#include "check_run.h"
-#include "fault_file_system.h"
-#include "image_builder.h"
-#include "plain_window.h"
-#include "recording.h"
 #include "report_text.h"
-#include "scripted_prompt.h"
-#include "temp_dir.h"
+#include "support.h"
 
 namespace korvane::testing {
 

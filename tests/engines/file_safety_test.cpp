@@ -85,7 +85,9 @@ TEST_F(FileSafety, NamesLongTemporaryAndLeftBehind) {
     faulty.FailOn(FsOperation::Write);
     faulty.FailOn(FsOperation::Remove, 1, "/.korvane-");
     EXPECT_EQ(Generate("FULL").failed_file_operations, 2) << "the write and the removal";
-    EXPECT_TRUE(Reported("is left behind - injected failure"));
+    EXPECT_TRUE(Reported("ERROR: Can not write " + DisplayName(dir / "FULL.ATR") +
+                         " - No space left on device (injected); the temporary file "));
+    EXPECT_TRUE(Reported("is left behind - injected failure") && !Has("FULL.ATR"));
 }
 
 TEST_F(FileSafety, OddFilesModeOwnerAndMemory) {

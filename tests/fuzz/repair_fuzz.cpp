@@ -15,17 +15,7 @@
 //   byte 2  bits 0-2 the failing operation (0 and 7 none), bits 3-7 which call fails
 //   byte 3  how many bytes a failing write still writes
 //   then up to three images, each a 16-bit little-endian length and that many bytes
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-
-#include "check_image.h"
-#include "check_run.h"
-#include "fault_file_system.h"
-#include "plain_window.h"
-#include "recording.h"
-#include "scripted_prompt.h"
-#include "temp_dir.h"
+#include "support.h"
 
 namespace korvane::testing {
 namespace {

@@ -35,7 +35,6 @@ class FaultOutputFile final : public OutputFile {
 }  // namespace
 
 const FaultFileSystem::Rule* FaultFileSystem::ShouldFail(FsOperation operation, const Path& path) {
-    ++counts_[static_cast<int>(operation)];
     for (Rule& rule : rules_) {
         if (rule.operation == operation &&
             path.native().find(rule.path_part) != std::string::npos && ++rule.seen == rule.nth) {

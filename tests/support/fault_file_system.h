@@ -10,7 +10,7 @@
 
 namespace korvane::testing {
 
-enum class FsOperation { List, Read, Create, Write, Close, Rename, Remove };
+enum class FsOperation { Read, Create, Write, Close, Rename, Remove };
 
 class FaultFileSystem final : public PosixFileSystem {
     using Path = std::filesystem::path;
@@ -26,19 +26,15 @@ class FaultFileSystem final : public PosixFileSystem {
                 std::size_t partial = 0) {
         rules_.push_back({operation, nth, 0, std::move(path_part), partial});
     }
-    int calls(FsOperation operation) const { return counts_[static_cast<int>(operation)]; }
     struct Rule {
         FsOperation operation;
         int nth, seen;
         std::string path_part;
         std::size_t partial;
     };
-    // The rule that makes this call fail, or none; counts the call.
+    // The rule that makes this call fail, or none.
     const Rule* ShouldFail(FsOperation operation, const Path& path);
 
-    FsStatus List(const Path& directory, std::vector<DirectoryEntry>& entries) override {
-        return Fail(Op::List, directory) ? kInjected : Posix::List(directory, entries);
-    }
     ReadResult ReadWhole(const Path& path, std::int64_t max) override {
         return Fail(Op::Read, path) ? ReadResult{kReadError, {}} : Posix::ReadWhole(path, max);
     }
@@ -77,7 +73,6 @@ class FaultFileSystem final : public PosixFileSystem {
         return ShouldFail(operation, path) != nullptr && !Counted(kInjected).ok();
     }
     std::vector<Rule> rules_;
-    int counts_[7] = {};
 };
 
 }  // namespace korvane::testing

@@ -27,14 +27,10 @@ class RecordingReport final : public ReportSink {
     }
     void Append(const std::string& line) override { lines.push_back(line); }
     std::int64_t LineCount() const override { return static_cast<std::int64_t>(lines.size()); }
-    void SelectLast() override {
-        selected = LineCount() - 1;
-        ++select_last_calls;
-    }
+    void SelectLast() override { selected = LineCount() - 1; }
 
     std::vector<std::string> lines;
     std::int64_t selected = -1;
-    int select_last_calls = 0;
 };
 
 }  // namespace korvane::testing
