@@ -26,6 +26,12 @@ void AppendSummaryHead(ReportSink& report) {
     report.Append("");
 }
 
+void AppendClickHint(ReportSink& report, const std::string& what) {
+    report.Append("");
+    report.Append("Click on the filenames to see the detailed " + what + " information");
+    report.SelectLast();
+}
+
 CheckRunTotals RunAtrCheck(EngineContext& context) {
     WindowControls& window = context.window;
     ReportSink& report = context.report;
@@ -82,9 +88,7 @@ CheckRunTotals RunAtrCheck(EngineContext& context) {
                           SummaryCount(totals.invalid_count));
         }
         if (!repair_mode) {
-            report.Append("");
-            report.Append("Click on the filenames to see the detailed test information");
-            report.SelectLast();
+            AppendClickHint(report, "test");
         }
     };
     RunFileBatch(context, kLockedControls, check_one, summary);

@@ -1,6 +1,8 @@
 // The check-and-repair tool's batch run over the listed ATR images.
 #pragma once
 
+#include <string>
+
 #include "engine_context.h"
 
 namespace korvane {
@@ -20,5 +22,8 @@ CheckRunTotals RunAtrCheck(EngineContext& context);
 
 // The summary's framed head, shared by the check and the conversion reports.
 void AppendSummaryHead(ReportSink& report);
+// The summary's last lines: an empty line and the hint that a file name shows its block
+// of `what` information, selected.
+void AppendClickHint(ReportSink& report, const std::string& what);
 
 }  // namespace korvane

@@ -110,9 +110,7 @@ ConversionRunTotals RunWithTemplate(EngineContext& context,
         if (totals.not_converted_count > 0) {
             report.Append("Not converted XEX-files: " + SummaryCount(totals.not_converted_count));
         }
-        report.Append("");
-        report.Append("Click on the filenames to see the detailed conversion information");
-        report.SelectLast();
+        AppendClickHint(report, "conversion");
     };
     RunFileBatch(context, kLockedControls, convert_one, summary);
     totals.failed_file_operations = context.fs.failed_operations() - failures_before;

@@ -62,53 +62,20 @@ struct ToolMode {
 
 namespace {
 
-const ToolMode kCheckTool = {
-    .title = "ATR File Check and Repair",
-    .background = qRgb(0, 0, 255),
-    .options = true,
-    .frame = true,
-    .directory_height = kDirectoryListHeight,
-    .buttons = {{{&MainControls::cmd_start_test, true},
-                 {&MainControls::cmd_start_repair, true},
-                 {&MainControls::Cmd_start_conversion, false},
-                 {&MainControls::Cmd_generation, false}}},
-    .pattern = kAtrPattern,
-    .count_caption = "Number of found ATR files:",
-    .frame_title = "",
-    .generator = false,
-};
+constexpr auto kTest = &MainControls::cmd_start_test;
+constexpr auto kRepair = &MainControls::cmd_start_repair;
+constexpr auto kConvert = &MainControls::Cmd_start_conversion;
+constexpr auto kGenerate = &MainControls::Cmd_generation;
 
-const ToolMode kConverterTool = {
-    .title = "XEX to ATR File Converter",
-    .background = qRgb(255, 0, 0),
-    .options = false,
-    .frame = false,
-    .directory_height = kDirectoryListTallHeight,
-    .buttons = {{{&MainControls::cmd_start_test, false},
-                 {&MainControls::cmd_start_repair, false},
-                 {&MainControls::Cmd_generation, false},
-                 {&MainControls::Cmd_start_conversion, true}}},
-    .pattern = kXexPattern,
-    .count_caption = "Number of found XEX files:",
-    .frame_title = "",
-    .generator = false,
-};
-
-const ToolMode kGeneratorTool = {
-    .title = "ATR File Generator",
-    .background = qRgb(0, 192, 0),
-    .options = false,
-    .frame = true,
-    .directory_height = kDirectoryListHeight,
-    .buttons = {{{&MainControls::cmd_start_test, false},
-                 {&MainControls::cmd_start_repair, false},
-                 {&MainControls::Cmd_start_conversion, false},
-                 {&MainControls::Cmd_generation, true}}},
-    .pattern = kAtrPattern,
-    .count_caption = "Number of found ATR files:",
-    .frame_title = "Filename",
-    .generator = true,
-};
+// The three modes, a row each, the fields in the order of ToolMode.
+// clang-format off
+const ToolMode kCheckTool = {"ATR File Check and Repair", qRgb(0, 0, 255), true, true, kDirectoryListHeight,
+    {{{kTest, true}, {kRepair, true}, {kConvert, false}, {kGenerate, false}}}, kAtrPattern, "Number of found ATR files:", "", false};
+const ToolMode kConverterTool = {"XEX to ATR File Converter", qRgb(255, 0, 0), false, false, kDirectoryListTallHeight,
+    {{{kTest, false}, {kRepair, false}, {kGenerate, false}, {kConvert, true}}}, kXexPattern, "Number of found XEX files:", "", false};
+const ToolMode kGeneratorTool = {"ATR File Generator", qRgb(0, 192, 0), false, true, kDirectoryListHeight,
+    {{{kTest, false}, {kRepair, false}, {kConvert, false}, {kGenerate, true}}}, kAtrPattern, "Number of found ATR files:", "Filename", true};
+// clang-format on
 
 }  // namespace
 

@@ -314,15 +314,13 @@ const RepairCase kRepairs[] = {
 INSTANTIATE_TEST_SUITE_P(Faults, RepairStep, ::testing::ValuesIn(kRepairs),
                          [](const auto& info) { return info.param.label; });
 
-// A 1 kB image whose file is 20 bytes longer than its header says, and its repair.
+// A 1 kB image whose file is 20 bytes longer than its header says, and its repair: cut,
+// and the reserved header bytes cleared.
 Bytes Broken(std::uint8_t fill) {
     return Image({.stated = 1024, .data = 1044, .fill = fill, .reserved = 0xAA});
 }
 Bytes Mended(std::uint8_t fill) {
-    Bytes image = Broken(fill);
-    image.resize(1040);
-    std::fill(image.begin() + 8, image.begin() + 16, 0);
-    return image;
+    return Img(128, 1024, -1, fill);
 }
 
 // Backups: named up to the first "." of the name, replaced only when the user agrees;
