@@ -95,15 +95,19 @@ void CheckRunWindowTest::generationAndMissingTemplate() {
     // The new image is listed and counted; the check buttons follow the count.
     QVERIFY(h.FileListEntries() == QStringList{"WORK.ATR"} && c.cmd_start_test->isEnabled());
 
-    // This test program has no template disk beside it: the converter says so in a box.
+    // This test program has no template disk beside it, only the current directory has
+    // one: the converter says so in a box. It is no repair run, whatever ran before.
     h.window().SetPrompt(nullptr);
     WriteFile(dir / "game.xex", Bytes(400, 0xFF));
+    WriteFile(dir / "KELDRIX.ATR", Bytes(16));
     h.Trigger("XEXmenu");
     MessageBoxAnswerer answerer({QMessageBox::Ok}, [] { return QString(); });
+    h.state.repair_mode = true;
     c.Cmd_start_conversion->click();
     QCOMPARE(answerer.seen,
              QStringList{"ERROR: Can not find required KELDRIX.ATR file at install directory"});
-    QCOMPARE(Snapshot(dir.path()).size(), std::size_t{3});  // nothing written
+    QCOMPARE(Snapshot(dir.path()).size(), std::size_t{4});  // nothing written
+    QVERIFY(!h.state.repair_mode);
 }
 
 void CheckRunWindowTest::pickJumpsToTheBlock() {
