@@ -1,53 +1,47 @@
 #include "run_command.h"
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
+
+#include "temp_dir.h"
 
 namespace korvane::testing {
-
-namespace {
-
-std::string ReadAll(std::FILE* file) {
-    std::string text;
-    std::rewind(file);
-    for (int c; (c = std::fgetc(file)) != EOF;) {
-        text += static_cast<char>(c);
-    }
-    std::fclose(file);
-    return text;
-}
-
-}  // namespace
 
 CommandResult RunCommand(const std::filesystem::path& program, const std::vector<std::string>& args,
                          const std::filesystem::path& working_dir,
                          const std::filesystem::path& input) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
+    const TempDir io;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDWR, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, (io / "out").c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, (io / "err").c_str(), O_WRONLY | O_CREAT, 0600);
+    if (!working_dir.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, working_dir.c_str());
+    }
+    posix_spawnattr_t attributes;  // a new session: a terminal as input becomes its own
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
     std::vector<char*> argv = {const_cast<char*>(program.c_str())};
     for (const std::string& arg : args) {
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
     argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setsid();  // a terminal given as input becomes the controlling one
-        ::dup2(::open(input.c_str(), O_RDWR), 0);
-        ::dup2(::fileno(out), 1);
-        ::dup2(::fileno(err), 2);
-        if (working_dir.empty() || ::chdir(working_dir.c_str()) == 0) {
-            ::execv(program.c_str(), argv.data());
-        }
-        ::_exit(127);
+    pid_t pid = 0;
+    int status = 127 << 8;
+    if (posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ) == 0) {
+        waitpid(pid, &status, 0);
     }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadAll(out),
-            ReadAll(err)};
+    posix_spawn_file_actions_destroy(&actions);
+    const auto text = [&](const char* name) {
+        const Bytes bytes = ReadFile(io / name);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), text("out"),
+            text("err")};
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {

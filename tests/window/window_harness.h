@@ -14,6 +14,7 @@
 #include "program_location.h"
 #include "report_list.h"
 #include "report_text.h"
+#include "run_command.h"
 #include "scripted_prompt.h"
 #include "temp_dir.h"
 
@@ -22,31 +23,77 @@ namespace korvane::testing {
 // The sample images of the build: good ones in each layout and one of each fault.
 inline const std::filesystem::path kSamples = KORVANE_SAMPLES;
 // Copies sample images into `directory` (created if missing), each under a name of its own.
-void CopySamples(const std::filesystem::path& directory,
-                 const std::vector<std::pair<const char*, const char*>>& sample_and_name);
+inline void CopySamples(const std::filesystem::path& directory,
+                        const std::vector<std::pair<const char*, const char*>>& sample_and_name) {
+    std::filesystem::create_directories(directory);
+    for (const auto& [sample, name] : sample_and_name) {
+        std::filesystem::copy_file(kSamples / sample, directory / name);
+    }
+}
 
 // Whether a row of a list is in view from its top to its bottom.
-bool RowInView(const QAbstractItemView* view, std::int64_t row);
+inline bool RowInView(const QAbstractItemView* view, std::int64_t row) {
+    const QRect place = view->visualRect(view->model()->index(int(row), 0));
+    return place.top() >= 0 && place.bottom() < view->viewport()->height();
+}
 
 // korvane-cli's standard output as lines, for a command and options separated by blanks
 // and a directory.
-std::vector<std::string> RunCli(const QString& command, const std::filesystem::path& directory);
+inline std::vector<std::string> RunCli(const QString& command,
+                                       const std::filesystem::path& directory) {
+    std::vector<std::string> arguments;
+    for (const QString& argument : command.split(' ')) {
+        arguments.push_back(argument.toStdString());
+    }
+    arguments.push_back(directory.native());
+    return SplitLines(RunCommand(KORVANE_CLI, arguments).out);
+}
 
 class WindowHarness {
   public:
     // Creates the window with `start_directory` as the process's current directory.
-    explicit WindowHarness(const std::filesystem::path& start_directory);
-    ~WindowHarness();
+    explicit WindowHarness(const std::filesystem::path& start_directory) {
+        std::error_code ec;
+        previous_directory_ = std::filesystem::current_path(ec);  // empty when it is gone
+        std::filesystem::current_path(start_directory);
+        window_ = std::make_unique<MainWindow>(state, fs);
+        window_->SetPrompt(&prompt);
+        window_->Form_Load();
+        window_->show();
+    }
+    ~WindowHarness() {
+        std::error_code ec;
+        std::filesystem::current_path(previous_directory_, ec);
+    }
 
     MainWindow& window() { return *window_; }
     const MainControls& controls() const { return window_->controls(); }
     // The report list's lines, brought up to date.
-    std::vector<std::string> ReportLines() const;
-    QStringList FileListEntries() const;
+    std::vector<std::string> ReportLines() const {
+        controls().reportlst->Sync();
+        std::vector<std::string> lines;
+        for (std::int64_t row = 0; row < controls().reportlst->LineCount(); ++row) {
+            lines.push_back(controls().reportlst->Line(row).toStdString());
+        }
+        return lines;
+    }
+    QStringList FileListEntries() const {
+        QStringList entries;
+        for (int row = 0; row < controls().source_file->model()->rowCount(); ++row) {
+            entries << controls().source_file->model()->index(row, 0).data().toString();
+        }
+        return entries;
+    }
     // Chooses a menu entry by its object name, as a user does.
-    void Trigger(const char* action) const;
+    void Trigger(const char* action) const {
+        window_->findChild<QAction*>(QString::fromLatin1(action))->trigger();
+    }
     // Picks an entry of the file list with the mouse.
-    void Pick(int row) const;
+    void Pick(int row) const {
+        FileListView* files = controls().source_file;
+        const QRect place = files->visualRect(files->model()->index(row, 0));
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, Qt::NoModifier, place.center());
+    }
 
     ProgramState state;
     PosixFileSystem fs;
@@ -63,12 +110,27 @@ class WindowHarness {
 class MessageBoxAnswerer : public QObject {
   public:
     MessageBoxAnswerer(std::vector<QMessageBox::StandardButton> answers,
-                       std::function<QString()> look);
+                       std::function<QString()> look) {
+        connect(&timer_, &QTimer::timeout, this, [this, answers, look] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible() || seen.size() >= qsizetype(answers.size())) {
+                return;
+            }
+            seen << box->windowTitle() + ": " + box->text() + look();
+            const QMessageBox::StandardButton answer = answers[std::size_t(seen.size() - 1)];
+            if (answer == QMessageBox::NoButton) {
+                box->close();
+            } else if (answer == QMessageBox::Yes || answer == QMessageBox::Ok) {
+                QTest::keyClick(box, Qt::Key_Return);  // the default button, the first one
+            } else {
+                box->button(answer)->click();
+            }
+        });
+        timer_.start(5);
+    }
     QStringList seen;
 
   private:
-    std::vector<QMessageBox::StandardButton> answers_;
-    std::function<QString()> look_;
     QTimer timer_;
 };
 
