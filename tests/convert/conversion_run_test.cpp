@@ -8,8 +8,7 @@ namespace korvane::testing {
 namespace {
 
 const Lines kSkipped{"ERROR   : Skipping conversion - file already exists", ""};
-const Lines kTooLong{"          ERROR: Filelength shall be smaller than 600 sectors",
-                     ConvertFailLine()};
+const Lines kTooLong{"          ERROR: Filelength shall be smaller than 600 sectors", kConvertFail};
 
 struct RunFixture : ConvertFixture {
     Lines Head(int free = 707) const {
@@ -59,8 +58,7 @@ TEST(RunXexConversion, OneBlockPerFileThenTheSummary) {
     std::filesystem::create_directory(f.source_dir / "E.ATR");
     std::filesystem::create_symlink(f.source_dir / "nowhere", f.source_dir / "F.ATR");
     const ConversionRunTotals totals = f.Run();
-    const Lines too_short{"          ERROR: Filelength shall be more than 127 bytes",
-                          ConvertFailLine()};
+    const Lines too_short{"          ERROR: Filelength shall be more than 127 bytes", kConvertFail};
     EXPECT_EQ(
         f.report.lines,
         Join({f.Head(), f.Block("A.XEX", 128, f.Made("A.ATR")), f.Block("B.XEX", 127, too_short),
@@ -96,7 +94,7 @@ TEST(RunXexConversion, FileSystemFailuresLeaveNothingBehind) {
         const bool read = operation == FsOperation::Read;
         f.fs.FailOn(operation, 1, read ? "A.XEX" : "A.ATR", 40000);
         f.Run();
-        const Lines a = read ? Lines{"Read    : A.XEX", line, ConvertFailLine()}
+        const Lines a = read ? Lines{"Read    : A.XEX", line, kConvertFail}
                              : f.Block("A.XEX", 900, {f.Made("A.ATR")[0], line, ""});
         EXPECT_EQ(f.report.lines,
                   Join({f.Head(), a, f.Block("B.XEX", 900, f.Made("B.ATR")), f.Summary(1, 1)}));

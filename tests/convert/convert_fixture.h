@@ -4,6 +4,7 @@
 // directory with a template.
 #pragma once
 
+#include <algorithm>
 #include <span>
 
 #include "support.h"
@@ -18,36 +19,131 @@ constexpr std::size_t EntryAt(int index) {
     return At(361 + index / 8, (index % 8) * 16u);
 }
 // The VTOC bit of `sector` (0 to 719; set means free).
-bool SectorFree(std::span<const std::uint8_t> atr, int sector);
-void SetFree(Bytes& atr, int sector, bool free);
+inline bool SectorFree(std::span<const std::uint8_t> atr, int sector) {
+    return (atr[kVtoc + 10 + static_cast<std::size_t>(sector / 8)] & 0x80 >> sector % 8) != 0;
+}
+
+inline void SetFree(Bytes& atr, int sector, bool free) {
+    std::uint8_t& bits = atr[kVtoc + 10 + static_cast<std::size_t>(sector / 8)];
+    bits =
+        static_cast<std::uint8_t>(free ? bits | 0x80 >> sector % 8 : bits & ~(0x80 >> sector % 8));
+}
 
 // The sectors of the file at directory entry `entry`, by the links from its first
 // sector; a link that does not carry the entry's file number fails the test.
-std::vector<int> FileSectors(std::span<const std::uint8_t> atr, int entry);
+inline std::vector<int> FileSectors(std::span<const std::uint8_t> atr, int entry) {
+    std::vector<int> sectors;
+    for (int s = atr[EntryAt(entry) + 3] | atr[EntryAt(entry) + 4] << 8;
+         s > 0 && s < 720 && sectors.size() < 720;
+         s = (atr[At(s, 125)] & 3) << 8 | atr[At(s, 126)]) {
+        EXPECT_EQ(atr[At(s, 125)] >> 2, entry) << "file number in sector " << s;
+        sectors.push_back(s);
+    }
+    return sectors;
+}
+
+inline void Recount(Bytes& atr, int stored = -1) {
+    int bits = 0;
+    for (int sector = 0; sector < 720; ++sector) {
+        bits += SectorFree(atr, sector) ? 1 : 0;
+    }
+    atr[kVtoc + 3] = static_cast<std::uint8_t>(stored < 0 ? bits : stored);
+    atr[kVtoc + 4] = static_cast<std::uint8_t>((stored < 0 ? bits : stored) >> 8);
+}
 
 // A freshly formatted DOS 2 disk, a pattern in every other sector so that a byte changed
 // where it should not be shows; with `free` given only those sectors are free. The
 // stored free count is the number of free bits unless `stored` is given.
-Bytes Template(const std::vector<int>& free = {}, int stored = -1);
 inline const std::vector<int> kNothingFree{-1};
-void Recount(Bytes& atr, int stored = -1);
+inline Bytes Template(const std::vector<int>& free = {}, int stored = -1) {
+    Bytes atr(16 + 720 * 128);
+    for (std::size_t i = 16; i < atr.size(); ++i) {
+        atr[i] = i >= kVtoc && i < At(369) ? 0 : static_cast<std::uint8_t>(i * 7 + i / 128);
+    }
+    const std::uint8_t header[] = {0x96, 0x02, 0x80, 0x16, 0x80},
+                       vtoc[] = {2, 0xC3, 0x02, 0, 0, 0x55};
+    std::copy(std::begin(header), std::end(header), atr.begin());
+    std::copy(std::begin(vtoc), std::end(vtoc), atr.begin() + kVtoc);  // byte 5 travels unchanged
+    for (int sector = 0; sector < 720; ++sector) {
+        SetFree(atr, sector,
+                free.empty() ? sector > 3 && (sector < 360 || sector > 368)
+                             : std::count(free.begin(), free.end(), sector) > 0);
+    }
+    Recount(atr, stored);
+    return atr;
+}
 
 // XEX content that differs with `seed`; $FF $FF first unless `plain`.
-Bytes XexBytes(std::size_t length, std::uint32_t seed, bool plain = false);
-std::string ConvertFailLine();
+inline Bytes XexBytes(std::size_t length, std::uint32_t seed, bool plain = false) {
+    Bytes bytes(length);
+    for (std::size_t i = 0; i < length; ++i) {
+        bytes[i] = i < 2 && !plain
+                       ? 0xFF
+                       : static_cast<std::uint8_t>((i * 2654435761u + seed * 40503u) >> 13);
+    }
+    return bytes;
+}
+
+inline const std::string kConvertFail =
+    "Result:   " + std::string(39, '=') + " F A I L " + std::string(39, '=');
 
 // `image` is `template_image` with `xex` added as AUTORUN.SYS as DOS 2 adds a file: the
 // first free entry, the lowest free sectors in order, the VTOC updated, nothing else.
-void ExpectImageHolds(const Bytes& image, const Bytes& template_image, const Bytes& xex);
+inline void ExpectImageHolds(const Bytes& image, const Bytes& template_image, const Bytes& xex) {
+    int entry = 0;  // the first entry never used or deleted
+    while (template_image[EntryAt(entry)] % 0x80 != 0) {
+        ++entry;
+    }
+    std::vector<int> sectors;  // the lowest free sectors, in order; sector 0 is passed over
+    for (int sector = 1; sectors.size() < std::max<std::size_t>(1, (xex.size() + 124) / 125);
+         ++sector) {
+        if (SectorFree(template_image, sector)) {
+            sectors.push_back(sector);
+        }
+    }
+    // The template with the entry, each sector's data and link bytes, and the VTOC.
+    Bytes expected = template_image;
+    const std::size_t n = sectors.size();
+    const std::uint8_t head[] = {
+        0x42, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),
+        static_cast<std::uint8_t>(sectors[0]), static_cast<std::uint8_t>(sectors[0] >> 8)};
+    std::copy(std::begin(head), std::end(head), expected.begin() + EntryAt(entry));
+    std::copy_n("AUTORUN SYS", 11, expected.begin() + EntryAt(entry) + 5);
+    SetFree(expected, 0, false);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t count = std::min<std::size_t>(125, xex.size() - i * 125);
+        const int next = i + 1 < n ? sectors[i + 1] : 0;
+        std::copy_n(xex.begin() + static_cast<std::ptrdiff_t>(i * 125), count,
+                    expected.begin() + At(sectors[i]));
+        expected[At(sectors[i], count)] = 0;  // after the data; a full sector's link follows
+        expected[At(sectors[i], 125)] = static_cast<std::uint8_t>(entry << 2 | next >> 8);
+        expected[At(sectors[i], 126)] = static_cast<std::uint8_t>(next);
+        expected[At(sectors[i], 127)] = static_cast<std::uint8_t>(count);
+        SetFree(expected, sectors[i], false);
+    }
+    Recount(expected,
+            (template_image[kVtoc + 3] | template_image[kVtoc + 4] << 8) - static_cast<int>(n));
+    const auto differ = std::mismatch(image.begin(), image.end(), expected.begin(), expected.end());
+    EXPECT_TRUE(differ.first == image.end())
+        << "first difference at offset " << differ.first - image.begin();
+}
 
 struct ConvertFixture {
-    ConvertFixture();
+    ConvertFixture() {
+        std::filesystem::create_directory(program_dir);
+        std::filesystem::create_directory(source_dir);
+        PutTemplate(template_image);
+    }
     void PutTemplate(const Bytes& bytes) { WriteFile(program_dir / "KELDRIX.ATR", bytes); }
     void PutXex(const std::string& name, const Bytes& bytes) {
         WriteFile(source_dir / name, bytes);
     }
     // What "Start Conversion" does: apply the source directory, then run the engine.
-    ConversionRunTotals Run();
+    ConversionRunTotals Run() {
+        window.SetPattern("*.xex");
+        EXPECT_TRUE(window.ApplyDirectory(source_dir).ok());
+        return RunXexConversion(context, program_dir);
+    }
     Bytes Output(const std::string& name) const { return ReadFile(source_dir / name); }
 
     TempDir temp;
