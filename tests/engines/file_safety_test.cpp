@@ -1,7 +1,6 @@
 // What the writing runs promise about the user's files beyond the report: one writing run
 // per directory, backups never lost within a run, long names, odd files in place of
-// images, the original's mode and owner, failed operations counted, no image held whole.
-#include <sys/resource.h>
+// images, the original's mode and owner, failed operations counted.
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -90,24 +89,17 @@ TEST_F(FileSafety, NamesLongTemporaryAndLeftBehind) {
     EXPECT_TRUE(Reported("is left behind - injected failure") && !Has("FULL.ATR"));
 }
 
-TEST_F(FileSafety, OddFilesModeOwnerAndMemory) {
+TEST_F(FileSafety, OddFilesModeAndOwner) {
     ASSERT_EQ(mkfifo((dir / "PIPE.ATR").c_str(), 0644), 0);
     EXPECT_EQ(posix.ReadWhole(dir / "PIPE.ATR", 100).status.reason(), "not a regular file");
     std::filesystem::remove(dir / "PIPE.ATR");
 
-    // A sparse image to check, and one to repair by a cut, owned by someone else.
-    WriteFile(dir / "CHECK.ATR", Image({.stated = 1LL << 30, .data = 0}));
-    std::filesystem::resize_file(dir / "CHECK.ATR", 16 + (1LL << 30));
+    // A sparse image to repair by a cut, owned by someone else.
     WriteFile(dir / "GAME.ATR", Image({.stated = 32 << 20, .data = 0}));
     std::filesystem::resize_file(dir / "GAME.ATR", 16 + (32 << 20) + 4096);
     ASSERT_EQ(chmod((dir / "GAME.ATR").c_str(), 0600) | chown((dir / "GAME.ATR").c_str(), 12, 34),
               0);
-    auto peak = [usage = rusage{}]() mutable {
-        return getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_maxrss : 0;
-    };
-    const long peak_before = peak();
     ASSERT_EQ(RunBatch(true).invalid_count, 1);
-    EXPECT_LT(peak() - peak_before, 16 * 1024) << "kB";
     struct stat repaired {};
     ASSERT_EQ(stat((dir / "GAME.ATR").c_str(), &repaired), 0);
     EXPECT_EQ(

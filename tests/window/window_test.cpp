@@ -1,0 +1,333 @@
+// The main window on the offscreen platform. The source panel and the tool modes: drive,
+// directory and file lists, the chain of change handlers, the count and the start
+// buttons, and what a mode switch keeps; the About box and the help viewer. Runs started
+// from the window's buttons, against the command-line tool's report line for line and its
+// files byte for byte; questions through real message boxes; the jump from a picked file
+// name to its report block and the conditions under which it stays put.
+#include "about_box.h"
+#include "directory_list.h"
+#include "drive_list.h"
+#include "help_window.h"
+#include "window_harness.h"
+
+using namespace korvane;
+using namespace korvane::testing;
+
+namespace {
+
+// Opens a directory the way a user does: pick its entry and press Enter.
+void Activate(DirectoryList* list, const std::filesystem::path& directory) {
+    for (int row = 0; row < list->count(); ++row) {
+        list->EntryPath(row) == directory ? list->setCurrentRow(row) : void();
+    }
+    QTest::keyClick(list, Qt::Key_Return);
+}
+
+// How many of the three start buttons of the file tools are usable.
+int StartButtonsEnabled(const MainControls& c) {
+    return c.cmd_start_test->isEnabled() + c.cmd_start_repair->isEnabled() +
+           c.Cmd_start_conversion->isEnabled();
+}
+
+// Tells whether a widget was painted while it was disabled.
+struct PaintedDisabled : QObject {
+    bool seen = false;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        seen |= event->type() == QEvent::Paint && !static_cast<QWidget*>(watched)->isEnabled();
+        return false;
+    }
+};
+
+}  // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void directoryAndModeChangesRecount() {
+        TempDir dir;
+        CopySamples(dir / "three",
+                    {{"GAME.ATR", "a.atr"}, {"TINY.ATR", "b.atr"}, {"GAME.ATR", "c.ATR"}});
+        WriteFile(dir / "x.xex", Bytes(200, 0xFF));
+        WindowHarness h(dir.path());
+        const MainControls& c = h.controls();
+        QCOMPARE(StartButtonsEnabled(c), 0);
+        Activate(c.source_dir, dir / "three");
+        QCOMPARE(c.source_path->text(), QString::fromStdString(DisplayName(dir / "three")));
+        QCOMPARE(h.FileListEntries(), (QStringList{"a.atr", "b.atr", "c.ATR"}));
+        QCOMPARE(StartButtonsEnabled(c), 3);
+        // A file that appears after the listing is found by the start button.
+        CopySamples(dir / "three", {{"TINY.ATR", "d.atr"}});
+        c.cmd_start_test->click();
+        QCOMPARE(h.state.last_run_count, 4);
+
+        // A mode switch recounts with its pattern and keeps the report.
+        const std::vector<std::string> report = h.ReportLines();
+        for (const auto& [action, count] :
+             {std::pair{"XEXmenu", 0}, {"Generatemenu", 4}, {"ATRmenu", 4}}) {
+            h.Trigger(action);
+            QCOMPARE(c.source_count->text(), QString::number(count));
+            QCOMPARE(StartButtonsEnabled(c), count > 0 ? 3 : 0);
+            QCOMPARE(h.ReportLines(), report);
+        }
+        // Each change of directory empties the report; the buttons follow the count.
+        Activate(c.source_dir, dir.path());
+        QCOMPARE(c.reportlst->LineCount(), 0);
+        QCOMPARE(StartButtonsEnabled(c), 0);
+
+        // The directory gone, or its volume unplugged: Start puts one line in the report that
+        // says so and runs nothing; the panel moves to the nearest directory still there.
+        Activate(c.source_dir, dir / "three");
+        std::filesystem::remove_all(dir / "three");
+        c.cmd_start_test->click();
+        QCOMPARE(h.ReportLines().size(), std::size_t{1});
+        QCOMPARE(h.window().SourcePath(), dir.path());
+        // Files removed between the listing and Start: the run has nothing to do, the
+        // progress bar shows that empty, not busy, and the buttons follow the count again.
+        CopySamples(dir.path(), {{"TINY.ATR", "e.atr"}});
+        h.Trigger("ATRmenu");
+        std::filesystem::remove(dir / "e.atr");
+        c.cmd_start_test->click();
+        QVERIFY(c.ProgressBar1->maximum() > c.ProgressBar1->value());
+        QCOMPARE(StartButtonsEnabled(c), 0);
+    }
+
+    void directoryListAndUnreadableDirectory() {
+        TempDir dir;
+        const std::filesystem::path deep = dir / std::string(50, 'a') / std::string(50, 'b');
+        for (const char* name : {"beta", "Alpha", ".hidden", "gamma.d/sub", "gone"}) {
+            std::filesystem::create_directories(deep / name);
+        }
+        std::filesystem::create_directory_symlink(deep / "beta", deep / "link");
+        CopySamples(deep, {{"TINY.ATR", "top.atr"}});
+        WindowHarness h(deep);
+        DirectoryList* list = h.controls().source_dir;
+        // The ancestors from the root down, the current directory selected, then its
+        // subdirectories sorted, hidden ones left out, links to directories in.
+        const int current = list->currentRow();
+        QVERIFY(list->EntryPath(0) == "/" && list->EntryPath(current) == deep);
+        QVERIFY(list->count() == current + 6 && list->EntryPath(current + 1) == deep / "Alpha" &&
+                list->EntryPath(current + 5) == deep / "link");
+        // Its full path heads the list, elided in the middle, whole in the tooltip; the
+        // directory and its parent are in view, and the hidden source_path takes no Tab stop.
+        const QLabel* path = list->path_label();
+        QCOMPARE(path->toolTip(), QString::fromStdString(deep));
+        QVERIFY(path->text().startsWith('/') && path->text().endsWith("bbbb") &&
+                path->text() != path->toolTip());
+        QVERIFY(RowInView(list, current - 1) && RowInView(list, current));
+        QCOMPARE(h.controls().source_path->focusPolicy(), Qt::NoFocus);
+
+        // A directory that cannot be read leaves the panel and its highlight on the previous
+        // one, and says why.
+        std::filesystem::remove(deep / "gone");
+        Activate(list, deep / "gone");
+        QVERIFY(list->path() == deep && list->currentRow() == current);
+        QVERIFY(path->text().contains("gone"));
+        QCOMPARE(h.FileListEntries(), QStringList{"top.atr"});
+    }
+
+    void drivePickMovesToTheVolumeRoot() {
+        // Only volumes a user keeps files on, the root always; the last mount on a root wins.
+        const std::vector<Volume> volumes = UserVolumes({{"/", "overlay", "overlay", {}},
+                                                         {"/snap/x", "/dev/loop3", "squashfs", {}},
+                                                         {"/mnt/old", "/dev/sdc1", "ext4", {}},
+                                                         {"/mnt/old", "tmpfs", "tmpfs", {}},
+                                                         {"/media/usb", "/dev/sdb1", "vfat", {}}});
+        QVERIFY(volumes.size() == 2 && volumes[1].root == "/media/usb");
+
+        TempDir dir;
+        std::filesystem::create_directories(dir / "stick" / "games");
+        std::filesystem::create_directories(dir / "sticky");
+        WindowHarness h(dir.path());
+        const MainControls& c = h.controls();
+        h.window().SetVolumes({Volume{"/", {}, {}, {}}, Volume{dir / "stick", {}, "vfat", "STICK"},
+                               Volume{"/korvane-no-such-volume", {}, "vfat", {}}});
+        // The drive shown is the deepest volume above the directory, by whole path elements.
+        h.window().OpenDirectory(dir / "sticky");
+        QCOMPARE(c.source_drive->currentIndex(), 0);
+        h.window().OpenDirectory(dir / "stick" / "games");
+        QCOMPARE(c.source_drive->currentIndex(), 1);
+        // A pick moves to the volume's root.
+        c.source_drive->setCurrentIndex(0);
+        c.source_drive->setCurrentIndex(1);
+        QCOMPARE(h.window().SourcePath(), dir / "stick");
+        // A volume that cannot be read: the panel stays where it was.
+        c.source_drive->setCurrentIndex(2);
+        QCOMPARE(c.source_dir->path(), dir / "stick");
+        QCOMPARE(c.source_drive->currentIndex(), 1);
+    }
+
+    void aboutBoxAndHelp() {
+        TempDir dir;
+        WindowHarness h(dir.path());
+        // The About box takes the main window out of use until Escape closes it.
+        h.Trigger("Aboutmenu");
+        QPointer<AboutBox> box = h.window().about_box();
+        QCOMPARE(QGuiApplication::modalWindow(), box->windowHandle());
+        QTest::keyClick(box, Qt::Key_Escape);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(box.isNull() && QGuiApplication::modalWindow() == nullptr);
+        // Help without its file names the file it looked for: the program's name with ".CHM",
+        // beside it. With the file: its default page, and links relative to the page.
+        h.Trigger("Onlinehelp");
+        HelpWindow* help = h.window().help_window();
+        const std::filesystem::path expected = ProgramDirectory() / "window_test.CHM";
+        QCOMPARE(help->browser()->toPlainText(), "Cannot open " + QString::fromStdString(expected));
+        help->Open(KORVANE_HELP_FILE);
+        QCOMPARE(help->browser()->documentTitle(), QStringLiteral("Korvane Tool Suite Help"));
+        help->browser()->setSource(QUrl("check.html"));
+        QCOMPARE(help->browser()->documentTitle(), QStringLiteral("ATR File Check and Repair"));
+        // The help window goes when the main window is closed.
+        h.Trigger("Exitmenu");
+        QVERIFY(!h.window().isVisible() && !help->isVisible());
+    }
+
+    void runMatchesTheCommandLine() {
+        TempDir dir;
+        std::filesystem::copy(kSamples, dir / "disks");
+        WriteFile(dir / "disks" / "caf\xE9.atr", ReadFile(kSamples / "TOO_LONG.ATR"));  // not UTF-8
+        std::filesystem::copy(dir / "disks", dir / "copy");
+        WindowHarness h(dir / "disks");
+        const MainControls& c = h.controls();
+        for (const auto& [layout, expand, cli] :
+             {std::tuple{c.Opt_short, false, "check --layout short --no-min-size"},
+              {c.Opt_long, true, "check --layout long --min-size"},
+              {c.Opt_both, true, "check"}}) {
+            layout->setChecked(true);
+            c.chk_expand_images->setChecked(expand);
+            c.cmd_start_test->click();
+            QCOMPARE(h.ReportLines(), RunCli(cli, dir / "copy"));
+            // Lines as long as the "Info" lines fit without scrolling sideways.
+            QVERIFY(!c.reportlst->horizontalScrollBar()->isVisible());
+        }
+        QCOMPARE(Snapshot(dir / "disks"), Snapshot(dir / "copy"));
+    }
+
+    void repairQuestionsThroughMessageBoxes() {
+        TempDir dir;
+        CopySamples(dir / "disks", {{"GAME.ATR", "GOOD.ATR"},
+                                    {"TOO_LONG.ATR", "LONG.ATR"},
+                                    {"SECTOR512.ATR", "SECT.ATR"}});
+        std::filesystem::copy(dir / "disks", dir / "copy");
+        WindowHarness h(dir / "disks");
+        h.window().SetPrompt(nullptr);
+        // LONG.ATR: the close box counts as Cancel; SECT.ATR: Yes by Enter. While a box asks,
+        // the file list shows the image asked about and the report's last line is selected.
+        const MainControls& c = h.controls();
+        MessageBoxAnswerer answerer({QMessageBox::NoButton, QMessageBox::Yes}, [&c] {
+            const bool last = c.reportlst->SelectedLine() == c.reportlst->LineCount() - 1;
+            return " / " + c.source_file->currentIndex().data().toString() + (last ? " last" : "");
+        });
+        c.cmd_start_repair->click();
+        QCOMPARE(answerer.seen,
+                 QStringList({"LONG.ATR is invalid: <YES> adapt physical file length - <NO> adapt "
+                              "header file length info? / LONG.ATR last",
+                              "Set SECT.ATRsector size: <YES> 128 bytes /sector - <NO> 256 bytes / "
+                              "sector? / SECT.ATR last"}));
+        QCOMPARE(h.ReportLines(),
+                 RunCli("repair --fix-length skip --sector-size 128", dir / "copy"));
+        QCOMPARE(Snapshot(dir / "disks"), Snapshot(dir / "copy"));
+        // The backup is listed and counted.
+        QVERIFY(RowInView(c.reportlst, c.reportlst->LineCount() - 1));  // the summary
+        QVERIFY(h.FileListEntries().contains("SECT_org.atr"));
+    }
+
+    void generationAndMissingTemplate() {
+        TempDir dir;
+        std::filesystem::create_directories(dir / "copy");
+        WindowHarness h(dir.path());
+        const MainControls& c = h.controls();
+        h.Trigger("Generatemenu");
+        c.Combo_no_of_sectors->setCurrentText("1440");
+        c.Combo_byte_per_sector->setCurrentText("256");
+        c.Txt_filename->setText("WORK");
+        c.Cmd_generation->click();
+        QCOMPARE(h.ReportLines(), (std::vector<std::string>{DisplayName(dir / "WORK.ATR"),
+                                                            "successfully generated"}));
+        RunCli("generate --sector-size 256 --sectors 1440 --name WORK", dir / "copy");
+        QCOMPARE(ReadFile(dir / "WORK.ATR"), ReadFile(dir / "copy" / "WORK.ATR"));
+        // The new image is listed and counted; the check buttons follow the count.
+        QVERIFY(h.FileListEntries() == QStringList{"WORK.ATR"} && c.cmd_start_test->isEnabled());
+
+        // This test program has no template disk beside it, only the current directory has
+        // one: the converter says so in a box. It is no repair run, whatever ran before.
+        h.window().SetPrompt(nullptr);
+        WriteFile(dir / "game.xex", Bytes(400, 0xFF));
+        WriteFile(dir / "KELDRIX.ATR", Bytes(16));
+        h.Trigger("XEXmenu");
+        MessageBoxAnswerer answerer({QMessageBox::Ok}, [] { return QString(); });
+        h.state.repair_mode = true;
+        c.Cmd_start_conversion->click();
+        QCOMPARE(answerer.seen,
+                 QStringList{"ERROR: Can not find required KELDRIX.ATR file at install directory"});
+        QCOMPARE(Snapshot(dir.path()).size(), std::size_t{4});  // nothing written
+        QVERIFY(!h.state.repair_mode);
+    }
+
+    void pickJumpsToTheBlock() {
+        TempDir dir;
+        CopySamples(
+            dir.path(),
+            {{"GAME.ATR", "A.atr"}, {"ODD_LAYOUT.ATR", "B.atr"}, {"DOUBLE_LONG.ATR", "C.atr"}});
+        for (const char* name : {"1.xex", "2.xex", "3.xex", "4.xex", "5.xex"}) {
+            WriteFile(dir / name, Bytes(300, 0xFF));
+        }
+        WindowHarness h(dir.path());
+        const MainControls& c = h.controls();
+        ReportList* report = c.reportlst;
+        // The window shows the run's start at once: its controls greyed.
+        PaintedDisabled painted;
+        c.cmd_start_test->installEventFilter(&painted);
+        c.cmd_start_test->click();
+        QVERIFY(painted.seen);
+        // Nine rows of the report in view; a pick selects the block's first line, with the
+        // block in view down to its verdict.
+        report->scrollToTop();
+        QVERIFY(RowInView(report, 8));
+        for (const auto& [row, first, last] : {std::tuple{0, 0, 5}, {2, 17, 23}, {1, 7, 15}}) {
+            h.Pick(row);
+            QCOMPARE(report->SelectedLine(), first);
+            QVERIFY(RowInView(report, first) && RowInView(report, last));
+        }
+        // The engine's own selections, shown when the window is brought up to date after its
+        // file loop, are no picks.
+        c.source_file->SelectLater(0);
+        h.window().SyncRunDisplay();
+        QCOMPARE(report->SelectedLine(), 7);
+        // The converter lists more files than the report has blocks: those jump nowhere, even
+        // where an earlier, longer run left its line numbers.
+        h.state.SetFileReportLine(5, 20);
+        h.Trigger("XEXmenu");
+        h.Pick(1);
+        QCOMPARE(report->SelectedLine(), 7);
+        h.Pick(3);
+        QCOMPARE(report->SelectedLine(), 7);
+
+        // No jump after a repair run (the list holds backups now), in the generator, while
+        // an engine runs, or after a change of directory has emptied the report.
+        const auto no_jump = [&] {
+            const std::int64_t selected = report->SelectedLine();
+            h.Pick(1);
+            QCOMPARE(report->SelectedLine(), selected);
+        };
+        h.Trigger("ATRmenu");
+        c.cmd_start_repair->click();
+        no_jump();
+        c.cmd_start_test->click();
+        h.Trigger("Generatemenu");
+        no_jump();
+        h.Trigger("ATRmenu");
+        h.state.engine_running = true;
+        no_jump();
+        h.state.engine_running = false;
+        h.window().OpenDirectory(dir.path().parent_path());
+        h.window().OpenDirectory(dir.path());
+        no_jump();
+        c.cmd_start_test->click();
+        h.Pick(1);
+        QCOMPARE(report->SelectedLine(), 7);
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"
