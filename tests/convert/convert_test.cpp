@@ -1,0 +1,366 @@
+// The converter and the generator: loading the template disk, the DOS 2 writer and its
+// sector allocator, the conversion run's report blocks, output names, skips and summary,
+// the generator's images, names and sizes, and korvane-cli convert against the engine.
+#include <cstdio>
+#include <random>
+
+#include "convert_fixture.h"
+#include "generation_run.h"
+#include "image_geometry.h"
+#include "template_image.h"
+#include "xex_writer.h"
+
+namespace korvane::testing {
+namespace {
+
+// Loading the template disk: where it is looked for, and every fault that ends a run.
+TEST(LoadTemplateImage, LinesAndTheOutcomeOfEachTemplate) {
+    const auto length = [](std::size_t n) {
+        return "          Physical filelength         = " + std::to_string(n) + " byte";
+    };
+    const auto vtoc = [](int stored, int counted) {
+        return "          ERROR: Invalid VTOC detected - Read " + std::to_string(stored) +
+               " at VTOC(3+4) but " + std::to_string(counted) + " free sectors at bitfield";
+    };
+    const std::string wrong_length =
+        "          ERROR: Physical filelength shall be $16810 bytes (92176 byte)";
+    Bytes no_atr_header = Template(), short_one = Template();
+    Bytes autorun = Template();
+    for (Bytes* image : {&no_atr_header, &autorun}) {  // deleted in the good one
+        (*image)[EntryAt(0)] = image == &autorun ? 0x42 : 0xC2;
+        std::copy_n("AUTORUN SYS", 11, image->begin() + EntryAt(0) + 5);
+    }
+    no_atr_header[0] = 0x12;
+    SetFree(no_atr_header, 0, true);
+    Recount(no_atr_header);
+    short_one.pop_back();
+    struct Case {
+        const char* what;
+        std::optional<Bytes> image;  // none: a directory of that name
+        Lines lines;                 // after "Read"; none when the template counts as missing
+        const char* hidden_name = nullptr;
+    };
+    const Case cases[] = {
+        // Only the length is tested, not the ATR header; sector 0's bit counts: 707 + 1.
+        {"good",
+         no_atr_header,
+         {length(92176), "          Free space                  = 708 sectors or 88500 bytes", ""}},
+        {"directory", std::nullopt, {}},
+        {"hidden and lower-case only", std::nullopt, {}, ".KELDRIX.ATR"},
+        {"unreadable",
+         Template(),
+         {"          ERROR: Template can not be read - Input/output error (injected)"}},
+        {"one byte short", short_one, {length(92175), wrong_length}},
+        {"stored 5, counted 6",
+         Template({9, 99, 400, 500, 600, 719}, 5),
+         {length(92176), vtoc(5, 6)}},
+        {"nothing free",
+         Template(kNothingFree),
+         {length(92176), "          ERROR: No free sectors found"}},
+        // The mismatch test comes first: stored 0 with one bit set is a mismatch.
+        {"stored 0, one bit", Template({0}, 0), {length(92176), vtoc(0, 1)}},
+        {"AUTORUN.SYS already there",
+         autorun,
+         {length(92176), "          ERROR: Template already holds an AUTORUN.SYS file"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ConvertFixture f;
+        const std::filesystem::path path = f.program_dir / "KELDRIX.ATR";
+        std::filesystem::remove(path);
+        if (c.hidden_name != nullptr) {
+            WriteFile(f.program_dir / c.hidden_name, Template());
+            WriteFile(f.program_dir / "keldrix.atr", Template());
+        } else if (c.image) {
+            WriteFile(path, *c.image);
+        } else {
+            std::filesystem::create_directory(path);
+        }
+        if (c.lines.size() == 1) {
+            f.fs.FailOn(FsOperation::Read, 1, "KELDRIX.ATR");
+        }
+        const std::optional<LoadedTemplate> loaded =
+            LoadTemplateImage(f.context, TemplatePath(f.program_dir));
+        EXPECT_EQ(loaded.has_value(), !c.lines.empty() && c.lines.back().empty());
+        Lines expected = {"Read    : " + path.string()};
+        expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+        EXPECT_EQ(f.report.lines, c.lines.empty() ? Lines{} : expected);
+        ASSERT_EQ(f.prompt.asked().size(), c.lines.empty() ? 1u : 0u);
+        if (c.lines.empty()) {
+            EXPECT_EQ(f.prompt.asked().front().text,
+                      "Can not find required KELDRIX.ATR file at install directory");
+        }
+    }
+}
+
+// The DOS 2 writer and its sector allocator, checked with the independent reader.
+// Writes `xex` into a copy of `image` the way one conversion does; the lines it reports.
+Lines Write(Bytes& image, const Bytes& xex, bool ok = true) {
+    Bytes vtoc(image.begin() + kVtoc, image.begin() + kVtoc + 128);
+    RecordingReport report;
+    EXPECT_EQ(WriteXexToImage(xex, image, vtoc, report), ok);
+    return report.lines;
+}
+
+// Random templates (free sectors, entries taken or deleted) and lengths up to the free
+// space, among them the sector-count boundaries and sectors above 255, whose high bits
+// share byte 125 with the file number. The content is not examined: $FF $FF or not.
+TEST(WriteXexToImage, RandomTemplatesAndLengths) {
+    const char* given = std::getenv("KORVANE_TEST_SEED");
+    const auto seed = given != nullptr
+                          ? static_cast<std::uint32_t>(std::strtoul(given, nullptr, 10))
+                          : std::random_device{}();
+    std::printf("XEX writer seed: %u (rerun with KORVANE_TEST_SEED=%u)\n", seed, seed);
+    std::mt19937 random(seed);
+    const std::size_t lengths[] = {128, 250, 251, 707 * 125};
+    for (int round = 0; round < 150; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round) + ", seed " + std::to_string(seed));
+        Bytes tmpl = Template();
+        const unsigned density = random() % 100 + 1;
+        for (int sector = 0; round >= 4 && sector < 720; ++sector) {
+            SetFree(tmpl, sector, random() % 100 < density && (sector < 360 || sector > 368));
+        }
+        SetFree(tmpl, static_cast<int>(random() % 359) + 1, true);
+        SetFree(tmpl, static_cast<int>(random() % 351) + 369, true);
+        for (int i = static_cast<int>(random() % 64); i > 0 && round >= 4; --i) {
+            tmpl[EntryAt(i - 1)] = random() % 3 == 0 ? 0x80 : 0x42;
+        }
+        Recount(tmpl);
+        const int usable = (tmpl[kVtoc + 3] | tmpl[kVtoc + 4] << 8) - (SectorFree(tmpl, 0) ? 1 : 0);
+        const std::size_t length =
+            round < 4 ? lengths[round] : 128 + random() % (usable * 125u - 127);
+        const Bytes xex = XexBytes(length, static_cast<std::uint32_t>(random()), round % 3 == 0);
+        Bytes image = tmpl;
+        EXPECT_TRUE(Write(image, xex).empty());
+        ExpectImageHolds(image, tmpl, xex);
+    }
+}
+
+TEST(WriteXexToImage, RefusesWhatDoesNotFit) {
+    Bytes two_free = Template({4, 5}), lying = Template({4, 5}, 3), no_entry = Template();
+    EXPECT_EQ(Write(two_free, XexBytes(251, 1), false),
+              Lines{"ERROR: To less space on ATR image for the XEX file"});
+    EXPECT_TRUE(Write(lying, XexBytes(251, 1), false).empty());  // the chain breaks off
+    for (int entry = 0; entry < 64; ++entry) {
+        no_entry[EntryAt(entry)] = 0x42;
+    }
+    EXPECT_EQ(Write(no_entry, XexBytes(200, 1), false),
+              Lines{"ERROR: No free directory entry on ATR image for the XEX file"});
+}
+
+// The converter's batch run: report blocks, output names, skips, the summary, and
+// file-system failures.
+const Lines kSkipped{"ERROR   : Skipping conversion - file already exists", ""};
+const Lines kTooLong{"          ERROR: Filelength shall be smaller than 600 sectors", kConvertFail};
+
+struct RunFixture : ConvertFixture {
+    Lines Head(int free = 707) const {
+        return {"Read    : " + (program_dir / "KELDRIX.ATR").string(),
+                "          Physical filelength         = 92176 byte",
+                "          Free space                  = " + std::to_string(free) + " sectors or " +
+                    std::to_string(free * 125) + " bytes",
+                ""};
+    }
+    static Lines Block(const std::string& name, std::size_t length, const Lines& rest) {
+        return Join({{"Read    : " + name, "          Physical filelength         = " +
+                                               std::to_string(length) + " byte"},
+                     rest});
+    }
+    Lines Made(const std::string& output) const {
+        return {"Generate: " + (source_dir / output).string(), ""};
+    }
+    static Lines Summary(int converted, int not_converted) {
+        const std::string rule(61, '=');
+        return Join({{"", rule, std::string(21, '=') + "   S U M M A R Y   " + std::string(21, '='),
+                      rule, "", "Converted     XEX-files:  " + std::to_string(converted)},
+                     not_converted > 0
+                         ? Lines{"Not converted XEX-files:  " + std::to_string(not_converted)}
+                         : Lines{},
+                     {"", "Click on the filenames to see the detailed conversion information"}});
+    }
+};
+
+// Lengths at both bounds, names that clash, and whatever has the output name is kept:
+// a directory, a dangling link, a file.
+TEST(RunXexConversion, OneBlockPerFileThenTheSummary) {
+    RunFixture f;
+    const Bytes a = XexBytes(128, 1), v2 = XexBytes(300, 2);
+    const std::pair<const char*, Bytes> files[] = {{"A.XEX", a},
+                                                   {"B.XEX", XexBytes(127, 3)},
+                                                   {"C.XEX", {}},
+                                                   {"D.XEX", XexBytes(707 * 125 + 1, 4)},
+                                                   {"E.XEX", a},
+                                                   {"F.XEX", a},
+                                                   {"GAME.XEX", XexBytes(400, 5)},
+                                                   {"GAME.V2.XEX", v2},
+                                                   {"notes.txt", a}};
+    for (const auto& [name, bytes] : files) {
+        f.PutXex(name, bytes);
+    }
+    std::filesystem::create_directory(f.source_dir / "DIR.XEX");
+    std::filesystem::create_directory(f.source_dir / "E.ATR");
+    std::filesystem::create_symlink(f.source_dir / "nowhere", f.source_dir / "F.ATR");
+    const ConversionRunTotals totals = f.Run();
+    const Lines too_short{"          ERROR: Filelength shall be more than 127 bytes", kConvertFail};
+    EXPECT_EQ(
+        f.report.lines,
+        Join({f.Head(), f.Block("A.XEX", 128, f.Made("A.ATR")), f.Block("B.XEX", 127, too_short),
+              f.Block("C.XEX", 0, too_short), f.Block("D.XEX", 88376, kTooLong),
+              f.Block("E.XEX", 128, kSkipped), f.Block("F.XEX", 128, kSkipped),
+              f.Block("GAME.V2.XEX", 300, f.Made("GAME.ATR")), f.Block("GAME.XEX", 400, kSkipped),
+              f.Summary(2, 6)}));
+    EXPECT_EQ(totals.converted_count, 2);
+    EXPECT_EQ(totals.not_converted_count, 6);
+    ExpectImageHolds(f.Output("A.ATR"), f.template_image, a);
+    ExpectImageHolds(f.Output("GAME.ATR"), f.template_image, v2);
+    for (std::int64_t k = 1; k <= 9; ++k) {  // where each block begins
+        EXPECT_EQ(f.state.FileReportLine(k), 4 * k) << k;
+    }
+    EXPECT_EQ(f.report.selected, static_cast<std::int64_t>(f.report.lines.size()) - 1);
+    EXPECT_EQ(OutputNameFor("A.B.C.xex").native(), "A.ATR");
+}
+
+// A file that can not be read, or whose image can not be written whole: the block says
+// so, nothing of A.ATR is left, and the run goes on.
+TEST(RunXexConversion, FileSystemFailuresLeaveNothingBehind) {
+    const std::pair<FsOperation, std::string> cases[] = {
+        {FsOperation::Read,
+         "          ERROR: XEX file can not be read - Input/output error (injected)"},
+        {FsOperation::Write,
+         "ERROR   : Can not write ATR file - No space left on device (injected)"},
+        {FsOperation::Rename, "ERROR   : Can not write ATR file - injected failure"}};
+    for (const auto& [operation, line] : cases) {
+        SCOPED_TRACE(line);
+        RunFixture f;
+        f.PutXex("A.XEX", XexBytes(900, 1));
+        f.PutXex("B.XEX", XexBytes(900, 2));
+        const bool read = operation == FsOperation::Read;
+        f.fs.FailOn(operation, 1, read ? "A.XEX" : "A.ATR", 40000);
+        f.Run();
+        const Lines a = read ? Lines{"Read    : A.XEX", line, kConvertFail}
+                             : f.Block("A.XEX", 900, {f.Made("A.ATR")[0], line, ""});
+        EXPECT_EQ(f.report.lines,
+                  Join({f.Head(), a, f.Block("B.XEX", 900, f.Made("B.ATR")), f.Summary(1, 1)}));
+        EXPECT_EQ(Snapshot(f.source_dir).size(), 3u) << "only A.XEX, B.XEX and B.ATR";
+        ExpectImageHolds(f.Output("B.ATR"), f.template_image, XexBytes(900, 2));
+    }
+}
+
+// The generator: the empty image written, the names it takes or refuses, typed sizes.
+// The generator's panel over the converter's fixture, writing into its source directory;
+// with a sector count the size comes from the two lists, else it is typed.
+bool Generate(ConvertFixture& f, const std::string& name, const std::string& sector_size = "128",
+              const std::string& sectors = "") {
+    f.window.SetText(Control::Txt_filename, name);
+    f.window.SetText(Control::Combo_byte_per_sector, sector_size);
+    f.window.SetText(Control::Combo_no_of_sectors, sectors);
+    if (!sectors.empty()) {
+        UpdateImageSize(f.window);
+    }
+    f.window.SetPattern("*.atr");
+    EXPECT_TRUE(f.window.ApplyDirectory(f.source_dir).ok());
+    return RunAtrGeneration(f.context);
+}
+
+TEST(RunAtrGeneration, EmptyImagesByteForByte) {
+    const std::tuple<std::string, std::string, std::size_t, Bytes> cases[] = {
+        // header: the first 8 bytes
+        {"128", "720", 92176, {0x96, 0x02, 0x80, 0x16, 0x80, 0x00, 0x00, 0x00}},
+        {"256", "720", 183952, {0x96, 0x02, 0xE8, 0x2C, 0x00, 0x01, 0x00, 0x00}},
+        {"256", "65535", 16776592, {0x96, 0x02, 0xD8, 0xFF, 0x00, 0x01, 0x0F, 0x00}}};
+    for (const auto& [sector_size, sectors, length, header] : cases) {
+        SCOPED_TRACE(sectors);
+        ConvertFixture f;
+        EXPECT_TRUE(Generate(f, "NEWFILE", sector_size, sectors));
+        EXPECT_EQ(f.report.lines,
+                  (Lines{(f.source_dir / "NEWFILE.ATR").string(), "successfully generated"}));
+        EXPECT_EQ(f.report.selected, 1);
+        const Bytes image = ReadFile(f.source_dir / "NEWFILE.ATR");
+        ASSERT_EQ(image.size(), length);
+        EXPECT_EQ(Bytes(image.begin(), image.begin() + 8), header);
+        EXPECT_TRUE(std::all_of(image.begin() + 8, image.end(), [](auto b) { return b == 0; }));
+        EXPECT_EQ(f.window.FileEntry(0), "NEWFILE.ATR");  // the list shows the new image
+    }
+}
+
+// Names as typed; a file, a directory, a dangling link of that name, an empty name and a
+// name leading into another directory refused with nothing written; sizes typed outside
+// the lists, a paragraph's rest dropped.
+TEST(RunAtrGeneration, NamesAndTypedSizes) {
+    ConvertFixture f;
+    const std::string size_error = "ERROR: Image size shall be from 16 to 2147483647 bytes",
+                      taken = "ERROR: File already exists or empty filename";
+    const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+        // name, size, sector size, error
+        {"GAME.ATR", "32784", "128", ""},
+        {"game", "100", "128", ""},
+        {"  ", "16", "256", ""},
+        {"X", "15", "128", size_error},
+        {"X", "", "128", size_error},
+        {"X", "3000000000", "128", size_error},
+        {"X", "92176", "512", "ERROR: Sector size shall be 128 or 256 bytes"},
+        {"game", "92176", "128", taken},
+        {"DIR", "92176", "128", taken},
+        {"LINK", "92176", "128", taken},
+        {"", "92176", "128", taken},
+        {"sub/INNER", "92176", "128", "ERROR: A file name can not hold \"/\""},
+        {"..", "92176", "128", "ERROR: A file name can not begin with \".\""}};
+    std::filesystem::create_directory(f.source_dir / "DIR.ATR");
+    std::filesystem::create_symlink(f.source_dir / "nowhere", f.source_dir / "LINK.ATR");
+    std::filesystem::create_directory(f.source_dir / "sub");
+    for (const auto& [name, size, sector_size, error] : cases) {
+        SCOPED_TRACE(name + " " + size);
+        const auto before = Snapshot(f.source_dir);
+        f.window.SetText(Control::Txt_image_size, size);
+        EXPECT_EQ(Generate(f, name, sector_size), error.empty());
+        if (error.empty()) {
+            EXPECT_EQ(ReadFile(f.source_dir / (name + ".ATR")).size(), std::stoul(size) / 16 * 16);
+        } else {
+            EXPECT_EQ(f.report.lines, Lines{error});
+            EXPECT_EQ(Snapshot(f.source_dir), before);
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(f.source_dir / "sub"));
+}
+
+// korvane-cli convert (and generate's sector bound), run as a separate process: standard output
+// holds the engine's report and nothing else, exit statuses as documented.
+const std::filesystem::path kCli = KORVANE_CLI;
+
+TEST(CliConvert, StandardOutputIsTheEngineReportAndTheExitStatusItsOutcome) {
+    ConvertFixture f;
+    WriteFile(f.temp / "my.atr", f.template_image);
+    f.PutXex("A.XEX", XexBytes(128, 1));
+    f.PutXex("B.XEX", XexBytes(127, 2));
+    f.window.SetPattern("*.xex");
+    EXPECT_TRUE(f.window.ApplyDirectory(f.source_dir).ok());
+    RunXexConversionWithTemplate(f.context, f.temp / "my.atr");
+    const auto converted = Snapshot(f.source_dir);
+    std::filesystem::remove(f.source_dir / "A.ATR");
+    const std::vector<std::string> args = {"convert", "--template", (f.temp / "my.atr").string(),
+                                           f.source_dir.string()};
+    CommandResult run = RunCommand(kCli, args);
+    EXPECT_EQ(run.exit_status, 1);  // B.XEX is too short
+    EXPECT_EQ(SplitLines(run.out), f.report.lines);
+    EXPECT_EQ(Snapshot(f.source_dir), converted);
+    std::filesystem::remove(f.source_dir / "B.XEX");
+    std::filesystem::remove(f.source_dir / "A.ATR");
+    EXPECT_EQ(RunCommand(kCli, args).exit_status, 0);
+    // The default template lies beside the program; missing: a message, exit status 2.
+    std::filesystem::copy_file(kCli, f.program_dir / "korvane-cli");
+    run = RunCommand(f.program_dir / "korvane-cli", {"convert", f.source_dir.string()});
+    EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
+              "Read    : " + (f.program_dir / "KELDRIX.ATR").string());
+    std::filesystem::remove(f.program_dir / "KELDRIX.ATR");
+    run = RunCommand(f.program_dir / "korvane-cli", {"convert", f.source_dir.string()});
+    EXPECT_EQ(run.exit_status, 2);
+    EXPECT_NE(run.err.find("Can not find required KELDRIX.ATR file at install directory"),
+              std::string::npos);
+    // generate: a sector count beyond 65535 is a usage error.
+    EXPECT_EQ(
+        RunCommand(kCli, {"generate", "--sectors", "65536", f.temp.path().string()}).exit_status,
+        2);
+}
+
+}  // namespace
+}  // namespace korvane::testing
