@@ -135,26 +135,21 @@ class WindowTest : public QObject {
                                                          {"/media/usb", "/dev/sdb1", "vfat", {}}});
         QVERIFY(volumes.size() == 2 && volumes[1].root == "/media/usb");
 
+        // The drive of a directory is the deepest volume above it, by whole path elements.
+        QVERIFY(VolumeIndexOf(volumes, "/media/usbstick") == 0 &&
+                VolumeIndexOf(volumes, "/media/usb/games") == 1);
+
+        // A pick moves to the volume's root; at one that cannot be read the panel stays.
         TempDir dir;
-        std::filesystem::create_directories(dir / "stick" / "games");
-        std::filesystem::create_directories(dir / "sticky");
+        std::filesystem::create_directories(dir / "stick");
         WindowHarness h(dir.path());
         const MainControls& c = h.controls();
         h.window().SetVolumes({Volume{"/", {}, {}, {}}, Volume{dir / "stick", {}, "vfat", "STICK"},
                                Volume{"/korvane-no-such-volume", {}, "vfat", {}}});
-        // The drive shown is the deepest volume above the directory, by whole path elements.
-        h.window().OpenDirectory(dir / "sticky");
-        QCOMPARE(c.source_drive->currentIndex(), 0);
-        h.window().OpenDirectory(dir / "stick" / "games");
-        QCOMPARE(c.source_drive->currentIndex(), 1);
-        // A pick moves to the volume's root.
-        c.source_drive->setCurrentIndex(0);
         c.source_drive->setCurrentIndex(1);
         QCOMPARE(h.window().SourcePath(), dir / "stick");
-        // A volume that cannot be read: the panel stays where it was.
         c.source_drive->setCurrentIndex(2);
-        QCOMPARE(c.source_dir->path(), dir / "stick");
-        QCOMPARE(c.source_drive->currentIndex(), 1);
+        QVERIFY(c.source_dir->path() == dir / "stick" && c.source_drive->currentIndex() == 1);
     }
 
     void aboutBoxAndHelp() {
