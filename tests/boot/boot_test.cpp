@@ -62,11 +62,7 @@ Bytes WithAutorun(const Bytes& image, const Bytes& xex) {
 // off) with an INIT between them that copies page $20 of the first to $1F00, a filler
 // segment up to the size, and RUN.
 Bytes Largest() {
-    Bytes a(0xA000), b(0xA000);
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        a[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
-        b[i] = static_cast<std::uint8_t>(i * 13 + i / 256);
-    }
+    const Bytes a = XexBytes(0xA000, 1, true), b = XexBytes(0xA000, 2, true);
     // $1E00: LDX #0; LDA $2000,X; STA $1F00,X; INX; BNE $1E02; RTS; $1E0C: JMP $1E0C
     Xex xex;
     xex.Seg(0x1E00,
@@ -168,11 +164,9 @@ TEST(Boot, LoadsRunsAndRefuses) {
         EXPECT_EQ(r.end, c.end);
         EXPECT_EQ(r.pc >= 0x0700 && r.pc < end, !c.message.empty()) << r.pc;
         EXPECT_EQ(std::count(r.pokey, r.pokey + 9, 0) == 9, !c.calls.empty());
-        EXPECT_EQ(r.ram[r.Word(0x0C)], 0x60);
-        EXPECT_EQ(r.Word(0x0A), 0xE477);
-        EXPECT_EQ(r.ram[0x0244] * 2 + (r.ram[0x09] & 1), 1);
-        EXPECT_FALSE(r.basic_rom);
-        EXPECT_EQ(r.Word(0x58), 0xC000 - 0x3C0);
+        EXPECT_EQ(std::tuple(r.ram[r.Word(0x0C)], r.Word(0x0A), r.ram[0x0244], r.ram[0x09] & 1,
+                             r.basic_rom, r.Word(0x58)),
+                  std::tuple(0x60, 0xE477, 0, 1, false, 0xC000 - 0x3C0));
         EXPECT_EQ(r.ram[0x03F8] != 0, c.machine == sim::Machine::kXlBasicOn);
         std::vector<int> reads{1, 2, 3}, good;
         std::copy_if(r.reads.begin(), r.reads.end(), std::back_inserter(good),
@@ -197,7 +191,7 @@ TEST(Boot, LoadsRunsAndRefuses) {
     }
     const sim::BootResult largest = sim::BootAtr(WithAutorun(Keldrix(), Largest()));
     for (int at = 0x1F00; at < 0x2000; ++at) {  // what INIT saw of the first segment
-        EXPECT_EQ(largest.ram[at], static_cast<std::uint8_t>((at - 0x1F00) * 7)) << at;
+        EXPECT_EQ(largest.ram[at], XexBytes(0x100, 1, true)[at - 0x1F00]) << at;
     }
 }
 
@@ -205,10 +199,7 @@ TEST(Boot, LoadsRunsAndRefuses) {
 // directory sector; the chain's file number is the entry's place in the directory.
 TEST(Boot, FindsTheEntryPastOtherEntries) {
     Bytes atr = Keldrix();
-    int first = 0;  // the template's first free entry
-    while (atr[EntryAt(first)] != 0) {
-        ++first;
-    }
+    const int first = kAutorun;
     for (int entry = first; entry < first + 9; ++entry) {
         atr[EntryAt(entry)] = 0x42;
         std::copy_n(entry < first + 3    ? "AUTORUN SYS"
