@@ -93,7 +93,7 @@ TEST(LoadTemplateImage, LinesAndTheOutcomeOfEachTemplate) {
     }
 }
 
-// The DOS 2 writer and its sector allocator, checked with the independent reader.
+// The DOS 2 writer and its sector allocator, checked against the image DOS 2 would write.
 // Writes `xex` into a copy of `image` the way one conversion does; the lines it reports.
 Lines Write(Bytes& image, const Bytes& xex, bool ok = true) {
     Bytes vtoc(image.begin() + kVtoc, image.begin() + kVtoc + 128);
