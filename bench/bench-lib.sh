@@ -11,6 +11,12 @@ require_build() {
     done
 }
 
+# A scratch directory in $data, removed when the script ends.
+scratch_dir() {
+    data="$(mktemp -d)"
+    trap 'rm -rf "$data"' EXIT
+}
+
 # The median of the numbers on standard input, one per line.
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 

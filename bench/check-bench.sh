@@ -7,8 +7,7 @@ source "$(dirname "$0")/bench-lib.sh"
 gen="$build/bench/make_atr_set"
 require_build "$cli" "$gen"
 
-data="$(mktemp -d)"
-trap 'rm -rf "$data"' EXIT
+scratch_dir
 "$gen" "$data" 10000
 du -sh "$data" | sed 's/^/data: /'
 

@@ -9,8 +9,7 @@ source "$(dirname "$0")/bench-lib.sh"
 gen="$build/bench/make_xex_set"
 require_build "$cli" "$gen"
 
-data="$(mktemp -d)"
-trap 'rm -rf "$data"' EXIT
+scratch_dir
 template="$build/bin/KELDRIX.ATR"
 if [ ! -f "$template" ]; then
     template="$data/KELDRIX.ATR"

@@ -6,8 +6,7 @@ set -euo pipefail
 source "$(dirname "$0")/bench-lib.sh"
 require_build "$cli"
 
-data="$(mktemp -d)"
-trap 'rm -rf "$data"' EXIT
+scratch_dir
 
 
 "$cli" generate --sector-size 256 --sectors 65535 --name BIG "$data" >/dev/null

@@ -10,8 +10,7 @@ source "$(dirname "$0")/bench-lib.sh"
 gen="$build/bench/make_xex_set"
 require_build "$cli" "$gen"
 
-data="$(mktemp -d)"
-trap 'rm -rf "$data"' EXIT
+scratch_dir
 mkdir "$data/check" "$data/convert" "$data/repair"
 
 # An ATR header: identifier, image size in paragraphs (bytes 2, 3, 6, 7), 128-byte sectors.

@@ -12,8 +12,7 @@ source "$(dirname "$0")/bench-lib.sh"
 require_build "$cli"
 count="${2:-10000}"
 
-data="$(mktemp -d)"
-trap 'rm -rf "$data"' EXIT
+scratch_dir
 # Broken images: the header states 1024 data bytes, the file holds 1044 random ones.
 mkdir "$data/originals"
 LC_ALL=C awk -v n="$count" -v dir="$data/originals" -v seed="$RANDOM" 'BEGIN {
