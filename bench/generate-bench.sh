@@ -8,7 +8,6 @@ require_build "$cli"
 
 scratch_dir
 
-
 "$cli" generate --sector-size 256 --sectors 65535 --name BIG "$data" >/dev/null
 [ "$(stat -c %s "$data/BIG.ATR")" -eq 16776592 ] || { echo "wrong length" >&2; exit 1; }
 head_times=(); generate_times=()

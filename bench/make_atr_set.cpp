@@ -3,6 +3,7 @@
 //
 //   make_atr_set --samples DIR      a handful of named good and broken images
 //   make_atr_set DIR COUNT          COUNT images of mixed kinds, about 130 kB each
+//   make_atr_set --header FILE N    only the header of an image stating N data bytes
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -97,8 +98,14 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(argv[2]);
         return Samples(argv[2]);
     }
+    if (argc == 4 && std::string(argv[1]) == "--header") {
+        const korvane::AtrHeaderBytes header = korvane::EncodeAtrHeader(std::atoll(argv[3]), 128);
+        return Write(argv[2], Bytes(header.begin(), header.end())) ? 0 : 1;
+    }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: make_atr_set --samples DIR | make_atr_set DIR COUNT\n");
+        std::fprintf(stderr,
+                     "usage: make_atr_set --samples DIR | make_atr_set DIR COUNT | "
+                     "make_atr_set --header FILE LENGTH\n");
         return 2;
     }
     const std::filesystem::path dir = argv[1];

@@ -8,24 +8,19 @@
 set -euo pipefail
 source "$(dirname "$0")/bench-lib.sh"
 gen="$build/bench/make_xex_set"
-require_build "$cli" "$gen"
+atr_gen="$build/bench/make_atr_set"
+require_build "$cli" "$gen" "$atr_gen"
 
 scratch_dir
 mkdir "$data/check" "$data/convert" "$data/repair"
 
-# An ATR header: identifier, image size in paragraphs (bytes 2, 3, 6, 7), 128-byte sectors.
-header() {  # PARAGRAPHS
-    local p=$1
-    printf "$(printf '\\x96\\x02\\x%02x\\x%02x\\x80\\x00\\x%02x\\x%02x\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00' \
-        $((p & 255)) $((p >> 8 & 255)) $((p >> 16 & 255)) $((p >> 24 & 255)))"
-}
 big=$(( (1 << 31) - 32 ))  # the largest data length below the 32-bit limit
-header $((big / 16)) > "$data/check/HUGE.ATR"
+"$atr_gen" --header "$data/check/HUGE.ATR" "$big"
 truncate -s $((16 + big)) "$data/check/HUGE.ATR"
 truncate -s $((512 << 20)) "$data/convert/BIG.XEX"
 "$gen" --template "$data/KELDRIX.ATR" >/dev/null
 repair=$((64 << 20))
-header $(((repair - 4096) / 16)) > "$data/repair/CUT.ATR"
+"$atr_gen" --header "$data/repair/CUT.ATR" $((repair - 4096))
 head -c "$repair" /dev/urandom >> "$data/repair/CUT.ATR"
 
 peak() {  # LABEL COMMAND...
