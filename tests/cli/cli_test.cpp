@@ -6,24 +6,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <sstream>
-
 #include "support.h"
 
 namespace korvane::testing {
 namespace {
-
-// Runs korvane-cli with the words of `line`; "D" at a word's start stands for `dir`, ''
-// for an empty word.
-CommandResult Cli(const std::string& line, const std::string& dir = "",
-                  const std::filesystem::path& cwd = {}) {
-    std::istringstream words(line);
-    std::vector<std::string> args;
-    for (std::string word; words >> word;) {
-        args.push_back(word == "''" ? "" : word[0] == 'D' ? dir + word.substr(1) : word);
-    }
-    return RunCommand(KORVANE_CLI, args, cwd);
-}
 
 // Images for every fault and question, a backup that exists and one that fails itself,
 // and a file the pattern leaves out.
@@ -97,7 +83,7 @@ TEST(Cli, CheckAndRepairWriteTheEngineReportAndLeaveTheSameFiles) {
             const std::string options =
                 repair ? v.options : v.options.substr(0, v.options.find(" --sector"));
             const CommandResult run =
-                Cli((repair ? "repair " : "check ") + options + " D", by_cli.path());
+                RunCli((repair ? "repair " : "check ") + options + " D", by_cli.path());
             EXPECT_EQ(run.out, EngineReport(in_process.path(), v.layout, v.check_box, repair,
                                             repair ? v.answer : PromptAnswer::Ok));
             EXPECT_EQ(Snapshot(by_cli.path()), Snapshot(in_process.path()));
@@ -117,7 +103,7 @@ TEST(Cli, ExitStatusZeroWhenNothingFailsAndOddNamesEscaped) {
     std::filesystem::create_directory(dir / "sub");
     WriteFile(dir / "sub" / "\n\xFE\xC2\x85\xC0\xAF\xC3\xBC.atr", Image({}));
     for (const char* command : {"check", "repair"}) {
-        const CommandResult run = Cli(command + std::string(" sub/"), "", dir.path());
+        const CommandResult run = RunCli(command + std::string(" sub/"), "", dir.path());
         EXPECT_EQ(run.exit_status, 0);
         EXPECT_EQ(run.out, EngineReport(dir / "sub", Control::Opt_both, 1, command[0] == 'r'));
         EXPECT_TRUE(run.out.starts_with("Read  : \\x0A\\xFE\\xC2\\x85\\xC0\\xAF\xC3\xBC.atr\n"));
@@ -148,13 +134,13 @@ TEST(Cli, UsageErrorsExitTwoWithoutAReport) {
                              "generate ''",
                              "check --min-size --no-min-size D",
                              "generate --sectors 65536 D"}) {
-        const CommandResult result = Cli(line, dir.path(), dir.path());
+        const CommandResult result = RunCli(line, dir.path(), dir.path());
         EXPECT_EQ(result.exit_status, 2) << line;
         EXPECT_EQ(result.out, "") << line;
         EXPECT_NE(result.err, "") << line;
     }
     EXPECT_EQ(Snapshot(dir.path()), before);
-    EXPECT_NE(Cli("convert --template D/no.atr D", dir.path()).err.find(dir / "no.atr"),
+    EXPECT_NE(RunCli("convert --template D/no.atr D", dir.path()).err.find(dir / "no.atr"),
               std::string::npos);
 }
 

@@ -176,7 +176,8 @@ struct RunFixture : ConvertFixture {
 };
 
 // Lengths at both bounds, names that clash, and whatever has the output name is kept:
-// a directory, a dangling link, a file.
+// a directory, a dangling link, a file. A file that can not be read, or whose image can not
+// be written whole: the block says so, nothing of its image is left, and the run goes on.
 TEST(RunXexConversion, OneBlockPerFileThenTheSummary) {
     RunFixture f;
     const Bytes a = XexBytes(128, 1), v2 = XexBytes(300, 2);
@@ -187,126 +188,98 @@ TEST(RunXexConversion, OneBlockPerFileThenTheSummary) {
                                                    {"E.XEX", a},
                                                    {"F.XEX", a},
                                                    {"GAME.XEX", XexBytes(400, 5)},
-                                                   {"GAME.V2.XEX", v2}};
+                                                   {"GAME.V2.XEX", v2},
+                                                   {"H.XEX", a},
+                                                   {"I.XEX", XexBytes(900, 6)}};
     for (const auto& [name, bytes] : files) {
         f.PutXex(name, bytes);
     }
     std::filesystem::create_directory(f.source_dir / "E.ATR");
     std::filesystem::create_symlink(f.source_dir / "nowhere", f.source_dir / "F.ATR");
+    f.fs.FailOn(FsOperation::Read, 1, "H.XEX");
+    f.fs.FailOn(FsOperation::Write, 1, "I.ATR", 40000);
     f.Run();
     const Lines too_short{"          ERROR: Filelength shall be more than 127 bytes", kConvertFail};
     EXPECT_EQ(
         f.report.lines,
-        Join({f.Head(), f.Block("A.XEX", 128, f.Made("A.ATR")), f.Block("B.XEX", 127, too_short),
-              f.Block("C.XEX", 0, too_short), f.Block("D.XEX", 88376, kTooLong),
-              f.Block("E.XEX", 128, kSkipped), f.Block("F.XEX", 128, kSkipped),
-              f.Block("GAME.V2.XEX", 300, f.Made("GAME.ATR")), f.Block("GAME.XEX", 400, kSkipped),
-              f.Summary(2, 6)}));
+        Join(
+            {f.Head(),
+             f.Block("A.XEX", 128, f.Made("A.ATR")),
+             f.Block("B.XEX", 127, too_short),
+             f.Block("C.XEX", 0, too_short),
+             f.Block("D.XEX", 88376, kTooLong),
+             f.Block("E.XEX", 128, kSkipped),
+             f.Block("F.XEX", 128, kSkipped),
+             f.Block("GAME.V2.XEX", 300, f.Made("GAME.ATR")),
+             f.Block("GAME.XEX", 400, kSkipped),
+             {"Read    : H.XEX",
+              "          ERROR: XEX file can not be read - Input/output error (injected)",
+              kConvertFail},
+             f.Block("I.XEX", 900,
+                     {f.Made("I.ATR")[0],
+                      "ERROR   : Can not write ATR file - No space left on device (injected)", ""}),
+             f.Summary(2, 8)}));
     ExpectImageHolds(f.Output("GAME.ATR"), f.template_image, v2);
+    EXPECT_EQ(Snapshot(f.source_dir).size(), 14u) << "the XEX files, E, F, A and GAME.ATR only";
 }
 
-// A file that can not be read, or whose image can not be written whole: the block says
-// so, nothing of A.ATR is left, and the run goes on.
-TEST(RunXexConversion, FileSystemFailuresLeaveNothingBehind) {
-    const std::pair<FsOperation, std::string> cases[] = {
-        {FsOperation::Read,
-         "          ERROR: XEX file can not be read - Input/output error (injected)"},
-        {FsOperation::Write,
-         "ERROR   : Can not write ATR file - No space left on device (injected)"}};
-    for (const auto& [operation, line] : cases) {
-        SCOPED_TRACE(line);
-        RunFixture f;
-        f.PutXex("A.XEX", XexBytes(900, 1));
-        f.PutXex("B.XEX", XexBytes(900, 2));
-        const bool read = operation == FsOperation::Read;
-        f.fs.FailOn(operation, 1, read ? "A.XEX" : "A.ATR", 40000);
-        f.Run();
-        const Lines a = read ? Lines{"Read    : A.XEX", line, kConvertFail}
-                             : f.Block("A.XEX", 900, {f.Made("A.ATR")[0], line, ""});
-        EXPECT_EQ(f.report.lines,
-                  Join({f.Head(), a, f.Block("B.XEX", 900, f.Made("B.ATR")), f.Summary(1, 1)}));
-        EXPECT_EQ(Snapshot(f.source_dir).size(), 3u) << "only A.XEX, B.XEX and B.ATR";
-    }
-}
-
-// The generator: the empty image written, the names it takes or refuses, typed sizes.
-// The generator's panel over the converter's fixture, writing into its source directory;
-// with a sector count the size comes from the two lists, else it is typed.
-bool Generate(ConvertFixture& f, const std::string& name, const std::string& sector_size = "128",
-              const std::string& sectors = "") {
-    f.window.SetText(Control::Txt_filename, name);
-    f.window.SetText(Control::Combo_byte_per_sector, sector_size);
-    f.window.SetText(Control::Combo_no_of_sectors, sectors);
-    if (!sectors.empty()) {
-        UpdateImageSize(f.window);
-    }
-    f.window.SetPattern("*.atr");
-    EXPECT_TRUE(f.window.ApplyDirectory(f.source_dir).ok());
-    return RunAtrGeneration(f.context);
-}
-
-TEST(RunAtrGeneration, EmptyImagesByteForByte) {
-    const std::tuple<std::string, std::string, std::size_t, Bytes> cases[] = {
-        // header: the first 8 bytes
-        {"128", "720", 92176, {0x96, 0x02, 0x80, 0x16, 0x80, 0x00, 0x00, 0x00}},
-        {"256", "65535", 16776592, {0x96, 0x02, 0xD8, 0xFF, 0x00, 0x01, 0x0F, 0x00}}};
-    for (const auto& [sector_size, sectors, length, header] : cases) {
-        SCOPED_TRACE(sectors);
-        ConvertFixture f;
-        EXPECT_TRUE(Generate(f, "NEWFILE", sector_size, sectors));
-        EXPECT_EQ(f.report.lines,
-                  (Lines{(f.source_dir / "NEWFILE.ATR").string(), "successfully generated"}));
-        EXPECT_EQ(f.report.selected, 1);
-        const Bytes image = ReadFile(f.source_dir / "NEWFILE.ATR");
-        ASSERT_EQ(image.size(), length);
-        EXPECT_EQ(Bytes(image.begin(), image.begin() + 8), header);
-        EXPECT_TRUE(std::all_of(image.begin() + 8, image.end(), [](auto b) { return b == 0; }));
-    }
-}
-
-// Names as typed; a file, a directory, a dangling link of that name, an empty name and a
-// name leading into another directory refused with nothing written; sizes typed outside
-// the lists, a paragraph's rest dropped.
-TEST(RunAtrGeneration, NamesAndTypedSizes) {
+// The generator over the converter's fixture, writing into its source directory. Names as
+// typed; a file, a directory, a dangling link of that name, an empty name and a name leading
+// into another directory refused with nothing written. The size comes from the two lists
+// (256-byte sectors in the short layout) or is typed outside them, a paragraph's rest
+// dropped; the image is its header and zeros.
+TEST(RunAtrGeneration, NamesSizesAndTheImageWritten) {
     ConvertFixture f;
     const std::string size_error = "ERROR: Image size shall be from 16 to 2147483647 bytes",
                       taken = "ERROR: File already exists or empty filename";
-    const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
-        // name, size, sector size, error
-        {"GAME.ATR", "32784", "128", ""},
-        {"game", "100", "128", ""},
-        {"  ", "16", "256", ""},
-        {"X", "15", "128", size_error},
-        {"X", "3000000000", "128", size_error},
-        {"X", "92176", "512", "ERROR: Sector size shall be 128 or 256 bytes"},
-        {"game", "92176", "128", taken},
-        {"DIR", "92176", "128", taken},
-        {"LINK", "92176", "128", taken},
-        {"", "92176", "128", taken},
-        {"sub/INNER", "92176", "128", "ERROR: A file name can not hold \"/\""},
-        {"..", "92176", "128", "ERROR: A file name can not begin with \".\""}};
+    const std::tuple<std::string, std::string, std::string, int, std::string> cases[] = {
+        // name, typed size (with a count from the list: the size it gives), count, sector
+        // size, error
+        {"NEWFILE", "92176", "720", 128, ""},
+        {"GAME.ATR", "32784", "", 128, ""},
+        {"game", "100", "", 128, ""},
+        {"  ", "16", "", 256, ""},
+        {"X", "15", "", 128, size_error},
+        {"X", "3000000000", "", 128, size_error},
+        {"X", "92176", "", 512, "ERROR: Sector size shall be 128 or 256 bytes"},
+        {"game", "92176", "", 128, taken},
+        {"DIR", "92176", "", 128, taken},
+        {"LINK", "92176", "", 128, taken},
+        {"", "92176", "", 128, taken},
+        {"sub/INNER", "92176", "", 128, "ERROR: A file name can not hold \"/\""},
+        {"..", "92176", "", 128, "ERROR: A file name can not begin with \".\""},
+        {"BIG", "16776592", "65535", 256, ""}};  // last: the others read the directory whole
     std::filesystem::create_directory(f.source_dir / "DIR.ATR");
     std::filesystem::create_symlink(f.source_dir / "nowhere", f.source_dir / "LINK.ATR");
     std::filesystem::create_directory(f.source_dir / "sub");
-    for (const auto& [name, size, sector_size, error] : cases) {
-        SCOPED_TRACE(name + " " + size);
+    f.window.SetPattern("*.atr");
+    for (const auto& [name, size, sectors, sector_size, error] : cases) {
+        SCOPED_TRACE(name + " " + size + sectors);
         const auto before = Snapshot(f.source_dir);
-        f.window.SetText(Control::Txt_image_size, size);
-        EXPECT_EQ(Generate(f, name, sector_size), error.empty());
-        if (error.empty()) {
-            EXPECT_EQ(ReadFile(f.source_dir / (name + ".ATR")).size(), std::stoul(size) / 16 * 16);
-        } else {
-            EXPECT_EQ(f.report.lines, Lines{error});
+        f.window.SetText(Control::Txt_filename, name);
+        f.window.SetText(Control::Txt_image_size, sectors.empty() ? size : "0");
+        f.window.SetText(Control::Combo_byte_per_sector, std::to_string(sector_size));
+        f.window.SetText(Control::Combo_no_of_sectors, sectors);
+        sectors.empty() ? void() : UpdateImageSize(f.window);
+        EXPECT_TRUE(f.window.ApplyDirectory(f.source_dir).ok());
+        EXPECT_EQ(RunAtrGeneration(f.context).generated, error.empty());
+        const std::filesystem::path path = f.source_dir / (name + ".ATR");
+        EXPECT_EQ(f.report.lines,
+                  (error.empty() ? Lines{path.string(), "successfully generated"} : Lines{error}));
+        EXPECT_EQ(f.report.selected, f.report.LineCount() - 1);
+        if (!error.empty()) {
             EXPECT_EQ(Snapshot(f.source_dir), before);
+            continue;
         }
+        const std::int64_t stated = std::stoll(size) / 16 * 16 - 16;
+        EXPECT_TRUE(ReadFile(path) ==
+                    Image({.stated = stated, .sector = std::uint32_t(sector_size)}));
     }
     EXPECT_TRUE(std::filesystem::is_empty(f.source_dir / "sub"));
 }
 
-// korvane-cli convert, run as a separate process: standard output
-// holds the engine's report and nothing else, exit statuses as documented.
-const std::filesystem::path kCli = KORVANE_CLI;
-
+// korvane-cli convert, run as a separate process: standard output holds the engine's report
+// and nothing else, exit statuses as documented.
 TEST(CliConvert, StandardOutputIsTheEngineReportAndTheExitStatusItsOutcome) {
     ConvertFixture f;
     WriteFile(f.temp / "my.atr", f.template_image);
@@ -317,22 +290,22 @@ TEST(CliConvert, StandardOutputIsTheEngineReportAndTheExitStatusItsOutcome) {
     RunXexConversionWithTemplate(f.context, f.temp / "my.atr");
     const auto converted = Snapshot(f.source_dir);
     std::filesystem::remove(f.source_dir / "A.ATR");
-    const std::vector<std::string> args = {"convert", "--template", (f.temp / "my.atr").string(),
-                                           f.source_dir.string()};
-    CommandResult run = RunCommand(kCli, args);
+    const std::string line = "convert --template " + (f.temp / "my.atr").string() + " D";
+    CommandResult run = RunCli(line, f.source_dir);
     EXPECT_EQ(run.exit_status, 1);  // B.XEX is too short
     EXPECT_EQ(SplitLines(run.out), f.report.lines);
     EXPECT_EQ(Snapshot(f.source_dir), converted);
     std::filesystem::remove(f.source_dir / "B.XEX");
     std::filesystem::remove(f.source_dir / "A.ATR");
-    EXPECT_EQ(RunCommand(kCli, args).exit_status, 0);
+    EXPECT_EQ(RunCli(line, f.source_dir).exit_status, 0);
     // The default template lies beside the program; missing: a message, exit status 2.
-    std::filesystem::copy_file(kCli, f.program_dir / "korvane-cli");
-    run = RunCommand(f.program_dir / "korvane-cli", {"convert", f.source_dir.string()});
+    const std::filesystem::path copy = f.program_dir / "korvane-cli";
+    std::filesystem::copy_file(KORVANE_CLI, copy);
+    run = RunCommand(copy, {"convert", f.source_dir.string()});
     EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
               "Read    : " + (f.program_dir / "KELDRIX.ATR").string());
     std::filesystem::remove(f.program_dir / "KELDRIX.ATR");
-    run = RunCommand(f.program_dir / "korvane-cli", {"convert", f.source_dir.string()});
+    run = RunCommand(copy, {"convert", f.source_dir.string()});
     EXPECT_EQ(run.exit_status, 2);
     EXPECT_NE(run.err.find("Can not find required KELDRIX.ATR file at install directory"),
               std::string::npos);

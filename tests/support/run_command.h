@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,20 @@ inline CommandResult RunCommand(const std::filesystem::path& program,
     return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), text("out"),
             text("err")};
 }
+
+#ifdef KORVANE_CLI
+// Runs korvane-cli with the words of `line`; "D" at a word's start stands for `dir`, ''
+// for an empty word.
+inline CommandResult RunCli(const std::string& line, const std::string& dir = "",
+                            const std::filesystem::path& cwd = {}) {
+    std::istringstream words(line);
+    std::vector<std::string> args;
+    for (std::string word; words >> word;) {
+        args.push_back(word == "''" ? "" : word[0] == 'D' ? dir + word.substr(1) : word);
+    }
+    return RunCommand(KORVANE_CLI, args, cwd);
+}
+#endif
 
 // Splits output into lines ended by "\n" (a last line without one is kept too).
 inline std::vector<std::string> SplitLines(const std::string& text) {

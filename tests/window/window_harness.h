@@ -37,16 +37,9 @@ inline bool RowInView(const QAbstractItemView* view, std::int64_t row) {
     return place.top() >= 0 && place.bottom() < view->viewport()->height();
 }
 
-// korvane-cli's standard output as lines, for a command and options separated by blanks
-// and a directory.
-inline std::vector<std::string> RunCli(const QString& command,
-                                       const std::filesystem::path& directory) {
-    std::vector<std::string> arguments;
-    for (const QString& argument : command.split(' ')) {
-        arguments.push_back(argument.toStdString());
-    }
-    arguments.push_back(directory.native());
-    return SplitLines(RunCommand(KORVANE_CLI, arguments).out);
+// korvane-cli's standard output as lines, for a command and options and a directory.
+inline std::vector<std::string> CliReport(const std::string& line, const std::string& dir) {
+    return SplitLines(RunCli(line + " D", dir).out);
 }
 
 class WindowHarness {

@@ -173,7 +173,7 @@ class WindowTest : public QObject {
             layout->setChecked(true);
             c.chk_expand_images->setChecked(expand);
             c.cmd_start_test->click();
-            QCOMPARE(h.ReportLines(), RunCli(cli, dir / "copy"));
+            QCOMPARE(h.ReportLines(), CliReport(cli, dir / "copy"));
         }
     }
 
@@ -199,7 +199,7 @@ class WindowTest : public QObject {
                               "Set SECT.ATRsector size: <YES> 128 bytes /sector - <NO> 256 bytes / "
                               "sector? / SECT.ATR last"}));
         QCOMPARE(h.ReportLines(),
-                 RunCli("repair --fix-length skip --sector-size 128", dir / "copy"));
+                 CliReport("repair --fix-length skip --sector-size 128", dir / "copy"));
         QCOMPARE(Snapshot(dir / "disks"), Snapshot(dir / "copy"));
         // The backup is listed and counted.
         QVERIFY(h.FileListEntries().contains("SECT_org.atr"));
@@ -217,7 +217,7 @@ class WindowTest : public QObject {
         c.Cmd_generation->click();
         QCOMPARE(h.ReportLines(), (std::vector<std::string>{DisplayName(dir / "WORK.ATR"),
                                                             "successfully generated"}));
-        RunCli("generate --sector-size 256 --sectors 1440 --name WORK", dir / "copy");
+        CliReport("generate --sector-size 256 --sectors 1440 --name WORK", dir / "copy");
         QCOMPARE(ReadFile(dir / "WORK.ATR"), ReadFile(dir / "copy" / "WORK.ATR"));
         // The new image is listed and counted; the check buttons follow the count.
         QVERIFY(h.FileListEntries() == QStringList{"WORK.ATR"} && c.cmd_start_test->isEnabled());
