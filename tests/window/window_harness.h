@@ -14,9 +14,8 @@
 #include "program_location.h"
 #include "report_list.h"
 #include "report_text.h"
-#include "run_command.h"
 #include "scripted_prompt.h"
-#include "temp_dir.h"
+#include "scratch.h"
 
 namespace korvane::testing {
 
