@@ -15,17 +15,12 @@ namespace {
 
 // Loading the template disk: where it is looked for, and every fault that ends a run.
 TEST(LoadTemplateImage, LinesAndTheOutcomeOfEachTemplate) {
-    const auto length = [](std::size_t n) {
-        return "          Physical filelength         = " + std::to_string(n) + " byte";
-    };
-    const auto vtoc = [](int stored, int counted) {
-        return "          ERROR: Invalid VTOC detected - Read " + std::to_string(stored) +
+    const std::string in(10, ' '), length = in + "Physical filelength         = 92176 byte";
+    const auto vtoc = [&](int stored, int counted) {
+        return in + "ERROR: Invalid VTOC detected - Read " + std::to_string(stored) +
                " at VTOC(3+4) but " + std::to_string(counted) + " free sectors at bitfield";
     };
-    const std::string wrong_length =
-        "          ERROR: Physical filelength shall be $16810 bytes (92176 byte)";
-    Bytes no_atr_header = Template(), short_one = Template();
-    Bytes autorun = Template();
+    Bytes no_atr_header = Template(), short_one = Template(), autorun = Template();
     for (Bytes* image : {&no_atr_header, &autorun}) {  // deleted in the good one
         (*image)[EntryAt(0)] = image == &autorun ? 0x42 : 0xC2;
         std::copy_n("AUTORUN SYS", 11, image->begin() + EntryAt(0) + 5);
@@ -34,54 +29,38 @@ TEST(LoadTemplateImage, LinesAndTheOutcomeOfEachTemplate) {
     SetFree(no_atr_header, 0, true);
     Recount(no_atr_header);
     short_one.pop_back();
-    struct Case {
-        const char* what;
-        std::optional<Bytes> image;  // none: a directory of that name
-        Lines lines;                 // after "Read"; none when the template counts as missing
+    // The template (none: a directory of that name) and the lines after "Read" (none when
+    // the template counts as missing). Only the length is tested, not the ATR header; sector
+    // 0's bit counts (707 + 1); the mismatch test comes first (stored 0, one bit set).
+    const std::pair<std::optional<Bytes>, Lines> cases[] = {
+        {no_atr_header,
+         {length, in + "Free space                  = 708 sectors or 88500 bytes", ""}},
+        {std::nullopt, {}},
+        {Template(), {in + "ERROR: Template can not be read - Input/output error (injected)"}},
+        {short_one,
+         {in + "Physical filelength         = 92175 byte",
+          in + "ERROR: Physical filelength shall be $16810 bytes (92176 byte)"}},
+        {Template({9, 99, 400, 500, 600, 719}, 5), {length, vtoc(5, 6)}},
+        {Template(kNothingFree), {length, in + "ERROR: No free sectors found"}},
+        {Template({0}, 0), {length, vtoc(0, 1)}},
+        {autorun, {length, in + "ERROR: Template already holds an AUTORUN.SYS file"}},
     };
-    const Case cases[] = {
-        // Only the length is tested, not the ATR header; sector 0's bit counts: 707 + 1.
-        {"good",
-         no_atr_header,
-         {length(92176), "          Free space                  = 708 sectors or 88500 bytes", ""}},
-        {"directory", std::nullopt, {}},
-        {"unreadable",
-         Template(),
-         {"          ERROR: Template can not be read - Input/output error (injected)"}},
-        {"one byte short", short_one, {length(92175), wrong_length}},
-        {"stored 5, counted 6",
-         Template({9, 99, 400, 500, 600, 719}, 5),
-         {length(92176), vtoc(5, 6)}},
-        {"nothing free",
-         Template(kNothingFree),
-         {length(92176), "          ERROR: No free sectors found"}},
-        // The mismatch test comes first: stored 0 with one bit set is a mismatch.
-        {"stored 0, one bit", Template({0}, 0), {length(92176), vtoc(0, 1)}},
-        {"AUTORUN.SYS already there",
-         autorun,
-         {length(92176), "          ERROR: Template already holds an AUTORUN.SYS file"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [image, lines] : cases) {
+        SCOPED_TRACE(&image - &cases[0].first);
         ConvertFixture f;
         const std::filesystem::path path = f.program_dir / "KELDRIX.ATR";
         std::filesystem::remove(path);
-        if (c.image) {
-            WriteFile(path, *c.image);
-        } else {
-            std::filesystem::create_directory(path);
-        }
-        if (c.lines.size() == 1) {
+        image ? WriteFile(path, *image) : void(std::filesystem::create_directory(path));
+        if (lines.size() == 1) {
             f.fs.FailOn(FsOperation::Read, 1, "KELDRIX.ATR");
         }
         const std::optional<LoadedTemplate> loaded =
             LoadTemplateImage(f.context, TemplatePath(f.program_dir));
-        EXPECT_EQ(loaded.has_value(), !c.lines.empty() && c.lines.back().empty());
-        Lines expected = {"Read    : " + path.string()};
-        expected.insert(expected.end(), c.lines.begin(), c.lines.end());
-        EXPECT_EQ(f.report.lines, c.lines.empty() ? Lines{} : expected);
-        ASSERT_EQ(f.prompt.asked().size(), c.lines.empty() ? 1u : 0u);
-        if (c.lines.empty()) {
+        EXPECT_EQ(loaded.has_value(), !lines.empty() && lines.back().empty());
+        EXPECT_EQ(f.report.lines,
+                  lines.empty() ? Lines{} : Join({{"Read    : " + path.string()}, lines}));
+        ASSERT_EQ(f.prompt.asked().size(), lines.empty() ? 1u : 0u);
+        if (lines.empty()) {
             EXPECT_EQ(f.prompt.asked().front().text,
                       "Can not find required KELDRIX.ATR file at install directory");
         }
@@ -143,82 +122,61 @@ TEST(WriteXexToImage, RefusesWhatDoesNotFit) {
               Lines{"ERROR: No free directory entry on ATR image for the XEX file"});
 }
 
-// The converter's batch run: report blocks, output names, skips, the summary, and
-// file-system failures.
-const Lines kSkipped{"ERROR   : Skipping conversion - file already exists", ""};
-const Lines kTooLong{"          ERROR: Filelength shall be smaller than 600 sectors", kConvertFail};
-
-struct RunFixture : ConvertFixture {
-    Lines Head(int free = 707) const {
-        return {"Read    : " + (program_dir / "KELDRIX.ATR").string(),
-                "          Physical filelength         = 92176 byte",
-                "          Free space                  = " + std::to_string(free) + " sectors or " +
-                    std::to_string(free * 125) + " bytes",
-                ""};
-    }
-    static Lines Block(const std::string& name, std::size_t length, const Lines& rest) {
-        return Join({{"Read    : " + name, "          Physical filelength         = " +
-                                               std::to_string(length) + " byte"},
-                     rest});
-    }
-    Lines Made(const std::string& output) const {
-        return {"Generate: " + (source_dir / output).string(), ""};
-    }
-    static Lines Summary(int converted, int not_converted) {
-        const std::string rule(61, '=');
-        return Join({{"", rule, std::string(21, '=') + "   S U M M A R Y   " + std::string(21, '='),
-                      rule, "", "Converted     XEX-files:  " + std::to_string(converted)},
-                     not_converted > 0
-                         ? Lines{"Not converted XEX-files:  " + std::to_string(not_converted)}
-                         : Lines{},
-                     {"", "Click on the filenames to see the detailed conversion information"}});
-    }
-};
-
-// Lengths at both bounds, names that clash, and whatever has the output name is kept:
-// a directory, a dangling link, a file. A file that can not be read, or whose image can not
-// be written whole: the block says so, nothing of its image is left, and the run goes on.
+// The converter's batch run: lengths at both bounds, names that clash, and whatever has the
+// output name is kept: a directory, a dangling link, a file. A file that can not be read,
+// or whose image can not be written whole: the block says so, nothing of its image is
+// left, and the run goes on. Then the summary.
 TEST(RunXexConversion, OneBlockPerFileThenTheSummary) {
-    RunFixture f;
+    ConvertFixture f;
+    const auto made = [&](const char* atr) {
+        return Lines{"Generate: " + (f.source_dir / atr).string(), ""};
+    };
+    const Lines too_short{"          ERROR: Filelength shall be more than 127 bytes", kConvertFail},
+        skipped{"ERROR   : Skipping conversion - file already exists", ""};
     const Bytes a = XexBytes(128, 1), v2 = XexBytes(300, 2);
-    const std::pair<const char*, Bytes> files[] = {{"A.XEX", a},
-                                                   {"B.XEX", XexBytes(127, 3)},
-                                                   {"C.XEX", {}},
-                                                   {"D.XEX", XexBytes(707 * 125 + 1, 4)},
-                                                   {"E.XEX", a},
-                                                   {"F.XEX", a},
-                                                   {"GAME.XEX", XexBytes(400, 5)},
-                                                   {"GAME.V2.XEX", v2},
-                                                   {"H.XEX", a},
-                                                   {"I.XEX", XexBytes(900, 6)}};
-    for (const auto& [name, bytes] : files) {
+    const std::tuple<std::string, Bytes, Lines> files[] = {
+        // in the report's order
+        {"A.XEX", a, made("A.ATR")},
+        {"B.XEX", XexBytes(127, 3), too_short},
+        {"C.XEX", {}, too_short},
+        {"D.XEX",
+         XexBytes(707 * 125 + 1, 4),
+         {"          ERROR: Filelength shall be smaller than 600 sectors", kConvertFail}},
+        {"E.XEX", a, skipped},
+        {"F.XEX", a, skipped},
+        {"GAME.V2.XEX", v2, made("GAME.ATR")},
+        {"GAME.XEX", XexBytes(400, 5), skipped},
+        {"H.XEX",
+         a,
+         {"          ERROR: XEX file can not be read - Input/output error (injected)",
+          kConvertFail}},
+        {"I.XEX",
+         XexBytes(900, 6),
+         {made("I.ATR")[0], "ERROR   : Can not write ATR file - No space left on device (injected)",
+          ""}}};
+    Lines expected = {"Read    : " + (f.program_dir / "KELDRIX.ATR").string(),
+                      "          Physical filelength         = 92176 byte",
+                      "          Free space                  = 707 sectors or 88375 bytes", ""};
+    for (const auto& [name, bytes, rest] : files) {
         f.PutXex(name, bytes);
+        expected.push_back("Read    : " + name);
+        if (name != "H.XEX") {  // read before its length is known
+            expected.push_back("          Physical filelength         = " +
+                               std::to_string(bytes.size()) + " byte");
+        }
+        expected.insert(expected.end(), rest.begin(), rest.end());
     }
     std::filesystem::create_directory(f.source_dir / "E.ATR");
     std::filesystem::create_symlink(f.source_dir / "nowhere", f.source_dir / "F.ATR");
     f.fs.FailOn(FsOperation::Read, 1, "H.XEX");
     f.fs.FailOn(FsOperation::Write, 1, "I.ATR", 40000);
     f.Run();
-    const Lines too_short{"          ERROR: Filelength shall be more than 127 bytes", kConvertFail};
-    EXPECT_EQ(
-        f.report.lines,
-        Join(
-            {f.Head(),
-             f.Block("A.XEX", 128, f.Made("A.ATR")),
-             f.Block("B.XEX", 127, too_short),
-             f.Block("C.XEX", 0, too_short),
-             f.Block("D.XEX", 88376, kTooLong),
-             f.Block("E.XEX", 128, kSkipped),
-             f.Block("F.XEX", 128, kSkipped),
-             f.Block("GAME.V2.XEX", 300, f.Made("GAME.ATR")),
-             f.Block("GAME.XEX", 400, kSkipped),
-             {"Read    : H.XEX",
-              "          ERROR: XEX file can not be read - Input/output error (injected)",
-              kConvertFail},
-             f.Block("I.XEX", 900,
-                     {f.Made("I.ATR")[0],
-                      "ERROR   : Can not write ATR file - No space left on device (injected)", ""}),
-             f.Summary(2, 8)}));
+    const std::string rule(61, '=');
+    EXPECT_EQ(f.report.lines,
+              Join({expected,
+                    {"", rule, std::string(21, '=') + "   S U M M A R Y   " + std::string(21, '='),
+                     rule, "", "Converted     XEX-files:  2", "Not converted XEX-files:  8", "",
+                     "Click on the filenames to see the detailed conversion information"}}));
     ExpectImageHolds(f.Output("GAME.ATR"), f.template_image, v2);
     EXPECT_EQ(Snapshot(f.source_dir).size(), 14u) << "the XEX files, E, F, A and GAME.ATR only";
 }
