@@ -43,4 +43,4 @@ if [ "${1:-}" = "--areas" ]; then
     done
 fi
 echo "product code: $code_lines lines, tests: $test_lines lines," \
-    "ratio $(awk -v t="$test_lines" -v c="$code_lines" 'BEGIN { printf "%.2f", t / c }')"
+    "ratio $(awk -v t="$test_lines" -v c="$code_lines" 'BEGIN { printf "%.3f", t / c }')"
