@@ -19,6 +19,7 @@
 
 namespace korvane::testing {
 
+// A fresh directory under the system's temporary directory, removed with its content.
 class TempDir {
   public:
     TempDir() {
@@ -70,6 +71,8 @@ inline std::map<std::string, Bytes> Snapshot(const std::filesystem::path& direct
     return content;
 }
 
+// A program run with arguments: its exit status, standard output and standard error;
+// standard input is /dev/null, as in CI, unless another file is named.
 struct CommandResult {
     int exit_status = -1;  // 128 + the signal's number when a signal ended it
     std::string out;
