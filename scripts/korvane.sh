@@ -42,10 +42,11 @@ case "${1:-}" in
         ;;
     test)
         install_missing
-        cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON
+        cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON \
+            -DKORVANE_WERROR=ON
         cmake --build "$top/build" -j "$jobs"
-        # The repair fuzzer, built with clang, for a short fixed number of inputs; its
-        # chatter goes to a log that is shown only when it finds something.
+        # The repair fuzzer, built with clang, for a fixed time in memory and a few hundred
+        # inputs on disk; its chatter goes to a log that is shown only when it finds something.
         echo "Fuzzing the repair run (log: build-fuzz/fuzz.log)"
         mkdir -p "$top/build-fuzz"
         if ! BUILD_DIR="$top/build-fuzz" "$top/tests/fuzz/run.sh" >"$top/build-fuzz/fuzz.log" 2>&1; then
