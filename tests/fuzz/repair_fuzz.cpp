@@ -1,10 +1,12 @@
 // Fuzzes the repair of ATR images: random image bytes, random answers to the repair
 // questions, a random prior backup and at most one failing file operation, all through a
-// real repair over a scratch directory. After each run it checks what must always hold:
-// every original byte is still on disk (under the image's own name, or whole as its
-// backup with a complete repaired image under the name), nothing half-written and no
-// temporary file is left, the report agrees with the directory, and a following test run
-// asks nothing and writes nothing.
+// real repair over a directory in memory (or, with REPAIR_FUZZ_DISK set in the
+// environment, a scratch directory on disk). After each run it checks what must always
+// hold: every original byte is still there (under the image's own name, or whole as its
+// backup with the repaired image under the name), the repaired image holds exactly what
+// its block of the report says, nothing half-written and no temporary file is left, the
+// report agrees with the directory, and a following test run asks nothing and writes
+// nothing.
 //
 // Input layout:
 //   byte 0  bits 0-1 layout (0 both, 1 short, 2 long, 3 both), bit 2 the 1 kB rule,
@@ -15,6 +17,9 @@
 //   byte 2  bits 0-2 the failing operation (0 and 7 none), bits 3-7 which call fails
 //   byte 3  how many bytes a failing write still writes
 //   then up to three images, each a 16-bit little-endian length and that many bytes
+#include <cstring>
+
+#include "memory_file_system.h"
 #include "support.h"
 
 namespace korvane::testing {
@@ -35,19 +40,47 @@ PromptAnswer ThreeWay(unsigned bits) {
     return static_cast<PromptAnswer>(std::min(bits & 3U, 2U));
 }
 
-// A repaired image: a valid identifier, zero reserved bytes, the original data bytes,
-// shortened or lengthened with zeros at the end.
-void ExpectRepaired(const Bytes& original, const Bytes& repaired, const std::string& name) {
-    Expect(repaired.size() >= 16 && repaired[0] == 0x96 && repaired[1] == 0x02 &&
-               std::all_of(repaired.begin() + 8, repaired.begin() + 16, [](auto b) { return !b; }),
-           "repaired header without identifier or with reserved bytes", name);
-    std::size_t same = 16;
-    while (same < repaired.size() && same < original.size() && repaired[same] == original[same]) {
-        ++same;
+// Every file of a directory with its content.
+std::map<std::string, Bytes> Files(FileSystem& fs, const std::filesystem::path& directory) {
+    std::vector<DirectoryEntry> entries;
+    std::map<std::string, Bytes> files;
+    fs.List(directory, entries);
+    for (const DirectoryEntry& entry : entries) {
+        files[entry.name] = fs.ReadWhole(directory / entry.name, INT64_MAX).bytes;
     }
-    Expect(std::all_of(repaired.begin() + static_cast<std::ptrdiff_t>(same), repaired.end(),
-                       [](auto b) { return !b; }),
-           "data byte " + std::to_string(same) + " changed", name);
+    return files;
+}
+
+// A repaired image, byte by byte: the identifier; the header's sector size as it was or
+// one of the two, its length as it was or that of the new file; zero reserved bytes; the
+// original data up to the shortest length any cut of the block left; zeros from there on.
+void ExpectRepaired(const Bytes& old, const Bytes& now, const Lines& block,
+                    const std::string& name) {
+    auto length = std::ssize(old), kept = length;
+    for (const std::string& line : block) {
+        long bytes = 0;
+        if (std::sscanf(line.c_str(), " Cut %ld", &bytes) == 1) {
+            kept = std::min(kept, length -= bytes);
+        }
+        length += std::sscanf(line.c_str(), " Add %ld", &bytes) == 1 ? bytes : 0;
+    }
+    const auto field = [](const Bytes& image, int at) { return image[at] | image[at + 1] << 8; };
+    const auto paragraphs = [&](const Bytes& image) {
+        return field(image, 2) | static_cast<std::int64_t>(field(image, 6)) << 16;
+    };
+    Expect(std::ssize(now) == length && now[0] == 0x96 && now[1] == 0x02 &&
+               (paragraphs(now) == paragraphs(old) || paragraphs(now) == (length - 16) / 16) &&
+               (field(now, 4) == field(old, 4) || field(now, 4) == 128 || field(now, 4) == 256),
+           "the header or the length is not what the report says", name);
+    // Whole spans at a time, so that the fuzzer stays fast.
+    static const Bytes zeros(1 << 21);
+    const auto holds = [&](std::int64_t from, std::int64_t to, const std::uint8_t* bytes) {
+        return from >= to ||
+               std::memcmp(&now[from], bytes, static_cast<std::size_t>(to - from)) == 0;
+    };
+    Expect(holds(8, 16, zeros.data()) && holds(16, kept, &old[16]) &&
+               holds(std::max<std::int64_t>(kept, 16), length, zeros.data()),
+           "a byte is neither the original's nor zero", name);
 }
 
 }  // namespace
@@ -71,16 +104,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         at += 2 + length;
     }
 
-    static const TempDir scratch;  // TMPDIR=/dev/shm in run.sh: every run syncs files
-    std::filesystem::remove_all(scratch.path());
-    std::filesystem::create_directory(scratch.path());
+    // A new directory in memory for each input, or the one scratch directory emptied.
+    static const bool on_disk = std::getenv("REPAIR_FUZZ_DISK") != nullptr;
+    static const TempDir scratch;
+    MemoryFileSystem memory;
+    PosixFileSystem posix;
+    FileSystem& fs = on_disk ? static_cast<FileSystem&>(posix) : memory;
+    const std::filesystem::path dir = on_disk ? scratch.path() : "/fuzz";
+    if (on_disk) {
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directory(dir);
+    }
+    const auto put = [&](const std::filesystem::path& name, const Bytes& bytes) {
+        CreateResult created = fs.CreateExclusive(dir / name);
+        Expect(created.status.ok() && created.file->Write(bytes).ok() &&
+                   created.file->Close(false).ok(),
+               "the image can not be written", name);
+    };
     for (const auto& [name, bytes] : images) {
-        WriteFile(scratch / name, bytes);
+        put(name, bytes);
         if ((flags & 8U) != 0 && name != kNames[2]) {
-            WriteFile(scratch / BackupName(name), Bytes{'o', 'l', 'd'});
+            put(BackupName(name), Bytes{'o', 'l', 'd'});
         }
     }
-    const auto before = Snapshot(scratch.path());
+    const auto before = Files(fs, dir);
 
     const CheckSettings settings{true, static_cast<LayoutMode>((flags & 3U) == 3 ? 0 : flags & 3U),
                                  (flags & 4U) != 0};
@@ -90,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     prompt.Answer(PromptTopic::Layout, ThreeWay(answers >> 4));
     prompt.Answer(PromptTopic::OverwriteBackup,
                   (answers & 0x40U) != 0 ? PromptAnswer::Yes : PromptAnswer::No);
-    FaultFileSystem faulty;
+    FaultFileSystem faulty(&fs);
     faulty.hard_links = (answers & 0x80U) == 0;
     if ((fault & 7) != 0 && (fault & 7) != 7) {
         const FsOperation failing[] = {FsOperation::Create, FsOperation::Write,  FsOperation::Close,
@@ -99,20 +146,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     RecordingReport report;
-    std::map<std::string, bool> reported_written;
+    std::map<std::string, Lines> blocks;
     for (const auto& [name, bytes] : images) {
         const auto first = static_cast<std::ptrdiff_t>(report.lines.size());
         const CheckResult result =
-            CheckImage({name, scratch / name, scratch.path()}, settings, report, prompt, faulty);
+            CheckImage({name, dir / name, dir}, settings, report, prompt, faulty);
         Expect((result.count != CountClass::NotCounted || name == kNames[2]) &&
                    report.lines.at(first) == "Read  : " + name,
                "image uncounted, or its block without the read line first", name);
-        reported_written[name] =
-            std::find(report.lines.begin() + first, report.lines.end(),
-                      "        Generate new " + name + " file") != report.lines.end();
+        blocks[name] = Lines(report.lines.begin() + first, report.lines.end());
     }
 
-    const auto after = Snapshot(scratch.path());
+    const auto after = Files(fs, dir);
     for (const auto& [name, content] : after) {
         Expect(name[0] != '.', "temporary file left behind", name);
     }
@@ -128,28 +173,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool backup_written =
             new_backup != after.end() &&
             (old_backup == before.end() || new_backup->second != old_backup->second);
-        Expect(backup_written == reported_written[name], "the report disagrees with the directory",
-               name);
+        const Lines& block = blocks[name];
+        Expect(
+            backup_written == (std::find(block.begin(), block.end(),
+                                         "        Generate new " + name + " file") != block.end()),
+            "the report disagrees with the directory", name);
         if (!backup_written) {
             // Untouched: the backup is the earlier one, or gone after an agreed overwrite.
             Expect(now->second == bytes, "image changed without a backup", name);
             continue;
         }
         Expect(new_backup->second == bytes, "the backup is not the untouched image", name);
-        ExpectRepaired(bytes, now->second, name);
+        ExpectRepaired(bytes, now->second, block, name);
     }
 
-    // A test run over the result asks nothing and changes nothing on disk.
-    PosixFileSystem real;
-    PlainWindow window(real);
+    // A test run over the result asks nothing and changes nothing.
+    PlainWindow window(fs);
     window.SetPattern("*.atr");
     window.SetCheckValue(Control::chk_expand_images, settings.expand_small ? 1 : 0);
-    Expect(window.ApplyDirectory(scratch.path()).ok(), "the directory can not be listed", "it");
+    Expect(window.ApplyDirectory(dir).ok(), "the directory can not be listed", "it");
     ProgramState state;
     ScriptedPrompt no_questions;
-    EngineContext context{window, report, no_questions, real, state};
+    EngineContext context{window, report, no_questions, fs, state};
     RunAtrCheck(context);
-    Expect(no_questions.asked().empty() && Snapshot(scratch.path()) == after,
+    Expect(no_questions.asked().empty() && Files(fs, dir) == after,
            "a test run asked a question or changed the directory", "the test run");
     return 0;
 }

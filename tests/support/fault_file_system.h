@@ -1,6 +1,7 @@
-// The real file system with failures on demand: a test names an operation, and
-// optionally which call of it and a part of the path, and that call fails. Tests run as
-// root in CI, where permissions alone cannot make an operation fail.
+// Any file system (the real one unless another is given) with failures on demand: a test
+// names an operation, and optionally which call of it and a part of the path, and that
+// call fails. Tests run as root in CI, where permissions alone cannot make an operation
+// fail.
 #pragma once
 
 #include <memory>
@@ -13,12 +14,12 @@ namespace korvane::testing {
 
 enum class FsOperation { Read, Create, Write, Close, Rename, Remove };
 
-class FaultFileSystem final : public PosixFileSystem {
+class FaultFileSystem final : public FileSystem {
     using Path = std::filesystem::path;
     using Op = FsOperation;
-    using Posix = PosixFileSystem;
 
   public:
+    explicit FaultFileSystem(FileSystem* inner = nullptr) : inner_(inner ? *inner : posix_) {}
     // Fails the `nth` call (1-based, counted per operation) of `operation` whose path
     // contains `path_part` (empty: any path). A failing write first writes `partial`
     // bytes, like a disk that fills up midway. A temporary file's creation, writes and
@@ -45,30 +46,42 @@ class FaultFileSystem final : public PosixFileSystem {
         return nullptr;
     }
 
+    FsStatus List(const Path& directory, std::vector<DirectoryEntry>& entries) override {
+        return inner_.List(directory, entries);
+    }
+    bool Exists(const Path& path) override { return inner_.Exists(path); }
+    bool IsRegularFile(const Path& path) override { return inner_.IsRegularFile(path); }
+    CreateResult CreateExclusive(const Path& path) override { return inner_.CreateExclusive(path); }
+    LockResult LockDirectory(const Path& directory) override {
+        return inner_.LockDirectory(directory);
+    }
+    std::int64_t failed_operations() const override {
+        return FileSystem::failed_operations() + inner_.failed_operations();
+    }
     ReadResult ReadWhole(const Path& path, std::int64_t max) override {
-        return Fail(Op::Read, path) ? ReadResult{kReadError, {}} : Posix::ReadWhole(path, max);
+        return Fail(Op::Read, path) ? ReadResult{kReadError, {}} : inner_.ReadWhole(path, max);
     }
     OpenResult OpenRead(const Path& path) override {
-        return Fail(Op::Read, path) ? OpenResult{kReadError, {}} : Posix::OpenRead(path);
+        return Fail(Op::Read, path) ? OpenResult{kReadError, {}} : inner_.OpenRead(path);
     }
     FsStatus Length(const Path& path, std::int64_t& length) override {
-        return Fail(Op::Read, path) ? kReadError : Posix::Length(path, length);
+        return Fail(Op::Read, path) ? kReadError : inner_.Length(path, length);
     }
     // Its writes and closing fail by the rules for `target`.
     CreateResult CreateTemporary(const Path& target) override;
     FsStatus RenameNoReplace(const Path& from, const Path& to) override {
-        return Fail(Op::Rename, to) ? kInjected : Posix::RenameNoReplace(from, to);
+        return Fail(Op::Rename, to) ? kInjected : inner_.RenameNoReplace(from, to);
     }
     FsStatus LinkNoReplace(const Path& existing, const Path& to) override {
         return !hard_links ? FsStatus::Unsupported("Operation not permitted (no hard links)")
                : Fail(Op::Rename, to) ? kInjected
-                                      : Posix::LinkNoReplace(existing, to);
+                                      : inner_.LinkNoReplace(existing, to);
     }
     FsStatus RenameReplacing(const Path& from, const Path& to) override {
-        return Fail(Op::Rename, to) ? kInjected : Posix::RenameReplacing(from, to);
+        return Fail(Op::Rename, to) ? kInjected : inner_.RenameReplacing(from, to);
     }
     FsStatus Remove(const Path& path) override {
-        return Fail(Op::Remove, path) ? kInjected : Posix::Remove(path);
+        return Fail(Op::Remove, path) ? kInjected : inner_.Remove(path);
     }
 
     // False: behave like a file system without hard links (FAT).
@@ -83,6 +96,8 @@ class FaultFileSystem final : public PosixFileSystem {
         return ShouldFail(operation, path) != nullptr && !Counted(kInjected).ok();
     }
     std::vector<Rule> rules_;
+    PosixFileSystem posix_;
+    FileSystem& inner_;
 };
 
 // Its failures are counted by the users of the file, as a real file's are.
@@ -117,7 +132,7 @@ inline CreateResult FaultFileSystem::CreateTemporary(const Path& target) {
     if (Fail(FsOperation::Create, target)) {
         return {kInjected, nullptr, {}};
     }
-    CreateResult real = PosixFileSystem::CreateTemporary(target);
+    CreateResult real = inner_.CreateTemporary(target);
     if (real.status.ok()) {
         real.file = std::make_unique<FaultOutputFile>(*this, target, std::move(real.file));
     }
