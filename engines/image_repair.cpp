@@ -201,7 +201,9 @@ bool ImageChecker::WriteRepairedImage() {
 // chunks, so that no image is ever held whole. The file takes the original's mode and owner.
 FsStatus ImageChecker::StreamImage(OutputFile& file) {
     static const std::vector<std::uint8_t> zeros(kChunkBytes);
-    std::vector<std::uint8_t> chunk(kChunkBytes);
+    // No larger than the original: a small image needs no 256 kB buffer.
+    std::vector<std::uint8_t> chunk(
+        std::min(kChunkBytes, static_cast<std::size_t>(check_.source->info().length)));
     FsStatus status = file.Adopt(check_.source->info());
     if (status.ok()) {
         status = file.Write(check_.header);
