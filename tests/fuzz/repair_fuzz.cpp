@@ -96,35 +96,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::min<std::size_t>(data[at] | data[at + 1] << 8, size - at - 2);
         Bytes bytes(data + at + 2, data + at + 2 + length);
         if (bytes.size() > 7 && bytes[7] == 0) {
-            // Keep stated lengths that a repair may grow to below 1 MB, so that a run stays
-            // fast; beyond 16 MB (byte 7 set) growth is refused anyway.
+            // Keep stated lengths that a repair may grow to below 16 kB, so that a run stays
+            // fast; with byte 7 set the header states more than any image holds, and growth
+            // is refused anyway.
             bytes[6] = 0;
+            bytes[3] &= 0x03;
         }
         images[kNames[((flags >> 4) + images.size()) % 4]] = std::move(bytes);
         at += 2 + length;
     }
 
-    // A new directory in memory for each input, or the one scratch directory emptied.
+    // The files go to a new directory in memory, or to the one scratch directory on disk.
     static const bool on_disk = std::getenv("REPAIR_FUZZ_DISK") != nullptr;
     static const TempDir scratch;
     MemoryFileSystem memory;
     PosixFileSystem posix;
     FileSystem& fs = on_disk ? static_cast<FileSystem&>(posix) : memory;
-    const std::filesystem::path dir = on_disk ? scratch.path() : "/fuzz";
+    const std::filesystem::path dir = scratch.path();
+    for (const auto& [name, bytes] : images) {
+        memory.files[dir / name] = std::make_shared<Bytes>(bytes);
+        if ((flags & 8U) != 0 && name != kNames[2]) {
+            memory.files[dir / BackupName(name)] = std::make_shared<Bytes>(Bytes{'o', 'l', 'd'});
+        }
+    }
     if (on_disk) {
         std::filesystem::remove_all(dir);
         std::filesystem::create_directory(dir);
-    }
-    const auto put = [&](const std::filesystem::path& name, const Bytes& bytes) {
-        CreateResult created = fs.CreateExclusive(dir / name);
-        Expect(created.status.ok() && created.file->Write(bytes).ok() &&
-                   created.file->Close(false).ok(),
-               "the image can not be written", name);
-    };
-    for (const auto& [name, bytes] : images) {
-        put(name, bytes);
-        if ((flags & 8U) != 0 && name != kNames[2]) {
-            put(BackupName(name), Bytes{'o', 'l', 'd'});
+        for (const auto& [path, content] : memory.files) {
+            WriteFile(path, *content);
         }
     }
     const auto before = Files(fs, dir);
