@@ -29,6 +29,7 @@ struct Atr {
     std::uint32_t sector = 128;    // the header's sector size
     std::int64_t data = -1;        // the data behind the header; -1: as stated
     std::uint8_t fill = 0;         // every data byte
+    std::int64_t filled = -1;      // only so many data bytes hold `fill`, the rest zeros
     std::uint8_t reserved = 0;     // header bytes 8-15
     std::int64_t paragraphs = -1;  // the raw size field, for headers no length can express
     std::uint8_t id = 0x96;        // the identifier's first byte
@@ -38,6 +39,9 @@ inline std::vector<std::uint8_t> Image(const Atr& a) {
     const auto p = static_cast<std::uint32_t>(a.paragraphs >= 0 ? a.paragraphs : a.stated / 16);
     std::vector<std::uint8_t> image(16 + static_cast<std::size_t>(a.data >= 0 ? a.data : p * 16LL),
                                     a.fill);
+    if (a.filled >= 0) {
+        std::fill(image.begin() + 16 + a.filled, image.end(), 0);
+    }
     const std::uint32_t fields[8] = {a.id,     0x02,          p,       p >> 8,
                                      a.sector, a.sector >> 8, p >> 16, p >> 24};
     for (std::size_t i = 0; i < 16; ++i) {
