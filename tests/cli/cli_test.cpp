@@ -60,18 +60,19 @@ struct Variant {
     std::string options;  // those before "--sector-size" also go to check
     Control layout;
     int check_box;
-    PromptAnswer answer;  // what the answer options give every question, if any
+    PromptAnswer answer;      // what the answer options give every question, if any
+    const char* layout_line;  // a line that only this layout writes in a check run
 };
 
 TEST(Cli, CheckAndRepairWriteTheEngineReportAndLeaveTheSameFiles) {
     const Variant variants[] = {
-        {"", Control::Opt_both, 1, PromptAnswer::Ok},
+        {"", Control::Opt_both, 1, PromptAnswer::Ok, "Header file size is 144 bytes too small"},
         {"--layout short --min-size --sector-size 128 --fix-length=file --fix-layout add "
          "--overwrite-backup yes",
-         Control::Opt_short, 1, PromptAnswer::Yes},
+         Control::Opt_short, 1, PromptAnswer::Yes, "Header file size is 384 bytes too large"},
         {"--layout long --no-min-size --sector-size 256 --fix-length header --fix-layout cut "
          "--overwrite-backup no",
-         Control::Opt_long, 0, PromptAnswer::No},
+         Control::Opt_long, 0, PromptAnswer::No, "Header file size is 16 bytes too small"},
     };
     for (const bool repair : {false, true}) {
         for (const Variant& v : variants) {
@@ -88,6 +89,7 @@ TEST(Cli, CheckAndRepairWriteTheEngineReportAndLeaveTheSameFiles) {
                                             repair ? v.answer : PromptAnswer::Ok));
             EXPECT_EQ(Snapshot(by_cli.path()), Snapshot(in_process.path()));
             EXPECT_EQ(run.exit_status, 1);
+            EXPECT_TRUE(repair || run.out.find(v.layout_line) != std::string::npos) << run.out;
             // Unanswered questions get the answer that changes nothing, each naming its option.
             const bool unanswered = repair && v.answer == PromptAnswer::Ok;
             for (const char* option : {"--sector-size", "--fix-length", "--overwrite-backup"}) {
@@ -108,6 +110,12 @@ TEST(Cli, ExitStatusZeroWhenNothingFailsAndOddNamesEscaped) {
         EXPECT_EQ(run.out, EngineReport(dir / "sub", Control::Opt_both, 1, command[0] == 'r'));
         EXPECT_TRUE(run.out.starts_with("Read  : \\x0A\\xFE\\xC2\\x85\\xC0\\xAF\xC3\xBC.atr\n"));
     }
+    // The largest image; a file that can not be read (memory at address 0, not even by root)
+    // exits with 3, not with the 1 of a failed check.
+    EXPECT_EQ(RunCli("generate --sectors 65535 sub", "", dir.path()).exit_status, 0);
+    EXPECT_EQ(std::filesystem::file_size(dir / "sub" / "NEWFILE.ATR"), 8388496u);
+    std::filesystem::create_symlink("/proc/self/mem", dir / "sub" / "MEM.ATR");
+    EXPECT_EQ(RunCli("check sub", "", dir.path()).exit_status, 3);
 }
 
 TEST(Cli, UsageErrorsExitTwoWithoutAReport) {

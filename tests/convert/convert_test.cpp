@@ -20,7 +20,8 @@ TEST(LoadTemplateImage, LinesAndTheOutcomeOfEachTemplate) {
         return in + "ERROR: Invalid VTOC detected - Read " + std::to_string(stored) +
                " at VTOC(3+4) but " + std::to_string(counted) + " free sectors at bitfield";
     };
-    Bytes no_atr_header = Template(), short_one = Template(), autorun = Template();
+    Bytes no_atr_header = Template(), short_one = Template(), long_one = Template(),
+          autorun = Template();
     for (Bytes* image : {&no_atr_header, &autorun}) {  // deleted in the good one
         (*image)[EntryAt(0)] = image == &autorun ? 0x42 : 0xC2;
         std::copy_n("AUTORUN SYS", 11, image->begin() + EntryAt(0) + 5);
@@ -29,6 +30,7 @@ TEST(LoadTemplateImage, LinesAndTheOutcomeOfEachTemplate) {
     SetFree(no_atr_header, 0, true);
     Recount(no_atr_header);
     short_one.pop_back();
+    long_one.push_back(0);
     // The template (none: a directory of that name) and the lines after "Read" (none when
     // the template counts as missing). Only the length is tested, not the ATR header; sector
     // 0's bit counts (707 + 1); the mismatch test comes first (stored 0, one bit set).
@@ -39,6 +41,9 @@ TEST(LoadTemplateImage, LinesAndTheOutcomeOfEachTemplate) {
         {Template(), {in + "ERROR: Template can not be read - Input/output error (injected)"}},
         {short_one,
          {in + "Physical filelength         = 92175 byte",
+          in + "ERROR: Physical filelength shall be $16810 bytes (92176 byte)"}},
+        {long_one,
+         {in + "Physical filelength         = 92177 byte",
           in + "ERROR: Physical filelength shall be $16810 bytes (92176 byte)"}},
         {Template({9, 99, 400, 500, 600, 719}, 5), {length, vtoc(5, 6)}},
         {Template(kNothingFree), {length, in + "ERROR: No free sectors found"}},
@@ -153,7 +158,8 @@ TEST(RunXexConversion, OneBlockPerFileThenTheSummary) {
         {"I.XEX",
          XexBytes(900, 6),
          {made("I.ATR")[0], "ERROR   : Can not write ATR file - No space left on device (injected)",
-          ""}}};
+          ""}},
+        {"J.XEX", XexBytes(707 * 125, 7), made("J.ATR")}};
     Lines expected = {"Read    : " + (f.program_dir / "KELDRIX.ATR").string(),
                       "          Physical filelength         = 92176 byte",
                       "          Free space                  = 707 sectors or 88375 bytes", ""};
@@ -175,10 +181,10 @@ TEST(RunXexConversion, OneBlockPerFileThenTheSummary) {
     EXPECT_EQ(f.report.lines,
               Join({expected,
                     {"", rule, std::string(21, '=') + "   S U M M A R Y   " + std::string(21, '='),
-                     rule, "", "Converted     XEX-files:  2", "Not converted XEX-files:  8", "",
+                     rule, "", "Converted     XEX-files:  3", "Not converted XEX-files:  8", "",
                      "Click on the filenames to see the detailed conversion information"}}));
     ExpectImageHolds(f.Output("GAME.ATR"), f.template_image, v2);
-    EXPECT_EQ(Snapshot(f.source_dir).size(), 14u) << "the XEX files, E, F, A and GAME.ATR only";
+    EXPECT_EQ(Snapshot(f.source_dir).size(), 16u) << "the XEX files, E, F, A, GAME and J.ATR only";
 }
 
 // The generator over the converter's fixture, writing into its source directory. Names as
