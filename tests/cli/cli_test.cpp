@@ -101,12 +101,15 @@ TEST(Cli, CheckAndRepairWriteTheEngineReportAndLeaveTheSameFiles) {
 TEST(Cli, ExitStatusZeroWhenNothingFailsAndOddNamesEscaped) {
     TempDir dir;
     std::filesystem::create_directory(dir / "sub");
-    WriteFile(dir / "sub" / "\n\xFE\xC2\x85\xC0\xAF\xC3\xBC.atr", Image({}));
+    WriteFile(dir / "sub" / "\n\xFE\xC2\x85\xC0\xAF\xC3\xBC\xE2\x80\xAE\xE2\x81\xA9.atr",
+              Image({}));
     for (const char* command : {"check", "repair"}) {
         const CommandResult run = RunCli(command + std::string(" sub/"), "", dir.path());
         EXPECT_EQ(run.exit_status, 0);
         EXPECT_EQ(run.out, EngineReport(dir / "sub", Control::Opt_both, 1, command[0] == 'r'));
-        EXPECT_TRUE(run.out.starts_with("Read  : \\x0A\\xFE\\xC2\\x85\\xC0\\xAF\xC3\xBC.atr\n"));
+        EXPECT_TRUE(
+            run.out.starts_with("Read  : \\x0A\\xFE\\xC2\\x85\\xC0\\xAF\xC3\xBC"
+                                "\\xE2\\x80\\xAE\\xE2\\x81\\xA9.atr\n"));
     }
 }
 
