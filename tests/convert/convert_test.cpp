@@ -29,8 +29,9 @@ TEST(LoadTemplateImage, LinesAndTheOutcomeOfEachTemplate) {
     SetFree(no_atr_header, 0, true);
     Recount(no_atr_header);
     short_one.pop_back();
-    // The template (none: a directory of that name) and the lines after "Read" (none when
-    // the template counts as missing). Only the length is tested, not the ATR header; sector
+    // The template (none: a directory of that name; empty: 3 GiB, sparse, refused by its
+    // length unread) and the lines after "Read" (none when the template counts as
+    // missing). Only the length is tested, not the ATR header; sector
     // 0's bit counts (707 + 1); the mismatch test comes first (stored 0, one bit set).
     const std::pair<std::optional<Bytes>, Lines> cases[] = {
         {no_atr_header,
@@ -39,6 +40,9 @@ TEST(LoadTemplateImage, LinesAndTheOutcomeOfEachTemplate) {
         {Template(), {in + "ERROR: Template can not be read - Input/output error (injected)"}},
         {short_one,
          {in + "Physical filelength         = 92175 byte",
+          in + "ERROR: Physical filelength shall be $16810 bytes (92176 byte)"}},
+        {Bytes{},
+         {in + "Physical filelength         = 3221225472 byte",
           in + "ERROR: Physical filelength shall be $16810 bytes (92176 byte)"}},
         {Template({9, 99, 400, 500, 600, 719}, 5), {length, vtoc(5, 6)}},
         {Template(kNothingFree), {length, in + "ERROR: No free sectors found"}},
@@ -51,6 +55,9 @@ TEST(LoadTemplateImage, LinesAndTheOutcomeOfEachTemplate) {
         const std::filesystem::path path = f.program_dir / "KELDRIX.ATR";
         std::filesystem::remove(path);
         image ? WriteFile(path, *image) : void(std::filesystem::create_directory(path));
+        if (image && image->empty()) {
+            std::filesystem::resize_file(path, 3ull << 30);
+        }
         if (lines.size() == 1) {
             f.fs.FailOn(FsOperation::Read, 1, "KELDRIX.ATR");
         }
