@@ -93,6 +93,9 @@ CheckResult ImageChecker::Run() {
         report_.SelectLast();
         if (settings_.repair_mode) {
             RepairSectorSize();
+            if (check_.interrupted) {
+                return Interrupted();
+            }
         }
     }
 
@@ -108,6 +111,9 @@ CheckResult ImageChecker::Run() {
                     : " bytes too large according to header information"));
         if (settings_.repair_mode) {
             RepairLength();
+            if (check_.interrupted) {
+                return Interrupted();
+            }
         }
     }
 
@@ -158,6 +164,9 @@ CheckResult ImageChecker::Run() {
             }
             if (settings_.repair_mode) {
                 RepairLayout();
+                if (check_.interrupted) {
+                    return Interrupted();
+                }
             }
         }
     }
