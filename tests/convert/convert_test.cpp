@@ -265,6 +265,12 @@ TEST(CliConvert, StandardOutputIsTheEngineReportAndTheExitStatusItsOutcome) {
     std::filesystem::remove(f.source_dir / "B.XEX");
     std::filesystem::remove(f.source_dir / "A.ATR");
     EXPECT_EQ(RunCli(line, f.source_dir).exit_status, 0);
+    // A template refused: its lines, and exit status 2.
+    run = RunCli("convert --template D/A.XEX D", f.source_dir);
+    EXPECT_EQ(run.exit_status, 2);
+    EXPECT_TRUE(
+        run.out.ends_with("= 128 byte\n          ERROR: Physical filelength shall be "
+                          "$16810 bytes (92176 byte)\n"));
     // The default template lies beside the program; missing: a message, exit status 2.
     const std::filesystem::path copy = f.program_dir / "korvane-cli";
     std::filesystem::copy_file(KORVANE_CLI, copy);
