@@ -35,12 +35,14 @@ PromptAnswer ImageChecker::Ask(const Prompt& prompt) {
     const auto stopped = [&] {
         return settings_.stop_request != nullptr && *settings_.stop_request != 0;
     };
-    const PromptAnswer answer = stopped() ? PromptAnswer::Ok : prompt_.Ask(prompt);
-    if (stopped()) {
-        check_.interrupted = true;
-        return ScriptedPrompt::UnchangingAnswer(prompt);
+    if (!stopped()) {
+        const PromptAnswer answer = prompt_.Ask(prompt);
+        if (!stopped()) {
+            return answer;
+        }
     }
-    return answer;
+    check_.interrupted = true;
+    return ScriptedPrompt::UnchangingAnswer(prompt);
 }
 
 CheckResult ImageChecker::Interrupted() {
