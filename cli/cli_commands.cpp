@@ -26,12 +26,23 @@ void StopOnSignals() {
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A reader of the report that quits (`| head`) makes the next write fail with EPIPE
+    // instead of killing the run in the middle of an image.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
-int FinishRun(const StreamReportSink& report, int status) {
-    if (report.write_error() != 0 || std::fflush(stdout) != 0) {
+int FinishRun(StreamReportSink& report, int status) {
+    report.Flush();
+    if (report.write_error() == EPIPE) {
+        std::fprintf(stderr,
+                     "korvane-cli: run stopped, the report's reader has gone (%s); the report "
+                     "ends with the last file done\n",
+                     std::strerror(EPIPE));
+        return kExitSignalBase + SIGPIPE;
+    }
+    if (report.write_error() != 0) {
         std::fprintf(stderr, "korvane-cli: can not write the report: %s\n",
-                     std::strerror(report.write_error() != 0 ? report.write_error() : errno));
+                     std::strerror(report.write_error()));
         return kExitCannotStart;
     }
     if (g_stop_request > 0) {
@@ -92,7 +103,8 @@ int RunCheckCommand(const CommandLine& line, bool repair) {
         std::fprintf(stderr, "korvane-cli: --layout takes both, short or long\n");
         return kExitCannotStart;
     }
-    ScriptedPrompt prompt(AskOnTerminal);
+    StreamReportSink report(stdout, g_stop_request);
+    ScriptedPrompt prompt = TerminalPrompt(report);
     if (repair) {
         const bool answers_ok =
             AddAnswer(prompt, line, "--sector-size", PromptTopic::SectorSize,
@@ -125,7 +137,6 @@ int RunCheckCommand(const CommandLine& line, bool repair) {
         return kExitCannotStart;
     }
 
-    StreamReportSink report(stdout, g_stop_request);
     ProgramState state;
     state.repair_mode = repair;
     EngineContext context{window, report, prompt, fs, state, &g_stop_request};

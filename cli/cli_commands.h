@@ -42,9 +42,10 @@ int RunGenerateCommand(const CommandLine& line);
 bool ApplyCommandDirectory(PlainWindow& window, const CommandLine& line);
 
 class StreamReportSink;
-// The exit status of a run that ended with `status`, unless its report could not be
-// written (2) or a signal interrupted it; either is said on standard error.
-int FinishRun(const StreamReportSink& report, int status);
+// Writes the rest of the report and returns the exit status of a run that ended with
+// `status`, unless its report could not be written (2; 141 when its reader has gone) or
+// a signal interrupted it; each of these is said on standard error.
+int FinishRun(StreamReportSink& report, int status);
 
 // The option's value, or `fallback` when the option was not given.
 std::string OptionValue(const CommandLine& line, const std::string& name,

@@ -43,8 +43,8 @@ int RunConvertCommand(const CommandLine& line) {
     }
 
     // The missing template's message box goes to standard error.
-    ScriptedPrompt prompt(AskOnTerminal);
     StreamReportSink report(stdout, g_stop_request);
+    ScriptedPrompt prompt = TerminalPrompt(report);
     ProgramState state;
     state.repair_mode = false;
     EngineContext context{window, report, prompt, fs, state, &g_stop_request};
@@ -88,8 +88,8 @@ int RunGenerateCommand(const CommandLine& line) {
     UpdateImageSize(window);
     window.SetText(Control::Txt_filename, OptionValue(line, "--name", "NEWFILE"));
 
-    ScriptedPrompt prompt(AskOnTerminal);
     StreamReportSink report(stdout, g_stop_request);
+    ScriptedPrompt prompt = TerminalPrompt(report);
     ProgramState state;
     EngineContext context{window, report, prompt, fs, state, &g_stop_request};
     const GenerationTotals totals = RunAtrGeneration(context);

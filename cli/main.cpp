@@ -29,7 +29,8 @@ constexpr const char* kExitStatuses =
     "  2    usage error, a run that could not start, or a report that could not be written\n"
     "  3    some file operation (read, write, rename, remove) failed during the run\n"
     "  130  interrupted by SIGINT, after the image in hand\n"
-    "  143  interrupted by SIGTERM, after the image in hand\n";
+    "  143  interrupted by SIGTERM, after the image in hand\n"
+    "  141  the report's reader has gone (a closed pipe), after the image in hand\n";
 
 struct OptionEntry {
     const char* name;  // without the leading "--"

@@ -1,22 +1,38 @@
 #include "stream_report_sink.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 
 namespace korvane {
+
+StreamReportSink::StreamReportSink(std::FILE* out, volatile std::sig_atomic_t& stop_request)
+    : fd_(::fileno(out)), line_by_line_(::isatty(fd_) == 1), stop_request_(stop_request) {}
 
 void StreamReportSink::Append(const std::string& line) {
     ++lines_;
     if (write_error_ != 0) {
         return;
     }
-    errno = 0;
-    std::fwrite(line.data(), 1, line.size(), out_);
-    std::fputc('\n', out_);
-    // Line by line, as the window shows them.
-    if (std::fflush(out_) != 0 || std::ferror(out_)) {
-        write_error_ = errno != 0 ? errno : EIO;
-        stop_request_ = kStopOutputFailed;
+    pending_ += line;
+    pending_ += '\n';
+    if (line_by_line_) {
+        Flush();
     }
+}
+
+void StreamReportSink::Flush() {
+    std::size_t done = 0;
+    while (write_error_ == 0 && done < pending_.size()) {
+        const ssize_t written = ::write(fd_, pending_.data() + done, pending_.size() - done);
+        if (written > 0) {
+            done += static_cast<std::size_t>(written);
+        } else if (written == 0 || errno != EINTR) {
+            write_error_ = written < 0 ? errno : EIO;
+            stop_request_ = kStopOutputFailed;
+        }
+    }
+    pending_.clear();
 }
 
 }  // namespace korvane

@@ -1,10 +1,13 @@
-// The report list of the command-line tool: each line goes to standard output as soon
-// as the engine appends it, so a long run over an archive shows progress and keeps
-// little in memory. A line that can not be written stops the run.
+// The report list of the command-line tool, written to standard output as the engine
+// appends it: on a terminal line by line, so that a long run shows its progress;
+// otherwise each whole block (one file's lines, or the summary) in one write, so that a
+// file or pipe gets few large writes and never a block cut short by an interruption.
+// Only the block in hand is held. A line that can not be written stops the run.
 #pragma once
 
 #include <csignal>
 #include <cstdio>
+#include <string>
 
 #include "report_sink.h"
 
@@ -15,20 +18,27 @@ inline constexpr std::sig_atomic_t kStopOutputFailed = -1;
 
 class StreamReportSink final : public ReportSink {
   public:
-    StreamReportSink(std::FILE* out, volatile std::sig_atomic_t& stop_request)
-        : out_(out), stop_request_(stop_request) {}
+    StreamReportSink(std::FILE* out, volatile std::sig_atomic_t& stop_request);
+    ~StreamReportSink() override { Flush(); }
+    StreamReportSink(const StreamReportSink&) = delete;
+    StreamReportSink& operator=(const StreamReportSink&) = delete;
     // The engines clear the report only before their first line; lines already written
     // cannot be taken back from a stream, so clearing only restarts the count.
     void Clear() override { lines_ = 0; }
     void Append(const std::string& line) override;
     std::int64_t LineCount() const override { return lines_; }
     void SelectLast() override {}
+    void BlockComplete() override { Flush(); }
+    // Writes the lines held back, if any: before a question, and at the end of a run.
+    void Flush();
     // The error of the first line that could not be written, or 0.
     int write_error() const { return write_error_; }
 
   private:
-    std::FILE* out_;
+    int fd_;
+    bool line_by_line_;
     volatile std::sig_atomic_t& stop_request_;
+    std::string pending_;
     std::int64_t lines_ = 0;
     int write_error_ = 0;
 };

@@ -1,12 +1,17 @@
 #include "terminal_prompt.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
 
-#include "scripted_prompt.h"
+#include "cli_commands.h"
+#include "stream_report_sink.h"
 
 namespace korvane {
 
@@ -43,7 +48,54 @@ const char* OptionFor(PromptTopic topic) {
     return "";
 }
 
+// One line typed on the terminal, without its end; none at the end of input, or when
+// SIGINT or SIGTERM asks the run to stop: then the wait ends at once.
+std::optional<std::string> ReadReply() {
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &stops, &previous);
+    std::optional<std::string> reply = std::string();
+    for (;;) {
+        // The stop signals come through only inside ppoll, which they end: one that came
+        // before is seen here, and the read below never waits.
+        if (g_stop_request != 0) {
+            reply.reset();
+            break;
+        }
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        if (::ppoll(&input, 1, nullptr, &previous) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            reply.reset();
+            break;
+        }
+        char c = 0;
+        const ssize_t got = ::read(STDIN_FILENO, &c, 1);
+        if (got <= 0 || c == '\n') {
+            if (got < 0 || (got == 0 && reply->empty())) {
+                reply.reset();
+            }
+            break;
+        }
+        *reply += c;
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return reply;
+}
+
 }  // namespace
+
+ScriptedPrompt TerminalPrompt(StreamReportSink& report) {
+    return ScriptedPrompt([&report](const Prompt& prompt) {
+        // The user must see the image's block before its question.
+        report.Flush();
+        return AskOnTerminal(prompt);
+    });
+}
 
 PromptAnswer AskOnTerminal(const Prompt& prompt) {
     const PromptAnswer unchanging = ScriptedPrompt::UnchangingAnswer(prompt);
@@ -57,22 +109,20 @@ PromptAnswer AskOnTerminal(const Prompt& prompt) {
                      AnswerName(unchanging));
         return unchanging;
     }
-    // The report is buffered; the user must see the image's block before its question.
-    std::fflush(stdout);
     const bool with_cancel = prompt.buttons == PromptButtons::YesNoCancel;
     for (;;) {
         std::fprintf(stderr, "%s\n%s %s ", prompt.title.c_str(), prompt.text.c_str(),
                      with_cancel ? "[Y]es/[n]o/[c]ancel" : "[Y]es/[n]o");
         std::fflush(stderr);
-        std::string reply;
-        int c;
-        while ((c = std::getchar()) != EOF && c != '\n') {
-            reply += static_cast<char>(c);
-        }
-        if (c == EOF && reply.empty()) {
+        const std::optional<std::string> reply = ReadReply();
+        if (!reply) {
+            std::fputc('\n', stderr);
             return unchanging;
         }
-        const char first = reply.empty() ? 'y' : static_cast<char>(std::tolower(reply[0]));
+        const char first =
+            reply->empty()
+                ? 'y'
+                : static_cast<char>(std::tolower(static_cast<unsigned char>((*reply)[0])));
         if (first == 'y') {
             return PromptAnswer::Yes;  // the first button is the default
         }

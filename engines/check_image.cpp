@@ -94,6 +94,9 @@ CheckResult ImageChecker::Run() {
         report_.SelectLast();
         if (settings_.repair_mode) {
             RepairSectorSize();
+            if (check_.interrupted) {
+                return Interrupted();
+            }
         }
     }
 
@@ -109,6 +112,9 @@ CheckResult ImageChecker::Run() {
                     : " bytes too large according to header information"));
         if (settings_.repair_mode) {
             RepairLength();
+            if (check_.interrupted) {
+                return Interrupted();
+            }
         }
     }
 
@@ -159,6 +165,9 @@ CheckResult ImageChecker::Run() {
             }
             if (settings_.repair_mode) {
                 RepairLayout();
+                if (check_.interrupted) {
+                    return Interrupted();
+                }
             }
         }
     }

@@ -1,6 +1,7 @@
 // The per-image test of the check-and-repair tool, with the repair steps of a repair run.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -21,6 +22,9 @@ struct CheckSettings {
     // even when two images share a backup name.
     std::shared_ptr<std::set<std::filesystem::path>> written_backups =
         std::make_shared<std::set<std::filesystem::path>>();
+    // The run's stop request: set when a question is due or while it waits, it abandons
+    // the image, and nothing more is written for it.
+    const volatile std::sig_atomic_t* stop_request = nullptr;
 };
 
 enum class Verdict { Pass, Fail };
@@ -46,6 +50,7 @@ struct ImageCheck {
     std::int32_t sector_size = 0;
     bool image_invalid = false;
     bool skip_write = false;
+    bool interrupted = false;  // a stop request cut a question short
 };
 
 struct ImageLocation {

@@ -59,6 +59,7 @@ CheckRunTotals RunAtrCheck(EngineContext& context) {
     settings.repair_mode = repair_mode;
     settings.layout = state.check_layout_mode;
     settings.expand_small = window.CheckValue(Control::chk_expand_images) == 1;
+    settings.stop_request = context.stop_request;
 
     const std::filesystem::path directory = window.SourcePath();
     const std::filesystem::path backup_dir = window.DirectoryPath();

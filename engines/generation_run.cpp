@@ -25,6 +25,20 @@ constexpr std::size_t kZeroChunkBytes = 64 * 1024;
 constexpr std::int64_t kParagraphsPerChunk =
     static_cast<std::int64_t>(kZeroChunkBytes) / atr::kParagraphSize;
 
+// A C0 control, DEL, or a C1 control as UTF-8 (U+0080 to U+009F): a name that would
+// break the report's lines and every listing that shows it.
+bool HoldsControlCharacter(const std::string& name) {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        const bool c1 = byte == 0xC2 && i + 1 < name.size() &&
+                        (static_cast<unsigned char>(name[i + 1]) & 0xE0) == 0x80;
+        if (byte < 0x20 || byte == 0x7F || c1) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Writes the header and `paragraphs` paragraphs of zero bytes.
 FsStatus WriteEmptyImage(OutputFile& file, const AtrHeaderBytes& header, std::int64_t paragraphs,
                          WindowControls& window) {
@@ -56,6 +70,11 @@ bool Generate(EngineContext& context, std::int64_t size, std::int64_t sector_siz
     // The image goes into the current directory, never into another one.
     if (name.find('/') != std::string::npos) {
         report.Append("ERROR: A file name can not hold \"/\"");
+        report.SelectLast();
+        return false;
+    }
+    if (HoldsControlCharacter(name)) {
+        report.Append("ERROR: A file name can not hold control characters");
         report.SelectLast();
         return false;
     }

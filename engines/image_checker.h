@@ -32,6 +32,12 @@ class ImageChecker {
     std::string ReplaceWithRepairedImage(const std::filesystem::path& backup_path,
                                          bool replace_backup);
 
+    // Asks the user; when a stop is requested before the answer comes, the answer is
+    // the one that changes nothing and the image is marked interrupted.
+    PromptAnswer Ask(const Prompt& prompt);
+    // Ends the block of an image whose question was cut short by a stop request.
+    CheckResult Interrupted();
+
     void Append(const std::string& line) { report_.Append(line); }
     void AppendAddedArea(std::int64_t bytes);  // "Add n bytes empty area"
     void Resize(std::int64_t new_length);

@@ -6,6 +6,7 @@
 #include "atr_header.h"
 #include "image_checker.h"
 #include "report_text.h"
+#include "scripted_prompt.h"
 
 namespace korvane {
 
@@ -30,6 +31,26 @@ bool ContainsBackupMark(const std::string& name) {
 
 }  // namespace
 
+PromptAnswer ImageChecker::Ask(const Prompt& prompt) {
+    const auto stopped = [&] {
+        return settings_.stop_request != nullptr && *settings_.stop_request != 0;
+    };
+    if (!stopped()) {
+        const PromptAnswer answer = prompt_.Ask(prompt);
+        if (!stopped()) {
+            return answer;
+        }
+    }
+    check_.interrupted = true;
+    return ScriptedPrompt::UnchangingAnswer(prompt);
+}
+
+CheckResult ImageChecker::Interrupted() {
+    Append(std::string(kIndent) + "Skip repair - the run was interrupted");
+    Append("");
+    return {Verdict::Fail, CountClass::NotCounted};
+}
+
 std::filesystem::path BackupName(const std::filesystem::path& name) {
     const std::string& raw = name.native();
     return raw.substr(0, raw.find('.')) + "_org.atr";
@@ -51,10 +72,9 @@ void ImageChecker::WriteImageSizeField() {
 }
 
 void ImageChecker::RepairSectorSize() {
-    const PromptAnswer answer =
-        prompt_.Ask({PromptTopic::SectorSize, "Set " + ShownName() + "sector size",
-                     "<YES> 128 bytes /sector - <NO> 256 bytes / sector?", PromptIcon::Question,
-                     PromptButtons::YesNoCancel});
+    const PromptAnswer answer = Ask({PromptTopic::SectorSize, "Set " + ShownName() + "sector size",
+                                     "<YES> 128 bytes /sector - <NO> 256 bytes / sector?",
+                                     PromptIcon::Question, PromptButtons::YesNoCancel});
     switch (answer) {
         case PromptAnswer::Yes:
             check_.sector_size = atr::kSingleSectorSize;
@@ -84,9 +104,9 @@ void ImageChecker::RepairLength() {
         return;
     }
     const PromptAnswer answer =
-        prompt_.Ask({PromptTopic::FileLength, ShownName() + " is invalid",
-                     "<YES> adapt physical file length - <NO> adapt header file length info?",
-                     PromptIcon::Question, PromptButtons::YesNoCancel});
+        Ask({PromptTopic::FileLength, ShownName() + " is invalid",
+             "<YES> adapt physical file length - <NO> adapt header file length info?",
+             PromptIcon::Question, PromptButtons::YesNoCancel});
     if (answer == PromptAnswer::Yes) {
         const std::int64_t target = check_.stated_length + header;
         if (target > check_.physical_length && target > atr::kLargestImage) {
@@ -120,8 +140,8 @@ void ImageChecker::RepairLayout() {
     std::int64_t c = LayoutCorrection(check_.stated_length, settings_.layout);
     if (c != atr::kShortBootArea && c != -atr::kShortBootArea) {
         report_.SelectLast();
-        const PromptAnswer answer = prompt_.Ask({PromptTopic::Layout, ShownName(), "Add bytes?",
-                                                 PromptIcon::Question, PromptButtons::YesNoCancel});
+        const PromptAnswer answer = Ask({PromptTopic::Layout, ShownName(), "Add bytes?",
+                                         PromptIcon::Question, PromptButtons::YesNoCancel});
         if (answer == PromptAnswer::No) {
             c = -std::llabs(c - 256);
         } else if (answer != PromptAnswer::Yes) {
@@ -170,9 +190,9 @@ bool ImageChecker::WriteRepairedImage() {
         check_.skip_write = true;
     } else if (fs_.Exists(backup_path)) {
         report_.SelectLast();
-        const PromptAnswer answer = prompt_.Ask(
-            {PromptTopic::OverwriteBackup, "File " + DisplayName(backup_name) + " exists",
-             "Overwrite?", PromptIcon::Question, PromptButtons::YesNo});
+        const PromptAnswer answer =
+            Ask({PromptTopic::OverwriteBackup, "File " + DisplayName(backup_name) + " exists",
+                 "Overwrite?", PromptIcon::Question, PromptButtons::YesNo});
         if (answer == PromptAnswer::Yes) {
             replace_backup = true;
             Append(std::string(kIndent) + "Overwrite existing Backupfile");

@@ -14,6 +14,9 @@ class ReportSink {
     virtual std::int64_t LineCount() const = 0;
     // Makes the last line the selected and visible one.
     virtual void SelectLast() = 0;
+    // The lines so far end with a whole block (one file's lines, or the summary): a sink
+    // that passes its lines on in groups passes them now.
+    virtual void BlockComplete() {}
 };
 
 }  // namespace korvane

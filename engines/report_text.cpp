@@ -54,8 +54,10 @@ std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
     if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
         return 0;
     }
-    // C1 control characters are escaped like the C0 ones.
-    if (code >= 0x80 && code <= 0x9F) {
+    // C1 control characters are escaped like the C0 ones, and so are the bidirectional
+    // controls, which would reorder the rest of the line on the screen.
+    if ((code >= 0x80 && code <= 0x9F) || (code >= 0x202A && code <= 0x202E) ||
+        (code >= 0x2066 && code <= 0x2069)) {
         return 0;
     }
     return length;

@@ -32,8 +32,9 @@ bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
 
     const std::filesystem::path directory = window.SourcePath();
     const std::int64_t listed = window.FileCount();
-    bool whole = true;
-    for (std::int64_t i = 1; i <= count && whole; ++i) {
+    bool interrupted = false;
+    bool gone = false;
+    for (std::int64_t i = 1; i <= count && !interrupted && !gone; ++i) {
         state.SetFileReportLine(i, context.report.LineCount());
         window.SetProgressValue(i);
         if (i > listed) {
@@ -45,21 +46,26 @@ bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
         each(&name);
         if (!context.fs.Exists(directory)) {
             // Every further file would fail alike: one line instead of a block for each.
+            // The summary of what was done still follows.
             context.report.Append("ERROR: The directory " + DisplayName(directory) +
                                   " is gone - the run stops");
-            whole = false;
+            gone = true;
         }
-        whole = whole && (context.stop_request == nullptr || *context.stop_request == 0);
+        // Written before the stop request is read: a report that can no longer be
+        // written stops the run before the next file.
+        context.report.BlockComplete();
+        interrupted = context.stop_request != nullptr && *context.stop_request != 0;
     }
     state.SetFileReportLine(count + 1, context.report.LineCount());
     state.last_run_count = count;
     state.engine_running = false;
 
-    if (whole) {
+    if (!interrupted) {
         summary();
+        context.report.BlockComplete();
     }
     UnlockAndRelist(window, controls);
-    return whole;
+    return !interrupted;
 }
 
 }  // namespace korvane

@@ -27,9 +27,9 @@ using BatchFileStep = std::function<void(const std::filesystem::path* name)>;
 // count in source_count and, while engine_running is set, records where each file's
 // block of report lines begins, moves the progress bar, selects the file's entry and
 // calls `each`. Then records where the summary begins, calls `summary`, and unlocks
-// and relists. A stop request ends the loop after the file in hand, and a directory
-// that is gone ends it with one report line; either way no summary follows, and the
-// result is false.
+// and relists. A directory that is gone ends the loop with one report line, and the
+// summary of what was done follows. A stop request ends the loop after the file in
+// hand, without a summary, and the result is false.
 bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
                   const BatchFileStep& each, const std::function<void()>& summary);
 

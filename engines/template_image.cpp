@@ -53,21 +53,33 @@ std::optional<LoadedTemplate> LoadTemplateImage(EngineContext& context,
         return std::nullopt;
     }
 
-    ReadResult read = context.fs.ReadWhole(template_path, atr::kMaxLength);
+    // The length is tested before anything is read: a template of the wrong length, however
+    // large, is refused without reading it.
+    OpenResult opened = context.fs.OpenRead(template_path);
     report.Append("Read    : " + DisplayName(template_path));
-    if (!read.status.ok()) {
-        report.Append("          ERROR: Template can not be read - " + read.status.reason());
+    const auto cannot_read = [&](const FsStatus& status) {
+        report.Append("          ERROR: Template can not be read - " + status.reason());
         return std::nullopt;
+    };
+    if (!opened.status.ok()) {
+        return cannot_read(opened.status);
     }
-    const auto length = static_cast<std::int64_t>(read.bytes.size());
+    const std::int64_t length = opened.file->info().length;
     report.Append("          Physical filelength         = " + Dec(length) + " byte");
-    if (read.bytes.size() != dos2::kImageLength) {
+    if (length != static_cast<std::int64_t>(dos2::kImageLength)) {
         report.Append("          ERROR: Physical filelength shall be $16810 bytes (92176 byte)");
         return std::nullopt;
     }
-
     LoadedTemplate loaded;
-    loaded.bytes = std::move(read.bytes);
+    loaded.bytes.resize(dos2::kImageLength);
+    std::size_t got = 0;
+    FsStatus read = context.fs.Counted(opened.file->ReadAt(0, loaded.bytes, got));
+    if (read.ok() && got != loaded.bytes.size()) {
+        read = FsStatus::Fail("the file became shorter while it was read");
+    }
+    if (!read.ok()) {
+        return cannot_read(read);
+    }
     loaded.path = template_path;
     std::copy_n(loaded.bytes.begin() + static_cast<std::ptrdiff_t>(dos2::kVtocOffset),
                 dos2::kSectorSize, loaded.vtoc.begin());

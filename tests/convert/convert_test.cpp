@@ -31,8 +31,9 @@ TEST(LoadTemplateImage, LinesAndTheOutcomeOfEachTemplate) {
     Recount(no_atr_header);
     short_one.pop_back();
     long_one.push_back(0);
-    // The template (none: a directory of that name) and the lines after "Read" (none when
-    // the template counts as missing). Only the length is tested, not the ATR header; sector
+    // The template (none: a directory of that name; empty: 3 GiB, sparse, refused by its
+    // length unread) and the lines after "Read" (none when the template counts as
+    // missing). Only the length is tested, not the ATR header; sector
     // 0's bit counts (707 + 1); the mismatch test comes first (stored 0, one bit set).
     const std::pair<std::optional<Bytes>, Lines> cases[] = {
         {no_atr_header,
@@ -45,6 +46,9 @@ TEST(LoadTemplateImage, LinesAndTheOutcomeOfEachTemplate) {
         {long_one,
          {in + "Physical filelength         = 92177 byte",
           in + "ERROR: Physical filelength shall be $16810 bytes (92176 byte)"}},
+        {Bytes{},
+         {in + "Physical filelength         = 3221225472 byte",
+          in + "ERROR: Physical filelength shall be $16810 bytes (92176 byte)"}},
         {Template({9, 99, 400, 500, 600, 719}, 5), {length, vtoc(5, 6)}},
         {Template(kNothingFree), {length, in + "ERROR: No free sectors found"}},
         {Template({0}, 0), {length, vtoc(0, 1)}},
@@ -56,6 +60,9 @@ TEST(LoadTemplateImage, LinesAndTheOutcomeOfEachTemplate) {
         const std::filesystem::path path = f.program_dir / "KELDRIX.ATR";
         std::filesystem::remove(path);
         image ? WriteFile(path, *image) : void(std::filesystem::create_directory(path));
+        if (image && image->empty()) {
+            std::filesystem::resize_file(path, 3ull << 30);
+        }
         if (lines.size() == 1) {
             f.fs.FailOn(FsOperation::Read, 1, "KELDRIX.ATR");
         }
@@ -212,6 +219,8 @@ TEST(RunAtrGeneration, NamesSizesAndTheImageWritten) {
         {"", "92176", "", 128, taken},
         {"sub/INNER", "92176", "", 128, "ERROR: A file name can not hold \"/\""},
         {"..", "92176", "", 128, "ERROR: A file name can not begin with \".\""},
+        {"N\nL", "92176", "", 128, "ERROR: A file name can not hold control characters"},
+        {"N\xC2\x9B", "92176", "", 128, "ERROR: A file name can not hold control characters"},
         {"BIG", "16776592", "65535", 256, ""}};  // last: the others read the directory whole
     std::filesystem::create_directory(f.source_dir / "DIR.ATR");
     std::filesystem::create_symlink(f.source_dir / "nowhere", f.source_dir / "LINK.ATR");
@@ -262,6 +271,12 @@ TEST(CliConvert, StandardOutputIsTheEngineReportAndTheExitStatusItsOutcome) {
     std::filesystem::remove(f.source_dir / "B.XEX");
     std::filesystem::remove(f.source_dir / "A.ATR");
     EXPECT_EQ(RunCli(line, f.source_dir).exit_status, 0);
+    // A template refused: its lines, and exit status 2.
+    run = RunCli("convert --template D/A.XEX D", f.source_dir);
+    EXPECT_EQ(run.exit_status, 2);
+    EXPECT_TRUE(
+        run.out.ends_with("= 128 byte\n          ERROR: Physical filelength shall be "
+                          "$16810 bytes (92176 byte)\n"));
     // The default template lies beside the program; missing: a message, exit status 2.
     const std::filesystem::path copy = f.program_dir / "korvane-cli";
     std::filesystem::copy_file(KORVANE_CLI, copy);
