@@ -148,6 +148,15 @@ class WindowTest : public QObject {
         QCOMPARE(help->browser()->documentTitle(), QStringLiteral("Korvane Tool Suite Help"));
         help->browser()->setSource(QUrl("check.html"));
         QCOMPARE(help->browser()->documentTitle(), QStringLiteral("ATR File Check and Repair"));
+        // Ctrl+F finds text in the page; Escape closes the help window.
+        QApplication::setActiveWindow(help);
+        QTest::keyClick(help, Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), "Start Repair");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(help->browser()->textCursor().selectedText(), QStringLiteral("Start Repair"));
+        QTest::keyClick(help, Qt::Key_Escape);
+        QVERIFY(!help->isVisible());
+        help->show();
         // The help window goes when the main window is closed.
         h.Trigger("Exitmenu");
         QVERIFY(!h.window().isVisible() && !help->isVisible());
