@@ -42,8 +42,11 @@ const QColor kListGrey(224, 224, 224);
 const QColor kListText(0, 0, 0);
 const QColor kListDisabledText(96, 96, 96);
 
-// The report list shows at least this many rows, whatever the fixed-pitch font.
+// The report list shows at least this many rows, whatever the fixed-pitch font; its
+// height in the layout, and the top of the hint below it.
 constexpr int kReportRows = 10;
+constexpr int kReportHeight = 147;
+constexpr int kRemarkTop = 528;
 
 template <typename Widget>
 Widget* Place(Widget* widget, const char* name, int left, int top, int width, int height) {
@@ -221,15 +224,15 @@ void MainWindow::CreateControls() {
     c.ProgressBar1->setRange(0, 100);
     c.ProgressBar1->setValue(0);
 
-    c.reportlst = Place<ReportList>(client, "reportlst", 8, 368, 785, 147);
+    c.reportlst = Place<ReportList>(client, "reportlst", 8, 368, 785, kReportHeight);
     c.reportlst->setFont(FixedFont(kPixels10pt));
     SetListColours(c.reportlst);
     // A fixed-pitch font with a wider line spacing gets a taller list, never fewer rows;
     // the hint below it and the window move down by as much.
-    const int growth = std::max(0, c.reportlst->HeightForRows(kReportRows) - 147);
-    c.reportlst->resize(c.reportlst->width(), 147 + growth);
+    const int growth = std::max(0, c.reportlst->HeightForRows(kReportRows) - kReportHeight);
+    c.reportlst->resize(c.reportlst->width(), kReportHeight + growth);
 
-    c.lblRemark = Place<QLabel>(client, "lblRemark", 88, 528 + growth, 657, 25);
+    c.lblRemark = Place<QLabel>(client, "lblRemark", 88, kRemarkTop + growth, 657, 25);
     c.lblRemark->setText(QStringLiteral("Use the tool menu to switch between the tools"));
     c.lblRemark->setFont(SansFont(kPixels8pt, true));
     c.lblRemark->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -287,7 +290,7 @@ void MainWindow::WidenLayout() {
         control->setGeometry(widen(place.left()), place.top(),
                              widen(place.right() + 1) - widen(place.left()), place.height());
     }
-    layout_size_ = QSize(widen(kClientWidth), c.lblRemark->y() + kClientHeight - 528);
+    layout_size_ = QSize(widen(kClientWidth), c.lblRemark->y() + kClientHeight - kRemarkTop);
     centralWidget()->resize(layout_size_);
     count_left_ = c.source_count->x();
     title_place_ = c.lblname->geometry();
@@ -417,11 +420,11 @@ void MainWindow::RunEngine(std::int64_t (*engine)(EngineContext&), QWidget* butt
         statusBar()->showMessage(
             QStringLiteral("Files that could not be read or written in this run: %1").arg(failed));
     }
+    // The engines enable the start buttons again whatever the count; the count decides.
+    FollowCount();
     if (button->isVisible() && button->isEnabled()) {
         button->setFocus(Qt::OtherFocusReason);
     }
-    // The engines enable the start buttons again whatever the count; the count decides.
-    FollowCount();
     // The summary comes into view, whichever line the run left selected.
     controls_.reportlst->scrollToBottom();
 }
