@@ -1,6 +1,8 @@
 // korvane: the window program. It creates the main window, runs its load handler, shows
-// it and runs the event loop until the window is closed.
+// it and runs the event loop until the window is closed. `korvane DIR` opens DIR.
 #include <QApplication>
+#include <QFile>
+#include <QSettings>
 
 #include "file_system.h"
 #include "main_window.h"
@@ -12,11 +14,17 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("korvane"));
     QGuiApplication::setDesktopFileName(QStringLiteral("korvane"));
 
+    // The last folder, tool and window size, kept in the user's configuration directory.
+    QSettings settings(QStringLiteral("korvane"), QStringLiteral("korvane"));
     // The values shared between the window's handlers and the engines.
     korvane::ProgramState program_state;
     korvane::PosixFileSystem file_system;
-    korvane::MainWindow window(program_state, file_system);
+    korvane::MainWindow window(program_state, file_system, &settings);
     window.Form_Load();
+    if (argc > 1) {
+        // The folder as the bytes given, since a name need not be valid UTF-8.
+        window.GoToFolder(std::filesystem::path(argv[argc - 1]));
+    }
     window.show();
     return application.exec();
 }

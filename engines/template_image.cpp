@@ -49,6 +49,7 @@ std::optional<LoadedTemplate> LoadTemplateImage(EngineContext& context,
         missing.text = "Can not find required KELDRIX.ATR file at install directory";
         missing.icon = PromptIcon::Critical;
         missing.buttons = PromptButtons::Ok;
+        missing.detail = DisplayName(template_path);
         context.prompt.Ask(missing);
         return std::nullopt;
     }

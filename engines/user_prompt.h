@@ -25,6 +25,8 @@ struct Prompt {
     std::string text;
     PromptIcon icon = PromptIcon::Question;
     PromptButtons buttons = PromptButtons::Ok;
+    // More for a reader who asks for it, such as the full path of a missing file.
+    std::string detail = {};
     // The first button is always the default one.
 };
 

@@ -1,6 +1,8 @@
 #include "directory_list.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -74,34 +76,61 @@ std::error_code ListSubdirectories(const std::filesystem::path& directory,
     return ec;
 }
 
-DirectoryList::DirectoryList(QWidget* parent) : QListWidget(parent), path_label_(new QLabel(this)) {
+DirectoryList::DirectoryList(QWidget* parent)
+    : QListWidget(parent), path_line_(new QLineEdit(this)) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setItemDelegate(new IndentingDelegate(this));
     setTextElideMode(Qt::ElideMiddle);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Open and closed folders alike, at the size of a line of text.
     setIconSize(QSize(kIconPixels, kIconPixels));
-    path_label_->setObjectName(QStringLiteral("source_dir_path"));
-    path_label_->setAutoFillBackground(true);
-    path_label_->setIndent(2);
+    path_line_->setObjectName(QStringLiteral("source_dir_path"));
+    path_line_->setFrame(false);
+    path_line_->setTextMargins(2, 0, 2, 0);
+    path_line_->installEventFilter(this);
+    connect(path_line_, &QLineEdit::returnPressed, this, [this] {
+        const std::filesystem::path typed(QFile::encodeName(path_line_->text()).toStdString());
+        setFocus(Qt::OtherFocusReason);
+        // A relative path is taken from the directory shown.
+        emit pathEntered(typed.is_absolute() ? typed : path_ / typed);
+    });
     setViewportMargins(0, fontMetrics().height() + 3, 0, 0);
 }
 
 void DirectoryList::resizeEvent(QResizeEvent* event) {
     QListWidget::resizeEvent(event);
     const QRect inside = contentsRect();
-    path_label_->setGeometry(inside.left(), inside.top(), inside.width(),
-                             viewport()->geometry().top() - inside.top());
+    path_line_->setGeometry(inside.left(), inside.top(), inside.width(),
+                            viewport()->geometry().top() - inside.top());
     ShowPathLine();
     ShowCurrent();
 }
 
+bool DirectoryList::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == path_line_ && event->type() == QEvent::FocusIn) {
+        // Editing starts from the whole path, selected, so that typing replaces it.
+        path_line_->setText(QString::fromStdString(DisplayName(path_)));
+        path_line_->selectAll();
+    } else if (watched == path_line_ && event->type() == QEvent::FocusOut) {
+        ShowPathLine();
+    } else if (watched == path_line_ && event->type() == QEvent::KeyPress &&
+               static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    return QListWidget::eventFilter(watched, event);
+}
+
 void DirectoryList::ShowPathLine() {
+    if (path_line_->hasFocus()) {
+        return;
+    }
     const QString full = QString::fromStdString(DisplayName(path_));
     const QString line = status_.isEmpty() ? full : status_;
-    path_label_->setText(path_label_->fontMetrics().elidedText(
-        line, Qt::ElideMiddle, path_label_->contentsRect().width() - 2 * path_label_->indent()));
-    path_label_->setToolTip(status_.isEmpty() ? full : status_ + QStringLiteral("\n") + full);
+    path_line_->setText(path_line_->fontMetrics().elidedText(
+        line, Qt::ElideMiddle, path_line_->contentsRect().width() - 8));
+    path_line_->setCursorPosition(0);
+    path_line_->setToolTip(status_.isEmpty() ? full : status_ + QStringLiteral("\n") + full);
 }
 
 bool DirectoryList::SetPath(const std::filesystem::path& directory) {

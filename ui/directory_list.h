@@ -2,7 +2,7 @@
 // then its sub-directories. Activating an entry asks for that entry's directory.
 #pragma once
 
-#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <filesystem>
 #include <system_error>
@@ -23,11 +23,16 @@ class DirectoryList final : public QListWidget {
     // The directory an entry stands for.
     std::filesystem::path EntryPath(int row) const;
     // The line above the entries: the full path, elided in the middle where it is long
-    // (whole in its tooltip), or why a directory could not be opened.
-    QLabel* path_label() const { return path_label_; }
+    // (whole in its tooltip), or why a directory could not be opened. A user may type or
+    // paste a path into it; Enter asks for that directory.
+    QLineEdit* path_line() const { return path_line_; }
+
+  signals:
+    void pathEntered(const std::filesystem::path& directory);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void ShowPathLine();
@@ -36,7 +41,7 @@ class DirectoryList final : public QListWidget {
     std::filesystem::path path_;
     std::vector<std::filesystem::path> entries_;
     int current_row_ = -1;
-    QLabel* path_label_;
+    QLineEdit* path_line_;
     QString status_;
 };
 

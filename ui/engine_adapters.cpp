@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QWindow>
 #include <algorithm>
 #include <limits>
 
@@ -38,39 +39,86 @@ QLineEdit* TextBox(const MainWindow& window, Control control) {
     }
 }
 
-// Swallows mouse and keyboard input, shortcuts included.
-class InputSwallower final : public QObject {
-  protected:
-    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
-        switch (event->type()) {
-            case QEvent::MouseButtonPress:
-            case QEvent::MouseButtonRelease:
-            case QEvent::MouseButtonDblClick:
-            case QEvent::KeyPress:
-            case QEvent::KeyRelease:
-            case QEvent::Wheel:
-            case QEvent::Shortcut:
-            case QEvent::ShortcutOverride:
-            case QEvent::ContextMenu:
-            case QEvent::TouchBegin:
-            case QEvent::TouchUpdate:
-            case QEvent::TouchEnd:
-            case QEvent::TabletPress:
-            case QEvent::TabletRelease:
-                return true;
-            default:
-                return false;
-        }
+bool IsUserInput(const QEvent* event) {
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Wheel:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            return true;
+        default:
+            return false;
     }
+}
+
+// Whether `receiver` lies within the modal box shown now (a question of the run).
+bool InModalBox(const QObject* receiver) {
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr) {
+        return false;
+    }
+    if (const auto* widget = qobject_cast<const QWidget*>(receiver)) {
+        return widget->window() == modal;
+    }
+    return receiver == static_cast<const QObject*>(modal->windowHandle());
+}
+
+// Swallows mouse and keyboard input, shortcuts included; during a run, all but what goes
+// to the question box the run shows.
+class InputSwallower final : public QObject {
+  public:
+    explicit InputSwallower(bool let_questions_through)
+        : let_questions_through_(let_questions_through) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        return IsUserInput(event) && !(let_questions_through_ && InModalBox(watched));
+    }
+
+  private:
+    bool let_questions_through_;
 };
 
 }  // namespace
+
+RunInputGuard::RunInputGuard() : swallower_(std::make_unique<InputSwallower>(true)) {
+    QCoreApplication::instance()->installEventFilter(swallower_.get());
+}
+
+RunInputGuard::~RunInputGuard() {
+    QCoreApplication::instance()->removeEventFilter(swallower_.get());
+}
 
 void RepaintPump::Tick() {
     if (timer_.isValid() && timer_.elapsed() < kIntervalMs) {
         return;
     }
     Now();
+}
+
+void RepaintPump::FileReached() {
+    // The first file, and each after one that took longer than the interval, is shown
+    // before it is read: a slow file shows itself, not the one before it.
+    const bool slow = !file_timer_.isValid() || file_timer_.elapsed() >= kIntervalMs;
+    file_timer_.start();
+    if (slow) {
+        Now();
+    } else {
+        Tick();
+    }
 }
 
 void RepaintPump::Now() {
@@ -196,7 +244,7 @@ std::filesystem::path WidgetWindowControls::FileEntry(std::int64_t index) const 
 
 void WidgetWindowControls::SelectFileEntry(std::int64_t index) {
     window_.controls().source_file->SelectLater(index);
-    pump_.Tick();
+    pump_.FileReached();
 }
 
 void WidgetWindowControls::RefreshFileList() {
@@ -249,6 +297,7 @@ PromptAnswer MessageBoxPrompt::Ask(const Prompt& prompt) {
         prompt.icon == PromptIcon::Critical ? QMessageBox::Critical : QMessageBox::Question,
         QString::fromStdString(prompt.title), QString::fromStdString(prompt.text),
         QMessageBox::NoButton, parent_);
+    box.setDetailedText(QString::fromStdString(prompt.detail));
     switch (prompt.buttons) {
         case PromptButtons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
@@ -287,7 +336,7 @@ EngineAdapters::EngineAdapters(MainWindow& window)
       prompt(&message_boxes) {}
 
 void DiscardPendingInput() {
-    InputSwallower swallower;
+    InputSwallower swallower(false);
     QCoreApplication::instance()->installEventFilter(&swallower);
     QCoreApplication::processEvents();
     QCoreApplication::instance()->removeEventFilter(&swallower);

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QObject>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "report_sink.h"
@@ -26,15 +28,21 @@ class RepaintPump {
 
     explicit RepaintPump(std::function<void()> sync) : sync_(std::move(sync)) {}
     // Starts the interval anew at the beginning of a run.
-    void Start() { timer_.start(); }
+    void Start() {
+        timer_.start();
+        file_timer_.invalidate();
+    }
     // Repaints if the interval has passed.
     void Tick();
     // Repaints now.
     void Now();
+    // The run has reached its next file and is about to read it.
+    void FileReached();
 
   private:
     std::function<void()> sync_;
     QElapsedTimer timer_;
+    QElapsedTimer file_timer_;
 };
 
 // The widget for a control name.
@@ -111,5 +119,17 @@ class EngineAdapters {
 
 // Drops the mouse and keyboard input that came in while an engine ran.
 void DiscardPendingInput();
+
+// While it lives, mouse and keyboard input reaches only a question box of the run.
+class RunInputGuard {
+  public:
+    RunInputGuard();
+    ~RunInputGuard();
+    RunInputGuard(const RunInputGuard&) = delete;
+    RunInputGuard& operator=(const RunInputGuard&) = delete;
+
+  private:
+    std::unique_ptr<QObject> swallower_;
+};
 
 }  // namespace korvane

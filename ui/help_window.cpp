@@ -1,5 +1,6 @@
 #include "help_window.h"
 
+#include <QLineEdit>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -43,6 +44,12 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     browser_ = new HelpBrowser(this);
     browser_->setObjectName(QStringLiteral("helpBrowser"));
     browser_->setOpenExternalLinks(false);
+    // The pages bring their own colours (navy headings, grey code): they are shown on
+    // paper white with black text whatever the desktop's colour scheme.
+    QPalette page = browser_->palette();
+    page.setColor(QPalette::Base, Qt::white);
+    page.setColor(QPalette::Text, Qt::black);
+    browser_->setPalette(page);
 
     auto* tools = new QToolBar(this);
     QAction* back = tools->addAction(QStringLiteral("Back"), browser_, &QTextBrowser::backward);
@@ -61,6 +68,28 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(browser_, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
     connect(browser_, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
 
+    // Find: Ctrl+F goes to the search box, Enter finds the next match, from the top again
+    // after the last one.
+    find_box_ = new QLineEdit(this);
+    find_box_->setObjectName(QStringLiteral("helpFind"));
+    find_box_->setPlaceholderText(QStringLiteral("Find (Ctrl+F)"));
+    find_box_->setClearButtonEnabled(true);
+    find_box_->setMaximumWidth(240);
+    tools->addSeparator();
+    tools->addWidget(find_box_);
+    connect(find_box_, &QLineEdit::returnPressed, this, [this] { FindNext(); });
+    auto* find = new QAction(this);
+    find->setShortcut(QKeySequence::Find);
+    connect(find, &QAction::triggered, this, [this] {
+        find_box_->setFocus(Qt::ShortcutFocusReason);
+        find_box_->selectAll();
+    });
+    auto* close_window = new QAction(this);
+    close_window->setObjectName(QStringLiteral("helpClose"));
+    close_window->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)});
+    connect(close_window, &QAction::triggered, this, &QWidget::close);
+    addActions({find, close_window});
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -69,6 +98,18 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 HelpWindow::~HelpWindow() = default;
+
+bool HelpWindow::FindNext() {
+    const QString text = find_box_->text();
+    if (text.isEmpty()) {
+        return false;
+    }
+    if (browser_->find(text)) {
+        return true;
+    }
+    browser_->moveCursor(QTextCursor::Start);
+    return browser_->find(text);
+}
 
 void HelpWindow::Open(const std::filesystem::path& help_file) {
     browser_->SetArchive(nullptr);

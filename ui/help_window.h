@@ -9,6 +9,8 @@
 
 #include "chm_archive.h"
 
+class QLineEdit;
+
 namespace korvane {
 
 // A text browser whose pages and pictures come out of a compiled help file, addressed
@@ -35,8 +37,11 @@ class HelpWindow final : public QWidget {
     // Opens a help file at its default page; a file that cannot be opened is named as such.
     void Open(const std::filesystem::path& help_file);
     HelpBrowser* browser() const { return browser_; }
+    // Selects the next match of the search box's text in the page; false when none.
+    bool FindNext();
 
   private:
+    QLineEdit* find_box_ = nullptr;
     std::unique_ptr<ChmArchive> archive_;
     HelpBrowser* browser_;
     QUrl home_;

@@ -10,6 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
+#include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <algorithm>
@@ -34,8 +36,17 @@ namespace {
 constexpr int kClientWidth = 798;
 constexpr int kClientHeight = 549;
 
-// Background of the source path, the file list and the report.
+// Background of the source path, the file list and the report, and their text: both
+// fixed, so that a dark colour scheme does not put light text on the light grey.
 const QColor kListGrey(224, 224, 224);
+const QColor kListText(0, 0, 0);
+const QColor kListDisabledText(96, 96, 96);
+
+// The report list shows at least this many rows, whatever the fixed-pitch font; its
+// height in the layout, and the top of the hint below it.
+constexpr int kReportRows = 10;
+constexpr int kReportHeight = 147;
+constexpr int kRemarkTop = 528;
 
 template <typename Widget>
 Widget* Place(Widget* widget, const char* name, int left, int top, int width, int height) {
@@ -52,6 +63,14 @@ Widget* Place(QWidget* parent, const char* name, int left, int top, int width, i
 void SetBase(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Base, color);
+    widget->setPalette(palette);
+}
+
+void SetListColours(QWidget* widget) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Base, kListGrey);
+    palette.setColor(QPalette::Text, kListText);
+    palette.setColor(QPalette::Disabled, QPalette::Text, kListDisabledText);
     widget->setPalette(palette);
 }
 
@@ -89,19 +108,25 @@ QPushButton* StartButton(QWidget* parent, const char* name, int left, int top, i
 
 }  // namespace
 
-MainWindow::MainWindow(ProgramState& state, FileSystem& fs, QWidget* parent)
-    : QMainWindow(parent), state_(state), fs_(fs) {
+MainWindow::MainWindow(ProgramState& state, FileSystem& fs, QSettings* settings, QWidget* parent)
+    : QMainWindow(parent), state_(state), fs_(fs), settings_(settings) {
     setObjectName(QStringLiteral("back"));
     setWindowTitle(QString::fromLatin1(kProgramTitle));
     setWindowIcon(AppIcon());
     CreateControls();
     WidenLayout();
     CreateMenus();
+    CreateReportActions();
     adapters_ = std::make_unique<EngineAdapters>(*this);
     ShowStartDirectory();
     ConnectHandlers();
-    // The layout is fixed: the window keeps the size of its client area and menu bar.
-    setFixedSize(centralWidget()->width(), kClientHeight + menuBar()->sizeHint().height());
+    // What a run could not read or write is told here, outside the report.
+    statusBar()->setObjectName(QStringLiteral("run_status"));
+    setAcceptDrops(true);
+    // The layout is the smallest size; the window may grow, and the lists grow with it.
+    centralWidget()->installEventFilter(this);
+    centralWidget()->setMinimumSize(layout_size_);
+    resize(minimumSizeHint());
 }
 
 MainWindow::~MainWindow() = default;
@@ -117,7 +142,7 @@ void MainWindow::SetPrompt(UserPrompt* prompt) {
 void MainWindow::CreateControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(kClientWidth, kClientHeight);
+    client->resize(kClientWidth, kClientHeight);
     client->setFont(SansFont(kPixels8pt));
     setCentralWidget(client);
     MainControls& c = controls_;
@@ -141,7 +166,7 @@ void MainWindow::CreateControls() {
     c.source_count = Place<QLabel>(client, "source_count", 624, 48, 73, 17);
     c.source_count->setFont(SansFont(kPixels12pt, true));
     c.source_file = Place(new FileListView(fs_, client), "source_file", 400, 80, 393, 279);
-    SetBase(c.source_file, kListGrey);
+    SetListColours(c.source_file);
 
     c.Option_Frm = Place<QGroupBox>(client, "Option_Frm", 8, 184, 385, 73);
     c.Option_Frm->setTitle(QStringLiteral("256 bytes / sector options (x = number of sectors)"));
@@ -199,11 +224,15 @@ void MainWindow::CreateControls() {
     c.ProgressBar1->setRange(0, 100);
     c.ProgressBar1->setValue(0);
 
-    c.reportlst = Place<ReportList>(client, "reportlst", 8, 368, 785, 147);
+    c.reportlst = Place<ReportList>(client, "reportlst", 8, 368, 785, kReportHeight);
     c.reportlst->setFont(FixedFont(kPixels10pt));
-    SetBase(c.reportlst, kListGrey);
+    SetListColours(c.reportlst);
+    // A fixed-pitch font with a wider line spacing gets a taller list, never fewer rows;
+    // the hint below it and the window move down by as much.
+    const int growth = std::max(0, c.reportlst->HeightForRows(kReportRows) - kReportHeight);
+    c.reportlst->resize(c.reportlst->width(), kReportHeight + growth);
 
-    c.lblRemark = Place<QLabel>(client, "lblRemark", 88, 528, 657, 25);
+    c.lblRemark = Place<QLabel>(client, "lblRemark", 88, kRemarkTop + growth, 657, 25);
     c.lblRemark->setText(QStringLiteral("Use the tool menu to switch between the tools"));
     c.lblRemark->setFont(SansFont(kPixels8pt, true));
     c.lblRemark->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -261,8 +290,31 @@ void MainWindow::WidenLayout() {
         control->setGeometry(widen(place.left()), place.top(),
                              widen(place.right() + 1) - widen(place.left()), place.height());
     }
-    centralWidget()->setFixedSize(widen(kClientWidth), kClientHeight);
+    layout_size_ = QSize(widen(kClientWidth), c.lblRemark->y() + kClientHeight - kRemarkTop);
+    centralWidget()->resize(layout_size_);
     count_left_ = c.source_count->x();
+    title_place_ = c.lblname->geometry();
+    files_place_ = c.source_file->geometry();
+    report_place_ = c.reportlst->geometry();
+    remark_place_ = c.lblRemark->geometry();
+}
+
+void MainWindow::FollowClientSize() {
+    const QSize growth = centralWidget()->size() - layout_size_;
+    const int wider = std::max(0, growth.width());
+    const int taller = std::max(0, growth.height());
+    const MainControls& c = controls_;
+    c.lblname->setGeometry(title_place_.adjusted(0, 0, wider, 0));
+    c.source_file->setGeometry(files_place_.adjusted(0, 0, wider, 0));
+    c.reportlst->setGeometry(report_place_.adjusted(0, 0, wider, taller));
+    c.lblRemark->setGeometry(remark_place_.translated(0, taller).adjusted(0, 0, wider, 0));
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == centralWidget() && event->type() == QEvent::Resize) {
+        FollowClientSize();
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::CreateMenus() {
@@ -284,8 +336,16 @@ void MainWindow::CreateMenus() {
                QKeySequence(Qt::CTRL | Qt::Key_X), &MainWindow::XEXmenu_Click);
     add_action(tool, "Generatemenu", QStringLiteral("ATR File &Generator "),
                QKeySequence(Qt::CTRL | Qt::Key_G), &MainWindow::Generatemenu_Click);
-    add_action(tool, "Exitmenu", QStringLiteral("&Exit"), QKeySequence(Qt::CTRL | Qt::Key_E),
-               &MainWindow::Exitmenu_Click);
+    tool->addSeparator();
+    add_action(tool, "OpenFoldermenu", QStringLiteral("&Open Folder..."),
+               QKeySequence(Qt::CTRL | Qt::Key_O), &MainWindow::ChooseFolder);
+    add_action(tool, "SaveReportmenu", QStringLiteral("&Save Report..."),
+               QKeySequence(Qt::CTRL | Qt::Key_S), &MainWindow::SaveReportAs);
+    tool->addSeparator();
+    QAction* exit = add_action(tool, "Exitmenu", QStringLiteral("&Exit"),
+                               QKeySequence(Qt::CTRL | Qt::Key_E), &MainWindow::Exitmenu_Click);
+    // Ctrl+Q, which quits on every Linux desktop, does what Exit does.
+    exit->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_E), QKeySequence(Qt::CTRL | Qt::Key_Q)});
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("HELPmenu"));
@@ -301,6 +361,8 @@ void MainWindow::ConnectHandlers() {
     DriveList* drives = c.source_drive;
     connect(drives, &QComboBox::currentIndexChanged, this, [this] { source_drive_Change(); });
     connect(drives, &DriveList::popupAboutToShow, this, [this] { FillDriveList(); });
+    connect(c.source_dir, &DirectoryList::pathEntered, this,
+            [this](const std::filesystem::path& directory) { GoToFolder(directory); });
     connect(c.source_dir, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         OpenDirectory(controls_.source_dir->EntryPath(controls_.source_dir->row(item)));
     });
@@ -337,16 +399,32 @@ void MainWindow::SyncRunDisplay() {
     applying_engine_selection_ = false;
 }
 
-void MainWindow::RunEngine(void (*engine)(EngineContext&)) {
+void MainWindow::RunEngine(std::int64_t (*engine)(EngineContext&), QWidget* button) {
     engine_busy_ = true;
+    statusBar()->clearMessage();
     adapters_->pump.Start();
-    EngineContext context{adapters_->controls, adapters_->report, *adapters_->prompt, fs_, state_};
-    engine(context);
-    SyncRunDisplay();
-    DiscardPendingInput();
+    std::int64_t failed = 0;
+    {
+        // Keyboard and mouse input that reaches the window during the run is dropped, and
+        // so is what the platform held back until its end: none of it acts afterwards on
+        // controls that have changed meanwhile.
+        const RunInputGuard guard;
+        EngineContext context{adapters_->controls, adapters_->report, *adapters_->prompt, fs_,
+                              state_};
+        failed = engine(context);
+        SyncRunDisplay();
+        DiscardPendingInput();
+    }
     engine_busy_ = false;
+    if (failed > 0) {
+        statusBar()->showMessage(
+            QStringLiteral("Files that could not be read or written in this run: %1").arg(failed));
+    }
     // The engines enable the start buttons again whatever the count; the count decides.
     FollowCount();
+    if (button->isVisible() && button->isEnabled()) {
+        button->setFocus(Qt::OtherFocusReason);
+    }
     // The summary comes into view, whichever line the run left selected.
     controls_.reportlst->scrollToBottom();
 }
@@ -357,6 +435,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    RememberChoices();
     if (about_box_) {
         about_box_->close();
     }

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QRect>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -23,6 +24,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QSettings;
 
 namespace korvane {
 
@@ -72,7 +74,9 @@ class MainWindow final : public QMainWindow {
     Q_OBJECT
 
   public:
-    MainWindow(ProgramState& state, FileSystem& fs, QWidget* parent = nullptr);
+    // `settings`, when given, keeps the last folder, tool and window size between launches.
+    MainWindow(ProgramState& state, FileSystem& fs, QSettings* settings = nullptr,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     const MainControls& controls() const { return controls_; }
@@ -130,8 +134,20 @@ class MainWindow final : public QMainWindow {
     // Brings the report and the progress bar up to date during an engine run.
     void SyncRunDisplay();
 
+    // Writes the report into `file`, one line per report line, UTF-8; false with the
+    // reason in `error` when it cannot.
+    bool SaveReport(const QString& file, QString* error) const;
+    // Selects the next (or previous) block whose verdict is a fail, as a pick does.
+    void JumpToFailure(bool forward);
+    // Opens the folder a user named, dropped or chose (relative to the current directory);
+    // false, with the reason in the directory list's path line, when it cannot be opened.
+    bool GoToFolder(const std::filesystem::path& folder);
+
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void CreateControls();
@@ -152,8 +168,19 @@ class MainWindow final : public QMainWindow {
     void FollowCount();
     void FillDriveList();
     void ShowDriveOf(const std::filesystem::path& directory);
-    // Runs an engine with the window's adapters, taking no user input until it returns.
-    void RunEngine(void (*engine)(EngineContext&));
+    // Runs an engine with the window's adapters, taking no user input until it returns,
+    // and gives the keyboard focus back to `button` afterwards.
+    void RunEngine(std::int64_t (*engine)(EngineContext&), QWidget* button);
+    // The report list grows with the window, and the file list and title widen with it.
+    void FollowClientSize();
+    // The report's context menu and keys, and "Save Report..." and "Open Folder...".
+    void CreateReportActions();
+    void SaveReportAs();
+    void ChooseFolder();
+    // Remembers the folder, the tool and the window size; restores them at start.
+    void RememberChoices() const;
+    void RestoreChoices();
+    std::filesystem::path RememberedFolder() const;
     // The generator's two lists, filled at load, and the size shown for their choice.
     void FillGeneratorLists();
     void UpdateGeneratorSize();
@@ -169,6 +196,10 @@ class MainWindow final : public QMainWindow {
     bool engine_busy_ = false;
     // Where source_count stands when the count caption leaves it room.
     int count_left_ = 0;
+    QSettings* settings_ = nullptr;
+    // The places of the layout, the window's smallest size, for the controls that grow.
+    QSize layout_size_;
+    QRect title_place_, files_place_, report_place_, remark_place_;
     bool applying_engine_selection_ = false;
     std::unique_ptr<HelpWindow> help_window_;
     QPointer<AboutBox> about_box_;

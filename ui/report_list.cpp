@@ -5,6 +5,7 @@
 
 #include <QEvent>
 #include <QFontMetricsF>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 
@@ -63,7 +64,8 @@ void ReportModel::Clear() {
 ReportList::ReportList(QWidget* parent) : QListView(parent) {
     setModel(&model_);
     setUniformItemSizes(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several lines may be selected for copying; a click still selects one.
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setTextElideMode(Qt::ElideNone);
@@ -111,8 +113,27 @@ void ReportList::SelectLine(std::int64_t line) {
 }
 
 std::int64_t ReportList::SelectedLine() const {
+    const QModelIndex current = selectionModel()->currentIndex();
+    if (current.isValid() && selectionModel()->isSelected(current)) {
+        return current.row();
+    }
     const QModelIndexList rows = selectionModel()->selectedIndexes();
     return rows.isEmpty() ? -1 : rows.front().row();
+}
+
+QString ReportList::SelectedText() const {
+    QModelIndexList rows = selectionModel()->selectedIndexes();
+    std::sort(rows.begin(), rows.end());
+    QString text;
+    for (const QModelIndex& row : rows) {
+        text += model_.Line(row.row()) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+int ReportList::HeightForRows(int rows) const {
+    return rows * model_.RowHeight() + 2 * frameWidth() +
+           horizontalScrollBar()->sizeHint().height();
 }
 
 void ReportList::Sync() {

@@ -34,6 +34,7 @@ class ReportModel final : public QAbstractListModel {
     // row then measures as wide as the widest line, so the view can scroll sideways without
     // measuring each line.
     void SetCellSize(qreal advance, int margins, int height);
+    int RowHeight() const { return height_; }
 
   private:
     std::vector<QString> lines_;
@@ -58,8 +59,12 @@ class ReportList final : public QListView {
     void SelectLast();
     // Selects a line by its 0-based number and scrolls it into view, no more than needed.
     void SelectLine(std::int64_t line);
-    // The selected line, or -1.
+    // The selected line (the current one where several are), or -1.
     std::int64_t SelectedLine() const;
+    // The selected lines in report order, each ended by a newline.
+    QString SelectedText() const;
+    // The height that shows `rows` whole rows in the list's font, with a row of scroll bar.
+    int HeightForRows(int rows) const;
     // Shows the lines kept back and applies a selection made meanwhile.
     void Sync();
 

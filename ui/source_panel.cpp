@@ -19,11 +19,15 @@
 namespace korvane {
 
 void MainWindow::ShowStartDirectory() {
-    std::error_code ec;
-    const std::filesystem::path current = std::filesystem::current_path(ec);
-    if (ec || !controls_.source_dir->SetPath(AbsoluteDirectory(current))) {
-        // A current directory that cannot be read: start at the root instead.
-        controls_.source_dir->SetPath("/");
+    // The folder of the last launch where it is still there; else the current directory.
+    const std::filesystem::path remembered = RememberedFolder();
+    if (!remembered.is_absolute() || !controls_.source_dir->SetPath(remembered)) {
+        std::error_code ec;
+        const std::filesystem::path current = std::filesystem::current_path(ec);
+        if (ec || !controls_.source_dir->SetPath(AbsoluteDirectory(current))) {
+            // A current directory that cannot be read: start at the root instead.
+            controls_.source_dir->SetPath("/");
+        }
     }
     FillDriveList();
     // The file list looks at the same directory; source_path stays empty until the
@@ -123,8 +127,8 @@ void MainWindow::FollowCount() {
 
 namespace {
 
-void CheckEngine(EngineContext& context) {
-    RunAtrCheck(context);
+std::int64_t CheckEngine(EngineContext& context) {
+    return RunAtrCheck(context).failed_file_operations;
 }
 
 }  // namespace
@@ -161,14 +165,14 @@ void MainWindow::ShowNearestAncestor(const std::filesystem::path& directory) {
 void MainWindow::cmd_start_test_Click() {
     if (ApplySourceDirectory()) {
         state_.repair_mode = false;
-        RunEngine(CheckEngine);
+        RunEngine(CheckEngine, controls_.cmd_start_test);
     }
 }
 
 void MainWindow::cmd_start_repair_Click() {
     if (ApplySourceDirectory()) {
         state_.repair_mode = true;
-        RunEngine(CheckEngine);
+        RunEngine(CheckEngine, controls_.cmd_start_repair);
     }
 }
 

@@ -1,6 +1,7 @@
 // The converter's and the generator's parts of the main window: their start buttons and
 // the generator's geometry lists.
 #include <QComboBox>
+#include <QPushButton>
 
 #include "conversion_run.h"
 #include "engine_adapters.h"
@@ -15,12 +16,12 @@ namespace korvane {
 
 namespace {
 
-void ConversionEngine(EngineContext& context) {
-    RunXexConversion(context, ProgramDirectory());
+std::int64_t ConversionEngine(EngineContext& context) {
+    return RunXexConversion(context, ProgramDirectory()).failed_file_operations;
 }
 
-void GenerationEngine(EngineContext& context) {
-    RunAtrGeneration(context);
+std::int64_t GenerationEngine(EngineContext& context) {
+    return RunAtrGeneration(context).failed_file_operations;
 }
 
 // The narrow boxes of the generator show their widest item whole.
@@ -49,13 +50,13 @@ void FillList(QComboBox* combo, const std::array<std::string_view, N>& items, in
 void MainWindow::Cmd_start_conversion_Click() {
     if (ApplySourceDirectory()) {
         state_.repair_mode = false;
-        RunEngine(ConversionEngine);
+        RunEngine(ConversionEngine, controls_.Cmd_start_conversion);
     }
 }
 
 void MainWindow::Cmd_generation_Click() {
     if (ApplySourceDirectory()) {
-        RunEngine(GenerationEngine);
+        RunEngine(GenerationEngine, controls_.Cmd_generation);
     }
 }
 

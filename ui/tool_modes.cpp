@@ -116,6 +116,7 @@ void MainWindow::Form_Load() {
     ShowCheckTool();
     SetSourceCount(QString::number(controls_.source_file->Count()));
     FillGeneratorLists();
+    RestoreChoices();
 }
 
 void MainWindow::ATRmenu_Click() {

@@ -1,11 +1,14 @@
 // korvane-screenshots: renders the main window in its three modes, after a check run, a
-// repair run and a Start in a directory that was removed, the About box and the help
-// window, into PNG files for the documentation. Not part of the product.
+// repair run and a Start in a directory that was removed, made larger with a long report,
+// the About box and the help window, and the check report and the help window once more
+// with a dark colour scheme, into PNG files for the documentation. Not part of the product.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStyleFactory>
 #include <cstdio>
 
 #include "about_box.h"
@@ -25,6 +28,30 @@ bool Save(QWidget* widget, const QString& directory, const char* name) {
     std::fprintf(saved ? stdout : stderr, "%s %s\n", saved ? "wrote" : "could not write",
                  path.toLocal8Bit().constData());
     return saved;
+}
+
+// A dark colour scheme as desktops offer it (Fusion with light text on dark grey).
+void UseDarkPalette() {
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QPalette dark;
+    const QColor window(53, 53, 53);
+    const QColor base(35, 35, 35);
+    const QColor highlight(42, 130, 218);
+    for (const auto& [role, color] : {std::pair{QPalette::Window, window},
+                                      {QPalette::Button, window},
+                                      {QPalette::Base, base},
+                                      {QPalette::AlternateBase, window},
+                                      {QPalette::WindowText, QColor(Qt::white)},
+                                      {QPalette::Text, QColor(Qt::white)},
+                                      {QPalette::ButtonText, QColor(Qt::white)},
+                                      {QPalette::Highlight, highlight},
+                                      {QPalette::HighlightedText, QColor(Qt::white)}}) {
+        dark.setColor(role, color);
+    }
+    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(127, 127, 127));
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(127, 127, 127));
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(127, 127, 127));
+    QApplication::setPalette(dark);
 }
 
 }  // namespace
@@ -91,6 +118,15 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     ok = Save(&window, output, "window-vanished-directory.png") && ok;
 
+    // Made larger: the report list takes the room, here for the report of a directory that
+    // now holds the repaired images and their backups as well.
+    window.OpenDirectory(disks);
+    window.controls().cmd_start_test->click();
+    window.resize(1100, 820);
+    QApplication::processEvents();
+    ok = Save(&window, output, "window-resized-report.png") && ok;
+    window.resize(window.minimumSizeHint());
+
     window.Aboutmenu_Click();
     QApplication::processEvents();
     ok = Save(window.about_box(), output, "about-box.png") && ok;
@@ -100,6 +136,17 @@ int main(int argc, char** argv) {
     help.show();
     QApplication::processEvents();
     ok = Save(&help, output, "help-window.png") && ok;
+
+    // The same with a dark colour scheme: the lists keep their light grey with black text,
+    // the help pages their white page.
+    UseDarkPalette();
+    window.controls().cmd_start_test->click();
+    window.controls().source_file->Select(4);
+    QApplication::processEvents();
+    ok = Save(&window, output, "window-check-report-dark.png") && ok;
+    help.browser()->setSource(QUrl(QStringLiteral("report.html")));
+    QApplication::processEvents();
+    ok = Save(&help, output, "help-window-dark.png") && ok;
     std::filesystem::remove_all(root);
     return ok ? 0 : 1;
 }

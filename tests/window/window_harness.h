@@ -14,8 +14,8 @@
 #include "program_location.h"
 #include "report_list.h"
 #include "report_text.h"
-#include "scripted_prompt.h"
 #include "scratch.h"
+#include "scripted_prompt.h"
 
 namespace korvane::testing {
 
@@ -43,12 +43,14 @@ inline std::vector<std::string> CliReport(const std::string& line, const std::st
 
 class WindowHarness {
   public:
-    // Creates the window with `start_directory` as the process's current directory.
-    explicit WindowHarness(const std::filesystem::path& start_directory) {
+    // Creates the window with `start_directory` as the process's current directory, on
+    // `files` (the real file system when null), keeping its choices in `settings` if given.
+    explicit WindowHarness(const std::filesystem::path& start_directory,
+                           FileSystem* files = nullptr, QSettings* settings = nullptr) {
         std::error_code ec;
         previous_directory_ = std::filesystem::current_path(ec);  // empty when it is gone
         std::filesystem::current_path(start_directory);
-        window_ = std::make_unique<MainWindow>(state, fs);
+        window_ = std::make_unique<MainWindow>(state, files != nullptr ? *files : fs, settings);
         window_->SetPrompt(&prompt);
         window_->Form_Load();
         window_->show();

@@ -9,6 +9,8 @@
 #include "help_window.h"
 #include "window_harness.h"
 
+#include <thread>
+
 using namespace korvane;
 using namespace korvane::testing;
 
@@ -21,6 +23,21 @@ void Activate(DirectoryList* list, const std::filesystem::path& directory) {
     }
     QTest::keyClick(list, Qt::Key_Return);
 }
+
+// The real file system, with every image taking longer to open than the window's repaint
+// interval, and c.atr refused as unreadable.
+class SlowFiles final : public PosixFileSystem {
+  public:
+    std::function<void(const std::filesystem::path&)> on_open = [](const auto&) {};
+    OpenResult OpenRead(const std::filesystem::path& path) override {
+        on_open(path);
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        if (path.filename() == "c.atr") {
+            return {Counted(FsStatus::Fail("Input/output error")), nullptr};
+        }
+        return PosixFileSystem::OpenRead(path);
+    }
+};
 
 // How many of the three start buttons of the file tools are usable.
 int StartButtonsEnabled(const MainControls& c) {
@@ -100,7 +117,7 @@ class WindowTest : public QObject {
         std::filesystem::remove(dir / "gone");
         Activate(list, dir / "gone");
         QVERIFY(list->path() == dir.path() && list->currentRow() == current);
-        QVERIFY(list->path_label()->text().contains("gone"));
+        QVERIFY(list->path_line()->text().contains("gone"));
         QCOMPARE(h.FileListEntries(), QStringList{"top.atr"});
 
         // Only volumes a user keeps files on, the root always; the last mount on a root wins.
@@ -131,6 +148,15 @@ class WindowTest : public QObject {
         QCOMPARE(help->browser()->documentTitle(), QStringLiteral("Korvane Tool Suite Help"));
         help->browser()->setSource(QUrl("check.html"));
         QCOMPARE(help->browser()->documentTitle(), QStringLiteral("ATR File Check and Repair"));
+        // Ctrl+F finds text in the page; Escape closes the help window.
+        QApplication::setActiveWindow(help);
+        QTest::keyClick(help, Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), "Start Repair");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(help->browser()->textCursor().selectedText(), QStringLiteral("Start Repair"));
+        QTest::keyClick(help, Qt::Key_Escape);
+        QVERIFY(!help->isVisible());
+        help->show();
         // The help window goes when the main window is closed.
         h.Trigger("Exitmenu");
         QVERIFY(!h.window().isVisible() && !help->isVisible());
@@ -152,6 +178,20 @@ class WindowTest : public QObject {
             c.cmd_start_test->click();
             QCOMPARE(h.ReportLines(), CliReport(cli, dir / "copy"));
         }
+        // Save Report writes the report as the command line prints it.
+        QString error;
+        QVERIFY(h.window().SaveReport(QString::fromStdString(dir / "report.txt"), &error));
+        const Bytes saved = ReadFile(dir / "report.txt");
+        QCOMPARE(std::string(saved.begin(), saved.end()), RunCli("check D", dir / "copy").out);
+        // From the summary, "Previous failure" steps back through the failing blocks and
+        // "Next failure" forward, each time to the block's first line.
+        QStringList steps;
+        for (const char* action : {"PreviousFailure", "PreviousFailure", "PreviousFailure",
+                                   "NextFailure", "NextFailure", "NextFailure"}) {
+            h.Trigger(action);
+            steps << QString::number(c.reportlst->SelectedLine());
+        }
+        QCOMPARE(steps.join(' '), QStringLiteral("60 56 48 56 60 60"));
     }
 
     void repairQuestionsThroughMessageBoxes() {
@@ -198,6 +238,8 @@ class WindowTest : public QObject {
         QCOMPARE(ReadFile(dir / "WORK.ATR"), ReadFile(dir / "copy" / "WORK.ATR"));
         // The new image is listed and counted; the check buttons follow the count.
         QVERIFY(h.FileListEntries() == QStringList{"WORK.ATR"} && c.cmd_start_test->isEnabled());
+        // The keyboard focus is back on the button that started the run.
+        QCOMPARE(h.window().focusWidget(), c.Cmd_generation);
 
         // This test program has no template disk beside it, only the current directory has
         // one: the converter says so in a box. It is no repair run, whatever ran before.
@@ -205,11 +247,16 @@ class WindowTest : public QObject {
         WriteFile(dir / "game.xex", Bytes(400, 0xFF));
         WriteFile(dir / "KELDRIX.ATR", Bytes(16));
         h.Trigger("XEXmenu");
-        MessageBoxAnswerer answerer({QMessageBox::Ok}, [] { return QString(); });
+        MessageBoxAnswerer answerer({QMessageBox::Ok}, [] {
+            return " / " +
+                   qobject_cast<QMessageBox*>(QApplication::activeModalWidget())->detailedText();
+        });
         h.state.repair_mode = true;
         c.Cmd_start_conversion->click();
-        QCOMPARE(answerer.seen,
-                 QStringList{"ERROR: Can not find required KELDRIX.ATR file at install directory"});
+        QCOMPARE(
+            answerer.seen,
+            QStringList{"ERROR: Can not find required KELDRIX.ATR file at install directory / " +
+                        QString::fromStdString(ProgramDirectory() / "KELDRIX.ATR")});
         QCOMPARE(Snapshot(dir.path()).size(), std::size_t{4});  // nothing written
         QVERIFY(!h.state.repair_mode);
     }
@@ -232,6 +279,12 @@ class WindowTest : public QObject {
             QCOMPARE(report->SelectedLine(), first);
             QVERIFY(RowInView(report, first) && RowInView(report, last));
         }
+        // At least ten rows are in view, whatever the fixed-pitch font; a larger window
+        // gives the report list all the height it gains.
+        QVERIFY(RowInView(report, 9));
+        const int height = report->height();
+        h.window().resize(h.window().size() + QSize(80, 120));
+        QCOMPARE(report->height(), height + 120);
         // The engine's own selections, shown when the window is brought up to date after its
         // file loop, are no picks.
         c.source_file->SelectLater(0);
@@ -269,6 +322,69 @@ class WindowTest : public QObject {
         c.cmd_start_test->click();
         h.Pick(1);
         QCOMPARE(report->SelectedLine(), 7);
+    }
+
+    void runShowsTheFileItReadsAndDropsInput() {
+        TempDir dir;
+        CopySamples(dir.path(),
+                    {{"GAME.ATR", "a.atr"}, {"GAME.ATR", "b.atr"}, {"GAME.ATR", "c.atr"}});
+        SlowFiles files;
+        WindowHarness h(dir.path(), &files);
+        const MainControls& c = h.controls();
+        QApplication::setActiveWindow(&h.window());
+        // While an image is read, the bar and the file list show that image; the generator's
+        // shortcut pressed meanwhile does nothing, then or afterwards.
+        QStringList seen;
+        files.on_open = [&](const std::filesystem::path& path) {
+            seen << QString::fromStdString(path.filename()) +
+                        QStringLiteral(" %1 %2")
+                            .arg(c.ProgressBar1->value())
+                            .arg(c.source_file->SelectedIndex());
+            QTest::keyClick(&h.window(), Qt::Key_G, Qt::ControlModifier);
+        };
+        c.cmd_start_test->click();
+        QCOMPARE(seen, QStringList({"a.atr 1 0", "b.atr 2 1", "c.atr 3 2"}));
+        QVERIFY(c.Cmd_generation->isHidden());
+        // The image that could not be read is counted outside the report.
+        QCOMPARE(h.window().statusBar()->currentMessage(),
+                 QStringLiteral("Files that could not be read or written in this run: 1"));
+    }
+
+    void foldersAreRemembered() {
+        TempDir dir;
+        std::filesystem::create_directories(dir / "kept");
+        std::filesystem::create_directories(dir / "start");
+        QSettings settings(QString::fromStdString(dir / "korvane.conf"), QSettings::IniFormat);
+        const auto launch = [&](const std::function<void(WindowHarness&)>& use) {
+            WindowHarness h(dir / "start", nullptr, &settings);
+            use(h);
+            h.window().close();
+        };
+        launch([&](WindowHarness& h) {
+            // A folder dropped on the window opens there; one typed into the path line that
+            // is not there says so.
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir / "kept"))});
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton,
+                                  Qt::NoModifier);
+            QApplication::sendEvent(&h.window(), &enter);
+            QApplication::sendEvent(&h.window(), &drop);
+            QLineEdit* line = h.controls().source_dir->path_line();
+            line->setText("../nowhere");
+            QTest::keyClick(line, Qt::Key_Return);
+            QVERIFY(h.controls().source_dir->path() == dir / "kept" &&
+                    line->text().startsWith("Cannot open nowhere"));
+            h.Trigger("XEXmenu");
+        });
+        // The next launch opens the last folder with the last tool; once the folder is gone,
+        // the current directory.
+        launch([&](WindowHarness& h) {
+            QCOMPARE(h.controls().source_dir->path(), dir / "kept");
+            QVERIFY(!h.controls().Cmd_start_conversion->isHidden());
+        });
+        std::filesystem::remove(dir / "kept");
+        launch([&](WindowHarness& h) { QCOMPARE(h.controls().source_dir->path(), dir / "start"); });
     }
 };
 
