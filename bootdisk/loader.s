@@ -52,9 +52,10 @@
 ;     disk again), IOCBs 1-7 closed as the OS left them (the file is read through
 ;     SIO, no IOCB is opened), IOCB 0 the screen editor as the OS opened it, CRITIC
 ;     0 (SIO clears it after each transfer);
-;   - sound off: AUDF1-AUDC4 and AUDCTL zero, as the OS sets them at power-up; SIO
-;     programs POKEY's channels 3 and 4 and AUDCTL for the serial clock, so the loader
-;     clears them rather than hand over whatever the last transfer left;
+;   - POKEY as the last sector read left it (SIO sets channels 3 and 4 and AUDCTL
+;     up for the serial clock), as after a direct load, whose boot sector is read
+;     the same way; the loader writes no sound register: clearing them at RUN undid
+;     what a program's INIT had set up there, and changed a demo's screen;
 ;   - display: the OS's text screen, reopened below $C000 when BASIC was switched off.
 
         .include "atari_os.inc"
@@ -204,13 +205,6 @@ segment_byte:
         pla
         jmp     load_done
 
-; Sound off before INIT and RUN: SIO leaves POKEY's channels 3 and 4 and AUDCTL
-; set up for the serial clock.
-quiet:  lda     #0
-        ldx     #AUDCTL - AUDF1         ; AUDF1-AUDC4 and AUDCTL, $D200-$D208
-@zero:  sta     AUDF1,x
-        dex
-        bpl     @zero
 do_nothing:                             ; "not set" for INITAD and RUNAD
         rts
 
@@ -402,8 +396,7 @@ load_done:
         sta     RUNAD
         lda     first_start+1
         sta     RUNAD+1
-@run:   jsr     quiet
-        lda     #>boot_header           ; MEMLO back at the OS's $0700
+@run:   lda     #>boot_header           ; MEMLO back at the OS's $0700
         sta     MEMLO+1
         tsx                             ; the last steps run from the stack page,
         txa                             ; RUN_GAP bytes below the stack in use
@@ -465,7 +458,7 @@ segment:
         jsr     clear_vector            ; segment that sets it gets an INIT call
 @header:
         jsr     get_byte                ; start address, low byte
-        bcs     load_done               ; end of file between segments: done
+@ended: bcs     load_done               ; end of file between segments: done
         sta     seg_start
         jsr     segment_byte
         sta     seg_start+1
@@ -507,7 +500,8 @@ segment:
         sta     @store+1
         lda     seg_start+1
         sta     @store+2
-@copy:  jsr     segment_byte
+@copy:  jsr     get_byte                ; the end of the file inside the data
+        bcs     @ended                  ; ends the load as segment_byte does
 @store: sta     $FFFF                   ; (address set above, stepped below)
         lda     @store+1                ; ... up to and including end
         cmp     seg_end
@@ -525,7 +519,6 @@ segment:
         jsr     vector_set
         beq     @next
         stx     init_called             ; an INIT has run (X is not 0)
-        jsr     quiet
         pla                             ; the registers as the OS booted the
         tay                             ; disk with them or the last INIT
         pla                             ; returned them

@@ -42,8 +42,7 @@ struct BootResult {
     std::vector<Call> calls;
     std::vector<int> reads;  // sectors read, in order, failed reads as -sector
     std::vector<std::uint8_t> ram;
-    bool basic_rom = false;      // BASIC still banked in at the end
-    std::uint8_t pokey[9] = {};  // AUDF1-AUDC4 and AUDCTL as last written
+    bool basic_rom = false;  // BASIC still banked in at the end
     std::uint64_t instructions = 0;
 
     std::uint16_t Word(std::uint16_t address) const { return ram[address] | ram[address + 1] << 8; }
@@ -90,8 +89,6 @@ struct Atari {
             pbctl = v;
         } else if (a == kAcc) {
             this->a = v;
-        } else if (a >= 0xD200 && a <= 0xD208) {
-            r.pokey[a - 0xD200] = v;
         } else if (!IsRom(a) && (a < 0xD000 || a >= 0xD800)) {
             Ram(a) = v;
         }
@@ -316,7 +313,6 @@ inline BootResult Atari::Boot() {
     SetWord(kMemlo, 0x0700);
     SetWord(kDosvec, kBlkbdv);
     Ram(kColdst) = 1;
-    std::fill(std::begin(r.pokey), std::end(r.pokey), 0x28);  // sound left on
     OpenEditor();
     std::copy_n(atr.begin() + 16, 128, r.ram.begin() + kCasbuf);
     const std::uint16_t load = Word(kCasbuf + 2);
