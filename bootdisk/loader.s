@@ -195,8 +195,8 @@ get_byte:
         jmp     fail
 
 
-; The next byte of a segment. The end of the file here ends the load as if the
-; file ended before this segment: its caller's return address is dropped.
+; The next byte of a segment's header. The end of the file here ends the load as
+; if the file ended before this segment: its caller's return address is dropped.
 segment_byte:
         jsr     get_byte
         bcs     @end
