@@ -45,6 +45,7 @@ CheckResult ImageChecker::Run() {
     }
     check_.source = std::move(opened.file);
     check_.physical_length = check_.source->info().length;
+    check_.kept_length = check_.physical_length;
     Append(std::string(kIndent) + "Physical filelength         = $" + Hex(check_.physical_length) +
            " bytes (" + Dec(check_.physical_length) + " byte)");
     check_.image_invalid = false;

@@ -39,6 +39,9 @@ struct ImageCheck {
     std::unique_ptr<InputFile> source;
     AtrHeaderBytes header{};
     std::int64_t physical_length = 0;
+    // The smallest length the image had on the way: only the original's bytes below it
+    // are copied, so that an area cut and then grown again comes back as zeros.
+    std::int64_t kept_length = 0;
     std::int64_t stated_length = 0;
     std::int32_t sector_size = 0;
     bool image_invalid = false;

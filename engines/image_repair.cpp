@@ -39,10 +39,11 @@ void ImageChecker::AppendAddedArea(std::int64_t bytes) {
     Append(std::string(kRepairIndent) + "Add " + Dec(bytes) + " bytes empty area");
 }
 
-// The new length takes effect when the image is written: data beyond the old length is
-// zeros, and data beyond the new one is left out.
+// The new length takes effect when the image is written: data beyond the shortest length
+// of the way is zeros, and data beyond the new one is left out.
 void ImageChecker::Resize(std::int64_t new_length) {
     check_.physical_length = new_length;
+    check_.kept_length = std::min(check_.kept_length, new_length);
 }
 
 void ImageChecker::WriteImageSizeField() {
@@ -195,7 +196,8 @@ bool ImageChecker::WriteRepairedImage() {
     return true;
 }
 
-// The mended header, then the original's data up to the new length, then zeros: copied in
+// The mended header, then the original's data up to the shortest length the repair steps
+// reached (never beyond the new length), then zeros: copied in
 // chunks, so that no image is ever held whole. The file takes the original's mode and owner.
 FsStatus ImageChecker::StreamImage(OutputFile& file) {
     static const std::vector<std::uint8_t> zeros(kChunkBytes);
@@ -204,7 +206,7 @@ FsStatus ImageChecker::StreamImage(OutputFile& file) {
     if (status.ok()) {
         status = file.Write(check_.header);
     }
-    const std::int64_t copied = std::min(check_.physical_length, check_.source->info().length);
+    const std::int64_t copied = std::min(check_.kept_length, check_.source->info().length);
     for (std::int64_t at = atr::kHeaderSize; status.ok() && at < check_.physical_length;) {
         const auto size = static_cast<std::size_t>(std::min<std::int64_t>(
             kChunkBytes, (at < copied ? copied : check_.physical_length) - at));

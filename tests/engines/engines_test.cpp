@@ -290,6 +290,13 @@ constexpr auto kLayoutQ = PromptTopic::Layout;
 constexpr std::int64_t kMax = 65535LL * 256;  // the largest image's data
 const Bytes k512 = Img(512, 1024, -1, 0x5A);
 const Bytes kBeyond = Image({.data = 1024, .paragraphs = 65535 * 16 + 1});
+// 608 bytes of data kept from a 628-byte area of $5A, cut to them and grown to 1 kB again:
+// the grown area is zeros, not the cut bytes.
+const Bytes kCutThenGrown = [] {
+    Bytes image = Img(128, 1024);
+    std::fill(image.begin() + 16, image.begin() + 624, 0x5A);
+    return image;
+}();
 
 // Sector size: Yes 128, No 256, Cancel clears the fail mark, yet another fault still
 // writes the old field. A header without a size takes the file's without asking; No
@@ -312,6 +319,8 @@ const RepairCase kRepairs[] = {
     {"LengthCancel", Image({.stated = 960, .data = 1000, .reserved = 0xAA}), {{kLengthQ, kCancel}},
       kBoth, false, Img(128, 960, 1000), {}},
     {"SmallGrows", Img(256, 256), {}, kBoth, true, Img(256, 1024), {"Add 768 byte"}},
+    {"CutThenGrown", Img(128, 608, 628, 0x5A), {{kLengthQ, kYes}}, kBoth, true, kCutThenGrown,
+      {"Cut 20 bytes unused space", "Add 416 byte"}},
     {"LayoutYes", Img(256, 1008), {{kLayoutQ, kYes}}, kLong, false, Img(256, 1024),
       {"Add 16 bytes empty area"}},
     {"LayoutNo", Img(256, 1008), {{kLayoutQ, kNo}}, kLong, false, Img(256, 768), {"Cut 240 byte"}},
