@@ -28,6 +28,10 @@ void StopOnSignals() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
+void PrintNotice(const std::string& line) {
+    std::fprintf(stderr, "korvane-cli: %s\n", line.c_str());
+}
+
 int FinishRun(const StreamReportSink& report, int status) {
     if (report.write_error() != 0 || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "korvane-cli: can not write the report: %s\n",
@@ -128,7 +132,7 @@ int RunCheckCommand(const CommandLine& line, bool repair) {
     StreamReportSink report(stdout, g_stop_request);
     ProgramState state;
     state.repair_mode = repair;
-    EngineContext context{window, report, prompt, fs, state, &g_stop_request};
+    EngineContext context{window, report, prompt, fs, state, &g_stop_request, PrintNotice};
     const CheckRunTotals totals = RunAtrCheck(context);
     if (totals.could_not_start) {
         return kExitCannotStart;

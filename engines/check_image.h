@@ -17,10 +17,11 @@ struct CheckSettings {
     bool repair_mode = false;
     LayoutMode layout = LayoutMode::Both;
     bool expand_small = true;  // the 1 kB rule
-    // The backups this run has written: one of them is never replaced by the same run,
-    // even when two images share a backup name.
-    std::shared_ptr<std::set<std::filesystem::path>> written_backups =
-        std::make_shared<std::set<std::filesystem::path>>();
+    // The files this run has written (backups and repaired images), by identity: none of
+    // them is ever removed or replaced by the same run, even when two images share a
+    // backup name, in whatever letter case the file system takes it.
+    std::shared_ptr<std::set<FileIdentity>> written_files =
+        std::make_shared<std::set<FileIdentity>>();
 };
 
 enum class Verdict { Pass, Fail };

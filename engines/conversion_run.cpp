@@ -142,8 +142,8 @@ bool BuildAtrImage(EngineContext& context, const std::filesystem::path& output_p
     report.SelectLast();
 
     // Written under a temporary name and renamed into place, never over an existing file.
-    const FsStatus written =
-        WriteNewFile(context.fs, output_path, [&](OutputFile& file) { return file.Write(image); });
+    const FsStatus written = WriteNewFile(
+        context.fs, output_path, [&](OutputFile& file) { return file.Write(image); }, true);
     if (!written.ok()) {
         report.Append("ERROR   : Can not write ATR file - " + written.reason());
         report.SelectLast();

@@ -163,7 +163,8 @@ bool ImageChecker::WriteRepairedImage() {
     Append("Write : Backup image as " + DisplayName(backup_name));
 
     bool replace_backup = false;
-    if (settings_.written_backups->count(backup_path) != 0) {
+    const std::optional<FileIdentity> existing_backup = fs_.Identity(backup_path);
+    if (existing_backup && settings_.written_files->count(*existing_backup) != 0) {
         // Another image of this run shares the backup name: its original stays.
         Append(std::string(kIndent) + "Skip repair - " + DisplayName(backup_name) +
                " already holds the original of another image of this run");
@@ -188,7 +189,11 @@ bool ImageChecker::WriteRepairedImage() {
     std::fill(check_.header.begin() + atr::kOffsetReserved, check_.header.end(), 0);
     const std::string failure = ReplaceWithRepairedImage(backup_path, replace_backup);
     if (failure.empty()) {
-        settings_.written_backups->insert(backup_path);
+        for (const auto& written : {backup_path, image_.path}) {
+            if (const std::optional<FileIdentity> identity = fs_.Identity(written)) {
+                settings_.written_files->insert(*identity);
+            }
+        }
         Append(std::string(kIndent) + "Generate new " + ShownName() + " file");
     } else {
         Append(std::string(kIndent) + "ERROR: " + failure);
@@ -256,6 +261,15 @@ std::string ImageChecker::ReplaceWithRepairedImage(const std::filesystem::path& 
     const auto cannot_place = [&](const FsStatus& failed) {
         return "Can not rename the repaired image to " + ShownName() + " - " + failed.reason();
     };
+    // The new names reach the disk before the run goes on: after a power cut the image's
+    // name holds either the untouched file or the complete repaired one.
+    const auto synced = [&] {
+        FsStatus status = fs_.SyncDirectory(image_.path.parent_path());
+        if (status.ok() && image_.backup_dir != image_.path.parent_path()) {
+            status = fs_.SyncDirectory(image_.backup_dir);
+        }
+        return status.ok() ? std::string() : "Can not sync the directory - " + status.reason();
+    };
 
     // Where the file system has hard links, the untouched file first gets its backup
     // name as a second name and the new image then replaces the old name in one step:
@@ -271,7 +285,7 @@ std::string ImageChecker::ReplaceWithRepairedImage(const std::filesystem::path& 
                         : "; the untouched image is also kept as " + DisplayName(backup_name)) +
                    discard_temporary();
         }
-        return std::string();
+        return synced();
     }
     if (!status.unsupported()) {
         return cannot_keep(status);
@@ -292,7 +306,7 @@ std::string ImageChecker::ReplaceWithRepairedImage(const std::filesystem::path& 
                             : "; the untouched image stays as " + DisplayName(backup_name)) +
                discard_temporary();
     }
-    return std::string();
+    return synced();
 }
 
 }  // namespace korvane

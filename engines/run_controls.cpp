@@ -33,7 +33,8 @@ bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
     const std::filesystem::path directory = window.SourcePath();
     const std::int64_t listed = window.FileCount();
     bool whole = true;
-    for (std::int64_t i = 1; i <= count && whole; ++i) {
+    bool replaced = false;
+    for (std::int64_t i = 1; i <= count && whole && !replaced; ++i) {
         state.SetFileReportLine(i, context.report.LineCount());
         window.SetProgressValue(i);
         if (i > listed) {
@@ -48,6 +49,12 @@ bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
             context.report.Append("ERROR: The directory " + DisplayName(directory) +
                                   " is gone - the run stops");
             whole = false;
+        } else if (context.fs.LockedDirectoryReplaced(directory)) {
+            // Renamed away and another put in its place: the run's files stay in the
+            // directory it locked, and none is written into the new one.
+            context.report.Append("ERROR: The directory " + DisplayName(directory) +
+                                  " was replaced by another - the run stops");
+            replaced = true;
         }
         whole = whole && (context.stop_request == nullptr || *context.stop_request == 0);
     }

@@ -29,7 +29,8 @@ using BatchFileStep = std::function<void(const std::filesystem::path* name)>;
 // calls `each`. Then records where the summary begins, calls `summary`, and unlocks
 // and relists. A stop request ends the loop after the file in hand, and a directory
 // that is gone ends it with one report line; either way no summary follows, and the
-// result is false.
+// result is false. A locked directory replaced by another ends it with one report line
+// and the summary of what was done.
 bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
                   const BatchFileStep& each, const std::function<void()>& summary);
 

@@ -1,5 +1,7 @@
 #include "main_window.h"
 
+#include <QStatusBar>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -341,6 +343,10 @@ void MainWindow::RunEngine(void (*engine)(EngineContext&)) {
     engine_busy_ = true;
     adapters_->pump.Start();
     EngineContext context{adapters_->controls, adapters_->report, *adapters_->prompt, fs_, state_};
+    // Notes about the directory go to the status line, never into the report list.
+    context.notice = [this](const std::string& line) {
+        statusBar()->showMessage(QString::fromStdString(line));
+    };
     engine(context);
     SyncRunDisplay();
     DiscardPendingInput();

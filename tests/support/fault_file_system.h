@@ -3,9 +3,12 @@
 // root in CI, where permissions alone cannot make an operation fail.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <strings.h>
 
 #include "file_system.h"
 
@@ -35,6 +38,9 @@ class FaultFileSystem final : public PosixFileSystem {
     };
     // The rule that makes this call fail, or none.
     const Rule* ShouldFail(FsOperation operation, const Path& path) {
+        if (before) {
+            before(operation, path);
+        }
         for (Rule& rule : rules_) {
             if (rule.operation == operation &&
                 path.native().find(rule.path_part) != std::string::npos &&
@@ -46,35 +52,57 @@ class FaultFileSystem final : public PosixFileSystem {
     }
 
     ReadResult ReadWhole(const Path& path, std::int64_t max) override {
-        return Fail(Op::Read, path) ? ReadResult{kReadError, {}} : Posix::ReadWhole(path, max);
+        return Fail(Op::Read, path) ? ReadResult{kReadError, {}} : Posix::ReadWhole(F(path), max);
     }
     OpenResult OpenRead(const Path& path) override {
-        return Fail(Op::Read, path) ? OpenResult{kReadError, {}} : Posix::OpenRead(path);
+        return Fail(Op::Read, path) ? OpenResult{kReadError, {}} : Posix::OpenRead(F(path));
     }
     FsStatus Length(const Path& path, std::int64_t& length) override {
-        return Fail(Op::Read, path) ? kReadError : Posix::Length(path, length);
+        return Fail(Op::Read, path) ? kReadError : Posix::Length(F(path), length);
+    }
+    bool Exists(const Path& path) override { return Posix::Exists(F(path)); }
+    std::optional<FileIdentity> Identity(const Path& path) override {
+        return Posix::Identity(F(path));
     }
     // Its writes and closing fail by the rules for `target`.
     CreateResult CreateTemporary(const Path& target) override;
     FsStatus RenameNoReplace(const Path& from, const Path& to) override {
-        return Fail(Op::Rename, to) ? kInjected : Posix::RenameNoReplace(from, to);
+        return Fail(Op::Rename, to) ? kInjected : Posix::RenameNoReplace(F(from), F(to));
     }
     FsStatus LinkNoReplace(const Path& existing, const Path& to) override {
         return !hard_links ? FsStatus::Unsupported("Operation not permitted (no hard links)")
                : Fail(Op::Rename, to) ? kInjected
-                                      : Posix::LinkNoReplace(existing, to);
+                                      : Posix::LinkNoReplace(F(existing), F(to));
     }
     FsStatus RenameReplacing(const Path& from, const Path& to) override {
-        return Fail(Op::Rename, to) ? kInjected : Posix::RenameReplacing(from, to);
+        return Fail(Op::Rename, to) ? kInjected : Posix::RenameReplacing(F(from), F(to));
     }
     FsStatus Remove(const Path& path) override {
-        return Fail(Op::Remove, path) ? kInjected : Posix::Remove(path);
+        return Fail(Op::Remove, path) ? kInjected : Posix::Remove(F(path));
     }
 
     // False: behave like a file system without hard links (FAT).
     bool hard_links = true;
+    // Like a FUSE volume (exfat-fuse, ntfs-3g): neither RENAME_NOREPLACE nor hard links.
+    void WithoutNoReplaceOrLinks() { hard_links = offers_links_ = offers_noreplace_ = false; }
+    // True: names match whatever their letter case, as on FAT: a name leads to the entry
+    // that differs from it only in case, and a new name keeps the case it was given.
+    bool fold_case = false;
+    // Called before each operation, to change the directory at that moment.
+    std::function<void(FsOperation, const Path&)> before;
 
   private:
+    // The path a case-folding file system takes `path` to.
+    Path F(const Path& path) const {
+        std::error_code ignored;
+        const Path directory = fold_case ? path.parent_path() : Path();
+        for (const auto& entry : std::filesystem::directory_iterator(directory, ignored)) {
+            if (strcasecmp(entry.path().filename().c_str(), path.filename().c_str()) == 0) {
+                return entry.path();
+            }
+        }
+        return path;
+    }
     inline static const FsStatus kInjected = FsStatus::Fail("injected failure");
     inline static const FsStatus kReadError = FsStatus::Fail("Input/output error (injected)");
 
