@@ -13,6 +13,8 @@
 
 namespace korvane {
 
+class WriteGroup;
+
 struct CheckSettings {
     bool repair_mode = false;
     LayoutMode layout = LayoutMode::Both;
@@ -22,6 +24,9 @@ struct CheckSettings {
     // backup name, in whatever letter case the file system takes it.
     std::shared_ptr<std::set<FileIdentity>> written_files =
         std::make_shared<std::set<FileIdentity>>();
+    // Where a batch groups its writes: repaired images wait there for their names. None:
+    // each is synced and put in place at once.
+    WriteGroup* group = nullptr;
 };
 
 enum class Verdict { Pass, Fail };

@@ -449,18 +449,28 @@ FsStatus PosixFileSystem::Remove(const std::filesystem::path& path) {
     return FsStatus::Ok();
 }
 
-FsStatus PosixFileSystem::SyncDirectory(const std::filesystem::path& directory) {
+FsStatus PosixFileSystem::Sync(const std::filesystem::path& directory, bool whole_volume) {
     const bool locked = locked_->fd >= 0 && directory == locked_->path;
     const int fd =
         locked ? locked_->fd : ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     // Some file systems can not sync a directory (EINVAL): their renames are as durable
     // as they get.
     FsStatus status =
-        fd < 0 || (::fsync(fd) != 0 && errno != EINVAL) ? ErrnoStatus(errno) : FsStatus::Ok();
+        fd < 0 || ((whole_volume ? ::syncfs(fd) : ::fsync(fd)) != 0 && errno != EINVAL)
+            ? ErrnoStatus(errno)
+            : FsStatus::Ok();
     if (!locked && fd >= 0) {
         ::close(fd);
     }
     return Counted(status);
+}
+
+FsStatus PosixFileSystem::SyncDirectory(const std::filesystem::path& directory) {
+    return Sync(directory, false);
+}
+
+FsStatus PosixFileSystem::SyncFileSystem(const std::filesystem::path& directory) {
+    return Sync(directory, true);
 }
 
 std::filesystem::path TemporaryNameIn(const std::filesystem::path& directory) {
@@ -509,17 +519,21 @@ WrittenTemporary WriteTemporary(FileSystem& fs, const std::filesystem::path& tar
     return {status, created.path};
 }
 
+FsStatus PlaceTemporary(FileSystem& fs, const std::filesystem::path& temporary,
+                        const std::filesystem::path& target) {
+    const FsStatus renamed = fs.RenameNoReplace(temporary, target);
+    return renamed.ok() ? renamed
+                        : FsStatus::Fail(renamed.reason() + DiscardTemporary(fs, temporary));
+}
+
 FsStatus WriteNewFile(FileSystem& fs, const std::filesystem::path& target,
                       const std::function<FsStatus(OutputFile&)>& write_body, bool durable) {
     const WrittenTemporary written = WriteTemporary(fs, target, write_body, durable);
     if (!written.status.ok()) {
         return written.status;
     }
-    const FsStatus renamed = fs.RenameNoReplace(written.path, target);
-    if (!renamed.ok()) {
-        return FsStatus::Fail(renamed.reason() + DiscardTemporary(fs, written.path));
-    }
-    return durable ? fs.SyncDirectory(target.parent_path()) : renamed;
+    const FsStatus renamed = PlaceTemporary(fs, written.path, target);
+    return renamed.ok() && durable ? fs.SyncDirectory(target.parent_path()) : renamed;
 }
 
 }  // namespace korvane

@@ -142,6 +142,11 @@ class FileSystem {
     virtual std::optional<FileIdentity> Identity(const std::filesystem::path& /*path*/) {
         return std::nullopt;
     }
+    // Brings every file written so far on the volume of `directory` to the disk, with one
+    // call for all of them.
+    virtual FsStatus SyncFileSystem(const std::filesystem::path& /*directory*/) {
+        return FsStatus::Ok();
+    }
     // Makes the names in `directory` (renames, new and removed files) reach the disk.
     virtual FsStatus SyncDirectory(const std::filesystem::path& /*directory*/) {
         return FsStatus::Ok();
@@ -194,6 +199,7 @@ class PosixFileSystem : public FileSystem {
     FsStatus Remove(const std::filesystem::path& path) override;
     std::optional<FileIdentity> Identity(const std::filesystem::path& path) override;
     FsStatus SyncDirectory(const std::filesystem::path& directory) override;
+    FsStatus SyncFileSystem(const std::filesystem::path& directory) override;
     LockResult LockDirectory(const std::filesystem::path& directory) override;
     bool LockedDirectoryReplaced(const std::filesystem::path& directory) override;
 
@@ -211,6 +217,8 @@ class PosixFileSystem : public FileSystem {
         std::string name;
     };
     Place At(const std::filesystem::path& path) const;
+    // fsync of `directory`, or syncfs of its whole volume.
+    FsStatus Sync(const std::filesystem::path& directory, bool whole_volume);
     // The directory whose lock is held, shared with the lock, which clears it when
     // released (it may outlive the file system).
     struct Locked {
@@ -240,6 +248,11 @@ WrittenTemporary WriteTemporary(FileSystem& fs, const std::filesystem::path& tar
                                 bool durable);
 // Removes a temporary file; returns "" or the words for the report that it stays.
 std::string DiscardTemporary(FileSystem& fs, const std::filesystem::path& temporary);
+
+// Renames a complete temporary file to `target`, never over anything of that name; on
+// failure removes the temporary file (the reason tells if that failed too).
+FsStatus PlaceTemporary(FileSystem& fs, const std::filesystem::path& temporary,
+                        const std::filesystem::path& target);
 
 // Writes a complete new file at `target` without ever leaving a partial one behind and
 // without replacing anything that appeared meanwhile: WriteTemporary, then a rename

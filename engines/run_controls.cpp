@@ -22,7 +22,8 @@ void UnlockAndRelist(WindowControls& window, std::span<const Control> controls) 
 }
 
 bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
-                  const BatchFileStep& each, const std::function<void()>& summary) {
+                  const BatchFileStep& each, const std::function<void()>& summary,
+                  const std::function<void()>& finish) {
     WindowControls& window = context.window;
     ProgramState& state = context.state;
     LockControls(window, controls);
@@ -64,6 +65,9 @@ bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
 
     if (whole) {
         summary();
+    }
+    if (finish) {
+        finish();
     }
     UnlockAndRelist(window, controls);
     return whole;

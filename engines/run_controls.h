@@ -31,7 +31,10 @@ using BatchFileStep = std::function<void(const std::filesystem::path* name)>;
 // that is gone ends it with one report line; either way no summary follows, and the
 // result is false. A locked directory replaced by another ends it with one report line
 // and the summary of what was done.
+// `finish`, when given, runs last before the controls are unlocked and the directory
+// listed anew: the files of a write group take their names there.
 bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
-                  const BatchFileStep& each, const std::function<void()>& summary);
+                  const BatchFileStep& each, const std::function<void()>& summary,
+                  const std::function<void()>& finish = nullptr);
 
 }  // namespace korvane

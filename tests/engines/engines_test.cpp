@@ -540,7 +540,7 @@ TEST_F(FileSafety, NameTakenMeanwhileIsNeverReplaced) {
     EXPECT_EQ(Snapshot(dir.path()).size(), 2u) << "no temporary file left";
 }
 
-// The directory renamed away and another put in its place after the first repair: the
+// The directory renamed away and another put in its place during the first repair: the
 // run stops with one line and its summary, and writes nothing into the new directory.
 TEST_F(FileSafety, DirectoryReplacedMidRunGetsNothingWritten) {
     FaultFileSystem faulty;
@@ -549,7 +549,7 @@ TEST_F(FileSafety, DirectoryReplacedMidRunGetsNothingWritten) {
     WriteFile(dir / "B.ATR", Broken(2));
     const TempDir elsewhere;
     faulty.before = [&](FsOperation operation, const std::filesystem::path& path) {
-        if (operation == FsOperation::Rename && path.filename() == "A.ATR") {
+        if (operation == FsOperation::Create && path.filename() == "A.ATR") {
             std::filesystem::rename(dir.path(), elsewhere / "moved");
             std::filesystem::create_directory(dir.path());
         }
