@@ -385,6 +385,31 @@ TEST_F(Engine, BackupsAndHowTheBatchCountsRepairedImages) {
     EXPECT_EQ(Tail(3)[0], In("Overwrite existing Backupfile"));
 }
 
+// A batch's repaired images take their names only after one sync of them all: when it
+// fails, each stays untouched, with its error line. A question shown to the user comes
+// after the lines of the images before it, their outcome included.
+TEST_F(Engine, GroupedRepairsTakeTheirNamesAfterTheirSync) {
+    FaultFileSystem faulty;
+    fs = &faulty;
+    WriteFile(dir / "A.ATR", Broken(1));
+    WriteFile(dir / "B.ATR", Broken(2));
+    const auto before = Snapshot(dir.path());
+    faulty.FailOn(FsOperation::Sync);
+    prompt.Answer(PromptTopic::FileLength, PromptAnswer::Yes);
+    RunBatch(true);
+    EXPECT_EQ(Reported(In("ERROR: Can not write the repaired image - injected failure")), 2);
+    EXPECT_EQ(Snapshot(dir.path()), before);
+
+    std::vector<std::int64_t> outcomes_shown;
+    ScriptedPrompt asking([&](const Prompt&) {
+        outcomes_shown.push_back(Reported("ERROR: Can not write") + Reported("Generate new"));
+        return PromptAnswer::Yes;
+    });
+    EngineContext context{window, report, asking, *fs, state};
+    RunAtrCheck(context);
+    EXPECT_EQ(outcomes_shown, (std::vector<std::int64_t>{0, 1}));
+}
+
 struct FaultCase {
     const char* label;
     FsOperation operation;

@@ -14,7 +14,7 @@
 
 namespace korvane::testing {
 
-enum class FsOperation { Read, Create, Write, Close, Rename, Remove };
+enum class FsOperation { Read, Create, Write, Close, Rename, Remove, Sync };
 
 class FaultFileSystem final : public PosixFileSystem {
     using Path = std::filesystem::path;
@@ -76,6 +76,9 @@ class FaultFileSystem final : public PosixFileSystem {
     }
     FsStatus RenameReplacing(const Path& from, const Path& to) override {
         return Fail(Op::Rename, to) ? kInjected : Posix::RenameReplacing(F(from), F(to));
+    }
+    FsStatus SyncFileSystem(const Path& directory) override {
+        return Fail(Op::Sync, directory) ? kInjected : Posix::SyncFileSystem(directory);
     }
     FsStatus Remove(const Path& path) override {
         return Fail(Op::Remove, path) ? kInjected : Posix::Remove(F(path));
