@@ -29,7 +29,7 @@ times_of() {  # PREPARE COMMAND...: five timed runs, each after PREPARE and a sy
 for base in "${bases[@]}"; do
     data=$(mktemp -d "$base/korvane-sync-bench-XXXXXX")
     trap 'rm -rf "$data"' EXIT
-    echo "== $base ($(findmnt -n -o FSTYPE -T "$base"))"
+    echo "== $base ($(findmnt -n -o FSTYPE -T "$base" | head -1))"
     # Header: identifier, 1024 data bytes stated, 128-byte sectors; the file holds 1044.
     mkdir "$data/originals"
     head -c $((1000 * 1044)) /dev/urandom > "$data/random"

@@ -228,8 +228,8 @@ void RepairedImagePlacing::operator()(const FsStatus& synced) const {
 }
 
 // The mended header, then the original's data up to the shortest length the repair steps
-// reached (never beyond the new length), then zeros: copied in
-// chunks, so that no image is ever held whole. The file takes the original's mode and owner.
+// reached (never beyond the new length), then zeros: copied in chunks, so that no image is
+// ever held whole. The file takes the original's mode and owner.
 FsStatus ImageChecker::StreamImage(OutputFile& file) {
     static const std::vector<std::uint8_t> zeros(kChunkBytes);
     std::vector<std::uint8_t> chunk(kChunkBytes);

@@ -124,8 +124,8 @@ TEST(WriteXexToImage, RefusesWhatDoesNotFit) {
 
 // The converter's batch run: lengths at both bounds, names that clash, and whatever has the
 // output name is kept: a directory, a dangling link, a file. A file that can not be read,
-// or whose image can not be written whole: the block says so, nothing of its image is
-// left, and the run goes on. Then the summary.
+// or whose image can not be written whole or take its name: the block says so, nothing of
+// its image is left, and the run goes on. Then the summary, where the run recorded it.
 TEST(RunXexConversion, OneBlockPerFileThenTheSummary) {
     ConvertFixture f;
     const auto made = [&](const char* atr) {
@@ -153,7 +153,10 @@ TEST(RunXexConversion, OneBlockPerFileThenTheSummary) {
         {"I.XEX",
          XexBytes(900, 6),
          {made("I.ATR")[0], "ERROR   : Can not write ATR file - No space left on device (injected)",
-          ""}}};
+          ""}},
+        {"J.XEX",  // written whole, then the name can not be taken
+         XexBytes(900, 7),
+         {made("J.ATR")[0], "ERROR   : Can not write ATR file - injected failure", ""}}};
     Lines expected = {"Read    : " + (f.program_dir / "KELDRIX.ATR").string(),
                       "          Physical filelength         = 92176 byte",
                       "          Free space                  = 707 sectors or 88375 bytes", ""};
@@ -170,15 +173,17 @@ TEST(RunXexConversion, OneBlockPerFileThenTheSummary) {
     std::filesystem::create_symlink(f.source_dir / "nowhere", f.source_dir / "F.ATR");
     f.fs.FailOn(FsOperation::Read, 1, "H.XEX");
     f.fs.FailOn(FsOperation::Write, 1, "I.ATR", 40000);
+    f.fs.FailOn(FsOperation::Rename, 1, "J.ATR");
     f.Run();
+    EXPECT_EQ(f.state.FileReportLine(12), std::ssize(expected)) << "where the summary begins";
     const std::string rule(61, '=');
     EXPECT_EQ(f.report.lines,
               Join({expected,
                     {"", rule, std::string(21, '=') + "   S U M M A R Y   " + std::string(21, '='),
-                     rule, "", "Converted     XEX-files:  2", "Not converted XEX-files:  8", "",
+                     rule, "", "Converted     XEX-files:  2", "Not converted XEX-files:  9", "",
                      "Click on the filenames to see the detailed conversion information"}}));
     ExpectImageHolds(f.Output("GAME.ATR"), f.template_image, v2);
-    EXPECT_EQ(Snapshot(f.source_dir).size(), 14u) << "the XEX files, E, F, A and GAME.ATR only";
+    EXPECT_EQ(Snapshot(f.source_dir).size(), 15u) << "the XEX files, E, F, A and GAME.ATR only";
 }
 
 // The generator over the converter's fixture, writing into its source directory. Names as
