@@ -204,9 +204,8 @@ PosixFileSystem::Place PosixFileSystem::At(const std::filesystem::path& path) co
 FsStatus PosixFileSystem::List(const std::filesystem::path& directory,
                                std::vector<DirectoryEntry>& entries) {
     entries.clear();
-    const int fd = directory == locked_->path && locked_->fd >= 0
-                       ? ::openat(locked_->fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                       : ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // By its path, also while locked: the file list shows what the path names now.
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* listing = fd < 0 ? nullptr : ::fdopendir(fd);
     if (listing == nullptr) {
         const int error = errno;
