@@ -31,6 +31,10 @@ void StopOnSignals() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
+void PrintNotice(const std::string& line) {
+    std::fprintf(stderr, "korvane-cli: %s\n", line.c_str());
+}
+
 int FinishRun(StreamReportSink& report, int status) {
     report.Flush();
     if (report.write_error() == EPIPE) {
@@ -139,7 +143,7 @@ int RunCheckCommand(const CommandLine& line, bool repair) {
 
     ProgramState state;
     state.repair_mode = repair;
-    EngineContext context{window, report, prompt, fs, state, &g_stop_request};
+    EngineContext context{window, report, prompt, fs, state, &g_stop_request, PrintNotice};
     const CheckRunTotals totals = RunAtrCheck(context);
     if (totals.could_not_start) {
         return kExitCannotStart;

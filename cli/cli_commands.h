@@ -41,6 +41,9 @@ int RunGenerateCommand(const CommandLine& line);
 // failure says why on standard error and returns false.
 bool ApplyCommandDirectory(PlainWindow& window, const CommandLine& line);
 
+// Writes an engine's notice (not a report line) to standard error.
+void PrintNotice(const std::string& line);
+
 class StreamReportSink;
 // Writes the rest of the report and returns the exit status of a run that ended with
 // `status`, unless its report could not be written (2; 141 when its reader has gone) or

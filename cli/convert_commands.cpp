@@ -47,7 +47,7 @@ int RunConvertCommand(const CommandLine& line) {
     ScriptedPrompt prompt = TerminalPrompt(report);
     ProgramState state;
     state.repair_mode = false;
-    EngineContext context{window, report, prompt, fs, state, &g_stop_request};
+    EngineContext context{window, report, prompt, fs, state, &g_stop_request, PrintNotice};
     const ConversionRunTotals totals = RunXexConversionWithTemplate(context, template_path);
     if (totals.template_failed || totals.could_not_start) {
         // The message box keeps the window's wording; the path that was tried is named here.
@@ -91,7 +91,7 @@ int RunGenerateCommand(const CommandLine& line) {
     StreamReportSink report(stdout, g_stop_request);
     ScriptedPrompt prompt = TerminalPrompt(report);
     ProgramState state;
-    EngineContext context{window, report, prompt, fs, state, &g_stop_request};
+    EngineContext context{window, report, prompt, fs, state, &g_stop_request, PrintNotice};
     const GenerationTotals totals = RunAtrGeneration(context);
     if (totals.could_not_start) {
         return kExitCannotStart;

@@ -14,14 +14,20 @@
 
 namespace korvane {
 
+class WriteGroup;
+
 struct CheckSettings {
     bool repair_mode = false;
     LayoutMode layout = LayoutMode::Both;
     bool expand_small = true;  // the 1 kB rule
-    // The backups this run has written: one of them is never replaced by the same run,
-    // even when two images share a backup name.
-    std::shared_ptr<std::set<std::filesystem::path>> written_backups =
-        std::make_shared<std::set<std::filesystem::path>>();
+    // The files this run has written (backups and repaired images), by identity: none of
+    // them is ever removed or replaced by the same run, even when two images share a
+    // backup name, in whatever letter case the file system takes it.
+    std::shared_ptr<std::set<FileIdentity>> written_files =
+        std::make_shared<std::set<FileIdentity>>();
+    // Where a batch groups its writes: repaired images wait there for their names. None:
+    // each is synced and put in place at once.
+    WriteGroup* group = nullptr;
     // The run's stop request: set when a question is due or while it waits, it abandons
     // the image, and nothing more is written for it.
     const volatile std::sig_atomic_t* stop_request = nullptr;

@@ -4,6 +4,7 @@
 #include "directory_lock.h"
 #include "report_text.h"
 #include "run_controls.h"
+#include "write_group.h"
 
 namespace korvane {
 
@@ -32,12 +33,18 @@ void AppendClickHint(ReportSink& report, const std::string& what) {
     report.SelectLast();
 }
 
-CheckRunTotals RunAtrCheck(EngineContext& context) {
-    WindowControls& window = context.window;
-    ReportSink& report = context.report;
-    ProgramState& state = context.state;
+CheckRunTotals RunAtrCheck(EngineContext& outer) {
+    WindowControls& window = outer.window;
+    ProgramState& state = outer.state;
     const bool repair_mode = state.repair_mode;
-    report.Clear();
+    outer.report.Clear();
+    // Repaired images wait in groups for their names; the report and the questions go
+    // through the group, so that every line keeps its place.
+    WriteGroup group(outer.fs, outer.report, state);
+    GroupPrompt group_prompt(outer.prompt, group);
+    EngineContext context{window,      group, group_prompt, outer.fs, state, outer.stop_request,
+                          outer.notice};
+    ReportSink& report = context.report;
     const std::int64_t failures_before = context.fs.failed_operations();
     std::unique_ptr<DirectoryLock> lock;
     if (repair_mode && !StartWritingRun(context, window.SourcePath(), lock)) {
@@ -60,6 +67,7 @@ CheckRunTotals RunAtrCheck(EngineContext& context) {
     settings.layout = state.check_layout_mode;
     settings.expand_small = window.CheckValue(Control::chk_expand_images) == 1;
     settings.stop_request = context.stop_request;
+    settings.group = repair_mode ? &group : nullptr;
 
     const std::filesystem::path directory = window.SourcePath();
     const std::filesystem::path backup_dir = window.DirectoryPath();
@@ -92,7 +100,7 @@ CheckRunTotals RunAtrCheck(EngineContext& context) {
             AppendClickHint(report, "test");
         }
     };
-    RunFileBatch(context, kLockedControls, check_one, summary);
+    RunFileBatch(context, kLockedControls, check_one, summary, [&] { group.Commit(); });
     totals.failed_file_operations = context.fs.failed_operations() - failures_before;
     return totals;
 }

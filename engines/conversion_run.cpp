@@ -8,6 +8,7 @@
 #include "directory_lock.h"
 #include "report_text.h"
 #include "run_controls.h"
+#include "write_group.h"
 #include "xex_writer.h"
 
 namespace korvane {
@@ -31,7 +32,8 @@ enum class FileOutcome { Converted, NotConverted };
 
 // One file's block: read, length tests, output name, skip or build.
 FileOutcome ConvertOne(EngineContext& context, const std::filesystem::path& directory,
-                       const std::filesystem::path& name, const LoadedTemplate& loaded) {
+                       const std::filesystem::path& name, const LoadedTemplate& loaded,
+                       WriteGroup& group, const std::function<void()>& failed_later) {
     ReportSink& report = context.report;
     const std::filesystem::path path = JoinPath(directory, name);
 
@@ -64,18 +66,25 @@ FileOutcome ConvertOne(EngineContext& context, const std::filesystem::path& dire
     report.SelectLast();
 
     const std::filesystem::path output_path = JoinPath(directory, OutputNameFor(name));
+    group.CommitIfWaiting(output_path);  // an image that waits for this name takes it first
     if (context.fs.Exists(output_path)) {
         report.Append("ERROR   : Skipping conversion - file already exists");
         report.Append("");
         return FileOutcome::NotConverted;
     }
-    const bool built = BuildAtrImage(context, output_path, read.bytes, loaded);
+    const bool built =
+        BuildAtrImage(context, output_path, read.bytes, loaded, &group, failed_later);
     report.Append("");
     return built ? FileOutcome::Converted : FileOutcome::NotConverted;
 }
 
-ConversionRunTotals RunWithTemplate(EngineContext& context,
+ConversionRunTotals RunWithTemplate(EngineContext& outer,
                                     const std::filesystem::path& template_path) {
+    // New images wait in groups for their names; the report goes through the group, so
+    // that every line keeps its place.
+    WriteGroup group(outer.fs, outer.report, outer.state);
+    EngineContext context{outer.window,       group,       outer.prompt, outer.fs, outer.state,
+                          outer.stop_request, outer.notice};
     WindowControls& window = context.window;
     ReportSink& report = context.report;
 
@@ -97,14 +106,21 @@ ConversionRunTotals RunWithTemplate(EngineContext& context,
     ConversionRunTotals totals;
     const std::filesystem::path directory = window.SourcePath();
     const auto convert_one = [&](const std::filesystem::path* name) {
-        if (name != nullptr &&
-            ConvertOne(context, directory, *name, *loaded) == FileOutcome::Converted) {
+        // An image that could not take its name after the group's sync counts as not
+        // converted.
+        const auto failed_later = [&] {
+            --totals.converted_count;
+            ++totals.not_converted_count;
+        };
+        if (name != nullptr && ConvertOne(context, directory, *name, *loaded, group,
+                                          failed_later) == FileOutcome::Converted) {
             ++totals.converted_count;
         } else {
             ++totals.not_converted_count;
         }
     };
     const auto summary = [&] {
+        group.Commit();  // the counts are final once every image has its name
         AppendSummaryHead(report);
         report.Append("Converted     XEX-files: " + SummaryCount(totals.converted_count));
         if (totals.not_converted_count > 0) {
@@ -112,7 +128,7 @@ ConversionRunTotals RunWithTemplate(EngineContext& context,
         }
         AppendClickHint(report, "conversion");
     };
-    RunFileBatch(context, kLockedControls, convert_one, summary);
+    RunFileBatch(context, kLockedControls, convert_one, summary, [&] { group.Commit(); });
     totals.failed_file_operations = context.fs.failed_operations() - failures_before;
     return totals;
 }
@@ -129,7 +145,8 @@ std::filesystem::path OutputNameFor(const std::filesystem::path& xex_name) {
 }
 
 bool BuildAtrImage(EngineContext& context, const std::filesystem::path& output_path,
-                   std::span<const std::uint8_t> xex, const LoadedTemplate& loaded) {
+                   std::span<const std::uint8_t> xex, const LoadedTemplate& loaded,
+                   WriteGroup* group, const std::function<void()>& failed_later) {
     ReportSink& report = context.report;
     // Fresh copies: the loaded template stays as read for every file of the run.
     std::vector<std::uint8_t> image = loaded.bytes;
@@ -141,14 +158,37 @@ bool BuildAtrImage(EngineContext& context, const std::filesystem::path& output_p
     report.Append("Generate: " + DisplayName(output_path));
     report.SelectLast();
 
-    // Written under a temporary name and renamed into place, never over an existing file.
-    const FsStatus written =
-        WriteNewFile(context.fs, output_path, [&](OutputFile& file) { return file.Write(image); });
-    if (!written.ok()) {
-        report.Append("ERROR   : Can not write ATR file - " + written.reason());
+    // Written under a temporary name and renamed into place, never over an existing file;
+    // in a group, the rename waits for the group's sync.
+    const auto write = [&](OutputFile& file) { return file.Write(image); };
+    const auto failed = [&report](const FsStatus& status) {
+        report.Append("ERROR   : Can not write ATR file - " + status.reason());
         report.SelectLast();
+    };
+    if (group == nullptr) {
+        const FsStatus written = WriteNewFile(context.fs, output_path, write, true);
+        if (!written.ok()) {
+            failed(written);
+        }
+        return written.ok();
+    }
+    const WrittenTemporary written = WriteTemporary(context.fs, output_path, write, false);
+    if (!written.status.ok()) {
+        failed(written.status);
         return false;
     }
+    group->Defer(output_path, static_cast<std::int64_t>(image.size()), 0,
+                 [&fs = context.fs, failed, failed_later, temporary = written.path,
+                  output_path](const FsStatus& synced) {
+                     const FsStatus placed =
+                         synced.ok()
+                             ? PlaceTemporary(fs, temporary, output_path)
+                             : FsStatus::Fail(synced.reason() + DiscardTemporary(fs, temporary));
+                     if (!placed.ok()) {
+                         failed(placed);
+                         failed_later();
+                     }
+                 });
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 
 #include "engine_context.h"
@@ -26,10 +27,14 @@ struct ConversionRunTotals {
 // followed by "ATR".
 std::filesystem::path OutputNameFor(const std::filesystem::path& xex_name);
 
+class WriteGroup;
 // Builds the image for one XEX file from fresh copies of the template and writes it as
-// a new file at `output_path`; true when the file was written.
+// a new file at `output_path`; true when the file was written. With a `group` the file
+// waits there for its name, and `failed_later` is called if it can not take it then.
 bool BuildAtrImage(EngineContext& context, const std::filesystem::path& output_path,
-                   std::span<const std::uint8_t> xex, const LoadedTemplate& loaded);
+                   std::span<const std::uint8_t> xex, const LoadedTemplate& loaded,
+                   WriteGroup* group = nullptr,
+                   const std::function<void()>& failed_later = nullptr);
 
 // Converts every XEX file of the file list with the template KELDRIX.ATR of the program
 // directory, one report block each, then writes the summary.

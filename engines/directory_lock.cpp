@@ -1,20 +1,8 @@
 #include "directory_lock.h"
 
-#include <signal.h>
-
-#include <cerrno>
-
 #include "report_text.h"
 
 namespace korvane {
-
-namespace {
-
-bool ProcessEnded(long pid) {
-    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
-}
-
-}  // namespace
 
 bool StartWritingRun(EngineContext& context, const std::filesystem::path& directory,
                      std::unique_ptr<DirectoryLock>& held) {
@@ -29,23 +17,25 @@ bool StartWritingRun(EngineContext& context, const std::filesystem::path& direct
     }
     held = std::move(locked.lock);
 
-    // With the lock held, a temporary file of ours belongs to a run that ended before
-    // it could remove it, unless its process still lives.
+    // With the lock held, every temporary file of ours belongs to a run that ended before
+    // it could remove it, whatever process id its name carries (ids are used again, and
+    // in a container every run is process 1). One that can not be removed is said once
+    // and is no failure of this run: the new temporary names pass it over.
     std::vector<DirectoryEntry> entries;
     if (!context.fs.List(directory, entries).ok()) {
         return true;
     }
+    const std::int64_t failures_before = context.fs.failed_operations();
     for (const DirectoryEntry& entry : entries) {
-        const long owner = TemporaryOwner(entry.name.native());
-        if (owner <= 0 || !ProcessEnded(owner)) {
+        if (!IsTemporaryName(entry.name.native())) {
             continue;
         }
         const FsStatus removed = context.fs.Remove(JoinPath(directory, entry.name));
-        context.report.Append((removed.ok() ? "Removed " : "Can not remove ") +
-                              DisplayName(entry.name) +
-                              ", a temporary file left by an interrupted run" +
-                              (removed.ok() ? "" : " - " + removed.reason()));
+        context.notice((removed.ok() ? "Removed " : "Can not remove ") + DisplayName(entry.name) +
+                       ", a temporary file left by an interrupted run" +
+                       (removed.ok() ? "" : " - " + removed.reason()));
     }
+    context.fs.Forgive(context.fs.failed_operations() - failures_before);
     return true;
 }
 

@@ -12,8 +12,8 @@ namespace korvane {
 
 // Takes the lock of `directory` into `held`. When another run holds it, tells the user in
 // a message box and returns false: the run stops before it touches anything. Otherwise
-// removes the temporary files of ours whose writing process has ended, one report line
-// each, and returns true.
+// removes every temporary file of ours, which runs that ended left behind, with one notice
+// each (outside the report), and returns true.
 bool StartWritingRun(EngineContext& context, const std::filesystem::path& directory,
                      std::unique_ptr<DirectoryLock>& held);
 

@@ -1,12 +1,13 @@
 #include "file_system.h"
 
+#include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,11 @@ namespace {
 
 FsStatus ErrnoStatus(int error) {
     return FsStatus::Fail(std::strerror(error));
+}
+
+// The answers of a file system that can not do a thing at all, rather than failing at it.
+bool Refused(int error) {
+    return error == EPERM || error == ENOSYS || error == EOPNOTSUPP || error == EINVAL;
 }
 
 class PosixOutputFile final : public OutputFile {
@@ -50,12 +56,13 @@ class PosixOutputFile final : public OutputFile {
 
     FsStatus Adopt(const FileInfo& info) override {
         // The owner first: changing it may clear the set-id bits that the mode then sets.
+        // Volumes without owners or modes (FAT, exFAT, FUSE) refuse them: kept as they come.
         if (info.owner >= 0 &&
             ::fchown(fd_, static_cast<uid_t>(info.owner), static_cast<gid_t>(info.group)) != 0 &&
-            errno != EPERM) {
+            !Refused(errno)) {
             return ErrnoStatus(errno);
         }
-        if (::fchmod(fd_, static_cast<mode_t>(info.mode & 07777)) != 0) {
+        if (::fchmod(fd_, static_cast<mode_t>(info.mode & 07777)) != 0 && !Refused(errno)) {
             return ErrnoStatus(errno);
         }
         return FsStatus::Ok();
@@ -109,17 +116,22 @@ class PosixInputFile final : public InputFile {
 
 class PosixDirectoryLock final : public DirectoryLock {
   public:
-    explicit PosixDirectoryLock(int fd) : fd_(fd) {}
-    ~PosixDirectoryLock() override { ::close(fd_); }  // closing releases the lock
+    PosixDirectoryLock(int fd, std::function<void()> released)
+        : fd_(fd), released_(std::move(released)) {}
+    ~PosixDirectoryLock() override {
+        released_();
+        ::close(fd_);  // closing releases the lock
+    }
 
   private:
     int fd_;
+    std::function<void()> released_;
 };
 
 // Opens a file for reading without blocking (a FIFO would wait for a writer) and keeps it
 // only when it is a regular file; returns the descriptor or -1 with `status` set.
-int OpenRegular(const std::filesystem::path& path, FileInfo& info, FsStatus& status) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+int OpenRegular(int directory, const std::string& name, FileInfo& info, FsStatus& status) {
+    const int fd = ::openat(directory, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         status = ErrnoStatus(errno);
         return -1;
@@ -171,39 +183,63 @@ FsStatus FileSystem::Length(const std::filesystem::path& path, std::int64_t& len
 }
 
 CreateResult FileSystem::CreateTemporary(const std::filesystem::path& target) {
-    const std::filesystem::path temporary = TemporaryNameIn(target.parent_path());
+    // A name that is taken (a leftover that could not be removed, of a process that had
+    // the same id) is passed over for the next one.
+    std::filesystem::path temporary = TemporaryNameIn(target.parent_path());
+    for (int tries = 1; tries < 100 && Exists(temporary); ++tries) {
+        temporary = TemporaryNameIn(target.parent_path());
+    }
     CreateResult result = CreateExclusive(temporary);
     result.path = temporary;
     return result;
 }
 
+PosixFileSystem::Place PosixFileSystem::At(const std::filesystem::path& path) const {
+    if (locked_->fd >= 0 && path.has_parent_path() && path.parent_path() == locked_->path) {
+        return {locked_->fd, path.filename().native()};
+    }
+    return {AT_FDCWD, path.native()};
+}
+
 FsStatus PosixFileSystem::List(const std::filesystem::path& directory,
                                std::vector<DirectoryEntry>& entries) {
     entries.clear();
-    std::error_code ec;
-    std::filesystem::directory_iterator it(directory, ec);
-    if (ec) {
-        return Counted(FsStatus::Fail(ec.message()));
-    }
-    for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
-        if (ec) {
-            return Counted(FsStatus::Fail(ec.message()));
+    // By its path, also while locked: the file list shows what the path names now.
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* listing = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (listing == nullptr) {
+        const int error = errno;
+        if (fd >= 0) {
+            ::close(fd);
         }
-        std::error_code type_ec;
-        // is_regular_file follows links, so a link to a regular file counts.
-        const bool regular = it->is_regular_file(type_ec);
-        entries.push_back({it->path().filename(), regular && !type_ec});
+        return Counted(ErrnoStatus(error));
     }
-    if (ec) {
-        return Counted(FsStatus::Fail(ec.message()));
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(listing);
+        if (entry == nullptr) {
+            break;
+        }
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        // Following links, so that a link to a regular file counts.
+        struct stat info {};
+        const bool regular =
+            ::fstatat(::dirfd(listing), name.c_str(), &info, 0) == 0 && S_ISREG(info.st_mode);
+        entries.push_back({name, regular});
     }
-    return FsStatus::Ok();
+    const int error = errno;
+    ::closedir(listing);
+    return error == 0 ? FsStatus::Ok() : Counted(ErrnoStatus(error));
 }
 
 ReadResult PosixFileSystem::ReadWhole(const std::filesystem::path& path, std::int64_t max_length) {
     ReadResult result;
     FileInfo info;
-    const int fd = OpenRegular(path, info, result.status);
+    const Place place = At(path);
+    const int fd = OpenRegular(place.directory, place.name, info, result.status);
     if (fd < 0) {
         Counted(result.status);
         return result;
@@ -255,7 +291,8 @@ ReadResult PosixFileSystem::ReadWhole(const std::filesystem::path& path, std::in
 OpenResult PosixFileSystem::OpenRead(const std::filesystem::path& path) {
     OpenResult result;
     FileInfo info;
-    const int fd = OpenRegular(path, info, result.status);
+    const Place place = At(path);
+    const int fd = OpenRegular(place.directory, place.name, info, result.status);
     if (fd < 0) {
         Counted(result.status);
         return result;
@@ -267,7 +304,8 @@ OpenResult PosixFileSystem::OpenRead(const std::filesystem::path& path) {
 FsStatus PosixFileSystem::Length(const std::filesystem::path& path, std::int64_t& length) {
     FsStatus status = FsStatus::Ok();
     FileInfo info;
-    const int fd = OpenRegular(path, info, status);
+    const Place place = At(path);
+    const int fd = OpenRegular(place.directory, place.name, info, status);
     length = info.length;
     if (fd >= 0) {
         ::close(fd);
@@ -285,24 +323,50 @@ LockResult PosixFileSystem::LockDirectory(const std::filesystem::path& directory
                                              : ErrnoStatus(errno);
         ::close(fd);
     } else {
-        result.lock = std::make_unique<PosixDirectoryLock>(fd);
+        *locked_ = {directory, fd};
+        result.lock = std::make_unique<PosixDirectoryLock>(fd, [locked = locked_, fd] {
+            if (locked->fd == fd) {
+                *locked = {};
+            }
+        });
     }
     return result;
 }
 
+bool PosixFileSystem::LockedDirectoryReplaced(const std::filesystem::path& directory) {
+    struct stat named {};
+    struct stat locked {};
+    return locked_->fd >= 0 && directory == locked_->path &&
+           ::stat(directory.c_str(), &named) == 0 && ::fstat(locked_->fd, &locked) == 0 &&
+           (named.st_dev != locked.st_dev || named.st_ino != locked.st_ino);
+}
+
 bool PosixFileSystem::Exists(const std::filesystem::path& path) {
     struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
+    const Place place = At(path);
+    return ::fstatat(place.directory, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool PosixFileSystem::IsRegularFile(const std::filesystem::path& path) {
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    const Place place = At(path);
+    return ::fstatat(place.directory, place.name.c_str(), &info, 0) == 0 && S_ISREG(info.st_mode);
+}
+
+std::optional<FileIdentity> PosixFileSystem::Identity(const std::filesystem::path& path) {
+    struct stat info {};
+    const Place place = At(path);
+    if (::fstatat(place.directory, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{info.st_dev, info.st_ino};
 }
 
 CreateResult PosixFileSystem::CreateExclusive(const std::filesystem::path& path) {
     CreateResult result;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const Place place = At(path);
+    const int fd = ::openat(place.directory, place.name.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         result.status = Counted(ErrnoStatus(errno));
         return result;
@@ -313,31 +377,53 @@ CreateResult PosixFileSystem::CreateExclusive(const std::filesystem::path& path)
 
 FsStatus PosixFileSystem::RenameNoReplace(const std::filesystem::path& from,
                                           const std::filesystem::path& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    const Place source = At(from);
+    const Place target = At(to);
+    if (offers_noreplace_ && ::renameat2(source.directory, source.name.c_str(), target.directory,
+                                         target.name.c_str(), RENAME_NOREPLACE) == 0) {
         return FsStatus::Ok();
     }
-    if (errno != EINVAL && errno != ENOSYS) {
+    if (offers_noreplace_ && errno != EINVAL && errno != ENOSYS) {
         return Counted(ErrnoStatus(errno));
     }
-    // File systems without RENAME_NOREPLACE: a hard link fails on an existing name too.
-    if (::link(from.c_str(), to.c_str()) != 0) {
+    // Without RENAME_NOREPLACE: a hard link fails on an existing name too.
+    if (offers_links_ && ::linkat(source.directory, source.name.c_str(), target.directory,
+                                  target.name.c_str(), 0) == 0) {
+        if (::unlinkat(source.directory, source.name.c_str(), 0) != 0) {
+            const int error = errno;
+            ::unlinkat(target.directory, target.name.c_str(), 0);
+            return Counted(ErrnoStatus(error));
+        }
+        return FsStatus::Ok();
+    }
+    if (offers_links_ && !Refused(errno) && errno != EXDEV) {
         return Counted(ErrnoStatus(errno));
     }
-    if (::unlink(from.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(to.c_str());
-        return Counted(ErrnoStatus(error));
+    // Neither (FUSE volumes): look, then rename. Only a program that ignores the
+    // directory's lock could put a file under the name in between.
+    if (Exists(to)) {
+        return Counted(ErrnoStatus(EEXIST));
+    }
+    if (::renameat(source.directory, source.name.c_str(), target.directory, target.name.c_str()) !=
+        0) {
+        return Counted(ErrnoStatus(errno));
     }
     return FsStatus::Ok();
 }
 
 FsStatus PosixFileSystem::LinkNoReplace(const std::filesystem::path& existing,
                                         const std::filesystem::path& to) {
-    if (::link(existing.c_str(), to.c_str()) == 0) {
+    const Place source = At(existing);
+    const Place target = At(to);
+    if (!offers_links_) {
+        return FsStatus::Unsupported(std::strerror(EPERM));
+    }
+    if (::linkat(source.directory, source.name.c_str(), target.directory, target.name.c_str(), 0) ==
+        0) {
         return FsStatus::Ok();
     }
     const int error = errno;
-    if (error == EPERM || error == EOPNOTSUPP || error == EXDEV || error == EMLINK) {
+    if (Refused(error) || error == EXDEV || error == EMLINK) {
         return FsStatus::Unsupported(std::strerror(error));
     }
     return Counted(ErrnoStatus(error));
@@ -345,17 +431,45 @@ FsStatus PosixFileSystem::LinkNoReplace(const std::filesystem::path& existing,
 
 FsStatus PosixFileSystem::RenameReplacing(const std::filesystem::path& from,
                                           const std::filesystem::path& to) {
-    if (::rename(from.c_str(), to.c_str()) != 0) {
+    const Place source = At(from);
+    const Place target = At(to);
+    if (::renameat(source.directory, source.name.c_str(), target.directory, target.name.c_str()) !=
+        0) {
         return Counted(ErrnoStatus(errno));
     }
     return FsStatus::Ok();
 }
 
 FsStatus PosixFileSystem::Remove(const std::filesystem::path& path) {
-    if (::unlink(path.c_str()) != 0) {
+    const Place place = At(path);
+    if (::unlinkat(place.directory, place.name.c_str(), 0) != 0) {
         return Counted(ErrnoStatus(errno));
     }
     return FsStatus::Ok();
+}
+
+FsStatus PosixFileSystem::Sync(const std::filesystem::path& directory, bool whole_volume) {
+    const bool locked = locked_->fd >= 0 && directory == locked_->path;
+    const int fd =
+        locked ? locked_->fd : ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // Some file systems can not sync a directory (EINVAL): their renames are as durable
+    // as they get.
+    FsStatus status =
+        fd < 0 || ((whole_volume ? ::syncfs(fd) : ::fsync(fd)) != 0 && errno != EINVAL)
+            ? ErrnoStatus(errno)
+            : FsStatus::Ok();
+    if (!locked && fd >= 0) {
+        ::close(fd);
+    }
+    return Counted(status);
+}
+
+FsStatus PosixFileSystem::SyncDirectory(const std::filesystem::path& directory) {
+    return Sync(directory, false);
+}
+
+FsStatus PosixFileSystem::SyncFileSystem(const std::filesystem::path& directory) {
+    return Sync(directory, true);
 }
 
 std::filesystem::path TemporaryNameIn(const std::filesystem::path& directory) {
@@ -366,16 +480,17 @@ std::filesystem::path TemporaryNameIn(const std::filesystem::path& directory) {
     return directory / name;
 }
 
-long TemporaryOwner(const std::string& name) {
-    long pid = 0;
-    unsigned count = 0;
-    int end = 0;
-    if (name.size() != 32 ||
-        std::sscanf(name.c_str(), ".korvane-%10ld-%8x.tmp%n", &pid, &count, &end) != 2 ||
-        end != 32) {
-        return 0;
-    }
-    return pid;
+bool IsTemporaryName(const std::string& name) {
+    // ".korvane-" 0-8, the process id 9-18, "-" 19, the counter 20-27, ".tmp" 28-31.
+    const auto digits = [&](std::size_t from, std::size_t count, bool hex) {
+        return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(from),
+                           name.begin() + static_cast<std::ptrdiff_t>(from + count), [&](char c) {
+                               return std::isdigit(static_cast<unsigned char>(c)) ||
+                                      (hex && c >= 'a' && c <= 'f');
+                           });
+    };
+    return name.size() == 32 && name.starts_with(".korvane-") && digits(9, 10, false) &&
+           name[19] == '-' && digits(20, 8, true) && name.ends_with(".tmp");
 }
 
 std::string DiscardTemporary(FileSystem& fs, const std::filesystem::path& temporary) {
@@ -403,17 +518,21 @@ WrittenTemporary WriteTemporary(FileSystem& fs, const std::filesystem::path& tar
     return {status, created.path};
 }
 
+FsStatus PlaceTemporary(FileSystem& fs, const std::filesystem::path& temporary,
+                        const std::filesystem::path& target) {
+    const FsStatus renamed = fs.RenameNoReplace(temporary, target);
+    return renamed.ok() ? renamed
+                        : FsStatus::Fail(renamed.reason() + DiscardTemporary(fs, temporary));
+}
+
 FsStatus WriteNewFile(FileSystem& fs, const std::filesystem::path& target,
                       const std::function<FsStatus(OutputFile&)>& write_body, bool durable) {
     const WrittenTemporary written = WriteTemporary(fs, target, write_body, durable);
     if (!written.status.ok()) {
         return written.status;
     }
-    const FsStatus renamed = fs.RenameNoReplace(written.path, target);
-    if (!renamed.ok()) {
-        return FsStatus::Fail(renamed.reason() + DiscardTemporary(fs, written.path));
-    }
-    return renamed;
+    const FsStatus renamed = PlaceTemporary(fs, written.path, target);
+    return renamed.ok() && durable ? fs.SyncDirectory(target.parent_path()) : renamed;
 }
 
 }  // namespace korvane

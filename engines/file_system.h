@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -52,6 +53,13 @@ struct FileInfo {
     std::uint32_t mode = 0644;
     std::int64_t owner = -1;  // -1: unknown, left as it is
     std::int64_t group = -1;
+};
+
+// Which file a name leads to, whatever the name's letter case: its device and inode.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    auto operator<=>(const FileIdentity&) const = default;
 };
 
 class InputFile {
@@ -129,11 +137,34 @@ class FileSystem {
         return FsStatus::Unsupported("no replacing rename");
     }
     virtual FsStatus Remove(const std::filesystem::path& path) = 0;
+    // Which file `path` names (a link itself, not what it leads to); none when nothing
+    // of that name exists or the file system can not tell.
+    virtual std::optional<FileIdentity> Identity(const std::filesystem::path& /*path*/) {
+        return std::nullopt;
+    }
+    // Brings every file written so far on the volume of `directory` to the disk, with one
+    // call for all of them.
+    virtual FsStatus SyncFileSystem(const std::filesystem::path& /*directory*/) {
+        return FsStatus::Ok();
+    }
+    // Makes the names in `directory` (renames, new and removed files) reach the disk.
+    virtual FsStatus SyncDirectory(const std::filesystem::path& /*directory*/) {
+        return FsStatus::Ok();
+    }
     // Takes the exclusive advisory lock of a directory without waiting; fails when another
-    // run holds it. The default holds nothing.
+    // run holds it. The default holds nothing. While the lock is held, every operation on
+    // a name in that directory goes to the directory that was locked, even when its path
+    // comes to name another one.
     virtual LockResult LockDirectory(const std::filesystem::path& /*directory*/) { return {}; }
+    // Whether the path of the locked `directory` now names another directory than the one
+    // locked (it was renamed away and replaced).
+    virtual bool LockedDirectoryReplaced(const std::filesystem::path& /*directory*/) {
+        return false;
+    }
     // How many file operations (list, read, write, rename, remove) have failed so far.
     virtual std::int64_t failed_operations() const { return failed_; }
+    // Takes back `count` failures that are no failure of the run (a stale file that stays).
+    void Forgive(std::int64_t count) { failed_ -= count; }
     // Counts `status` when it is a failure, and returns it: for the failures of the input
     // and output files, which their users count.
     FsStatus Counted(FsStatus status) {
@@ -166,14 +197,43 @@ class PosixFileSystem : public FileSystem {
     FsStatus RenameReplacing(const std::filesystem::path& from,
                              const std::filesystem::path& to) override;
     FsStatus Remove(const std::filesystem::path& path) override;
+    std::optional<FileIdentity> Identity(const std::filesystem::path& path) override;
+    FsStatus SyncDirectory(const std::filesystem::path& directory) override;
+    FsStatus SyncFileSystem(const std::filesystem::path& directory) override;
     LockResult LockDirectory(const std::filesystem::path& directory) override;
+    bool LockedDirectoryReplaced(const std::filesystem::path& directory) override;
+
+  protected:
+    // False: take the fallbacks as on a volume that refuses RENAME_NOREPLACE or hard
+    // links (FUSE volumes such as exfat-fuse and ntfs-3g), which the lock keeps safe.
+    bool offers_noreplace_ = true;
+    bool offers_links_ = true;
+
+  private:
+    // A name as the *at calls take it: relative to the locked directory when it lies in
+    // it, otherwise the whole path from the working directory.
+    struct Place {
+        int directory;
+        std::string name;
+    };
+    Place At(const std::filesystem::path& path) const;
+    // fsync of `directory`, or syncfs of its whole volume.
+    FsStatus Sync(const std::filesystem::path& directory, bool whole_volume);
+    // The directory whose lock is held, shared with the lock, which clears it when
+    // released (it may outlive the file system).
+    struct Locked {
+        std::filesystem::path path;
+        int fd = -1;
+    };
+    std::shared_ptr<Locked> locked_ = std::make_shared<Locked>();
 };
 
 // A fresh temporary name in `directory`: hidden, of one fixed length whatever the name
 // it stands in for, ".korvane-" followed by the writing process's id and a counter.
 std::filesystem::path TemporaryNameIn(const std::filesystem::path& directory);
-// The id of the process that wrote a temporary file of ours, or 0 for any other name.
-long TemporaryOwner(const std::string& name);
+// Whether `name` is exactly of the form TemporaryNameIn gives: ".korvane-", ten decimal
+// digits, "-", eight lower-case hexadecimal digits, ".tmp".
+bool IsTemporaryName(const std::string& name);
 
 // Writes a complete file under a temporary name beside `target`: `write_body` writes the
 // content, and on any failure the temporary file is removed again. On success the
@@ -189,10 +249,16 @@ WrittenTemporary WriteTemporary(FileSystem& fs, const std::filesystem::path& tar
 // Removes a temporary file; returns "" or the words for the report that it stays.
 std::string DiscardTemporary(FileSystem& fs, const std::filesystem::path& temporary);
 
+// Renames a complete temporary file to `target`, never over anything of that name; on
+// failure removes the temporary file (the reason tells if that failed too).
+FsStatus PlaceTemporary(FileSystem& fs, const std::filesystem::path& temporary,
+                        const std::filesystem::path& target);
+
 // Writes a complete new file at `target` without ever leaving a partial one behind and
 // without replacing anything that appeared meanwhile: WriteTemporary, then a rename
-// into place that never replaces.
+// into place that never replaces. With `durable`, the file's bytes reach the disk before
+// the rename and the new name after it.
 FsStatus WriteNewFile(FileSystem& fs, const std::filesystem::path& target,
-                      const std::function<FsStatus(OutputFile&)>& write_body, bool durable = false);
+                      const std::function<FsStatus(OutputFile&)>& write_body, bool durable);
 
 }  // namespace korvane

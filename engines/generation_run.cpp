@@ -104,9 +104,9 @@ bool Generate(EngineContext& context, std::int64_t size, std::int64_t sector_siz
     window.SetProgressRange(0, paragraphs);
 
     // Written under a temporary name and renamed into place, never over an existing file.
-    const FsStatus written = WriteNewFile(context.fs, path, [&](OutputFile& file) {
-        return WriteEmptyImage(file, header, paragraphs, window);
-    });
+    const FsStatus written = WriteNewFile(
+        context.fs, path,
+        [&](OutputFile& file) { return WriteEmptyImage(file, header, paragraphs, window); }, true);
     if (!written.ok()) {
         report.Append("ERROR: Can not write " + DisplayName(path) + " - " + written.reason());
         report.SelectLast();

@@ -9,6 +9,24 @@
 
 namespace korvane {
 
+// Puts a repaired image, complete under its temporary name, in place of the old file and
+// keeps the old file as its backup; appends the outcome line. It holds copies of all it
+// needs, so that a batch can do it after the image's turn, when its group is synced.
+struct RepairedImagePlacing {
+    FileSystem& fs;
+    ReportSink& report;
+    ImageLocation image;
+    std::filesystem::path backup_path;
+    std::filesystem::path temporary;
+    bool replace_backup = false;
+    std::shared_ptr<std::set<FileIdentity>> written_files;
+    bool sync_directories = false;  // alone, not in a group: sync the names at once
+
+    void operator()(const FsStatus& synced) const;
+    // The failure for the report, empty on success.
+    std::string Place() const;
+};
+
 class ImageChecker {
   public:
     ImageChecker(const ImageLocation& image, const CheckSettings& settings, ReportSink& report,
@@ -26,11 +44,8 @@ class ImageChecker {
     // Keeps the old file as a backup and writes the mended image; false when the image
     // is itself a backup and must not be counted.
     bool WriteRepairedImage();
-    // Writes the mended image beside the old file and swaps the two in; returns the
-    // reason for the report when that fails, empty on success.
+    // Writes the mended image: header, the original's kept data, zeros.
     FsStatus StreamImage(OutputFile& file);
-    std::string ReplaceWithRepairedImage(const std::filesystem::path& backup_path,
-                                         bool replace_backup);
 
     // Asks the user; when a stop is requested before the answer comes, the answer is
     // the one that changes nothing and the image is marked interrupted.

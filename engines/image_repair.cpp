@@ -7,6 +7,7 @@
 #include "image_checker.h"
 #include "report_text.h"
 #include "scripted_prompt.h"
+#include "write_group.h"
 
 namespace korvane {
 
@@ -181,9 +182,14 @@ bool ImageChecker::WriteRepairedImage() {
     const std::filesystem::path backup_name = BackupName(image_.name);
     const std::filesystem::path backup_path = JoinPath(image_.backup_dir, backup_name);
     Append("Write : Backup image as " + DisplayName(backup_name));
+    if (settings_.group != nullptr) {
+        // An image of the group that waits for its name may take this backup name first.
+        settings_.group->CommitIfWaiting(backup_path);
+    }
 
     bool replace_backup = false;
-    if (settings_.written_backups->count(backup_path) != 0) {
+    const std::optional<FileIdentity> existing_backup = fs_.Identity(backup_path);
+    if (existing_backup && settings_.written_files->count(*existing_backup) != 0) {
         // Another image of this run shares the backup name: its original stays.
         Append(std::string(kIndent) + "Skip repair - " + DisplayName(backup_name) +
                " already holds the original of another image of this run");
@@ -206,19 +212,44 @@ bool ImageChecker::WriteRepairedImage() {
     }
 
     std::fill(check_.header.begin() + atr::kOffsetReserved, check_.header.end(), 0);
-    const std::string failure = ReplaceWithRepairedImage(backup_path, replace_backup);
-    if (failure.empty()) {
-        settings_.written_backups->insert(backup_path);
-        Append(std::string(kIndent) + "Generate new " + ShownName() + " file");
+    // In a group the file is synced with the others; alone, before its rename.
+    const WrittenTemporary written = WriteTemporary(
+        fs_, image_.path, [&](OutputFile& file) { return StreamImage(file); },
+        settings_.group == nullptr);
+    if (!written.status.ok()) {
+        Append(std::string(kIndent) + "ERROR: " + kWriteFailed + written.status.reason());
+        return true;
+    }
+    RepairedImagePlacing placing{
+        fs_, report_, image_, backup_path, written.path, replace_backup, settings_.written_files};
+    if (settings_.group != nullptr) {
+        settings_.group->Claim(backup_path);
+        settings_.group->Defer(image_.path, check_.physical_length, 1, std::move(placing));
     } else {
-        Append(std::string(kIndent) + "ERROR: " + failure);
+        placing.sync_directories = true;
+        placing(FsStatus::Ok());
     }
     return true;
 }
 
+void RepairedImagePlacing::operator()(const FsStatus& synced) const {
+    const std::string failure =
+        synced.ok() ? Place() : kWriteFailed + synced.reason() + DiscardTemporary(fs, temporary);
+    if (failure.empty()) {
+        for (const auto& written : {backup_path, image.path}) {
+            if (const std::optional<FileIdentity> identity = fs.Identity(written)) {
+                written_files->insert(*identity);
+            }
+        }
+        report.Append(std::string(kIndent) + "Generate new " + DisplayName(image.name) + " file");
+    } else {
+        report.Append(std::string(kIndent) + "ERROR: " + failure);
+    }
+}
+
 // The mended header, then the original's data up to the shortest length the repair steps
-// reached (never beyond the new length), then zeros: copied in
-// chunks, so that no image is ever held whole. The file takes the original's mode and owner.
+// reached (never beyond the new length), then zeros: copied in chunks, so that no image is
+// ever held whole. The file takes the original's mode and owner.
 FsStatus ImageChecker::StreamImage(OutputFile& file) {
     static const std::vector<std::uint8_t> zeros(kChunkBytes);
     // No larger than the original: a small image needs no 256 kB buffer.
@@ -247,53 +278,59 @@ FsStatus ImageChecker::StreamImage(OutputFile& file) {
     return status;
 }
 
-// The mended image goes to a hidden temporary name first; only when it is complete on
-// disk is the old backup removed, the old file kept under its backup name and the new
-// image put in place. Each failure is undone as far as it can be, so that the untouched
-// file stays under its own name (on a file system without hard links, if even the undo
-// fails, whole under its backup name) and no temporary file is left behind.
-std::string ImageChecker::ReplaceWithRepairedImage(const std::filesystem::path& backup_path,
-                                                   bool replace_backup) {
-    const WrittenTemporary written = WriteTemporary(
-        fs_, image_.path, [&](OutputFile& file) { return StreamImage(file); }, true);
-    if (!written.status.ok()) {
-        return kWriteFailed + written.status.reason();
-    }
-    const std::filesystem::path& temporary = written.path;
-    const auto discard_temporary = [&] { return DiscardTemporary(fs_, temporary); };
+// Only when the mended image is complete on disk under its temporary name is the old
+// backup removed, the old file kept under its backup name and the new image put in place.
+// Each failure is undone as far as it can be, so that the untouched file stays under its
+// own name (on a file system without hard links, if even the undo fails, whole under its
+// backup name) and no temporary file is left behind.
+std::string RepairedImagePlacing::Place() const {
+    const std::string shown = DisplayName(image.name);
+    const auto discard_temporary = [&] { return DiscardTemporary(fs, temporary); };
     FsStatus status = FsStatus::Ok();
 
     const std::filesystem::path backup_name = backup_path.filename();
     if (replace_backup) {
-        status = fs_.Remove(backup_path);
+        status = fs.Remove(backup_path);
         if (!status.ok()) {
             return "Can not delete " + DisplayName(backup_name) + " - " + status.reason() +
                    discard_temporary();
         }
     }
     const auto cannot_keep = [&](const FsStatus& failed) {
-        return "Can not rename " + ShownName() + " to " + DisplayName(backup_name) + " - " +
+        return "Can not rename " + shown + " to " + DisplayName(backup_name) + " - " +
                failed.reason() + discard_temporary();
     };
     const auto cannot_place = [&](const FsStatus& failed) {
-        return "Can not rename the repaired image to " + ShownName() + " - " + failed.reason();
+        return "Can not rename the repaired image to " + shown + " - " + failed.reason();
+    };
+    // The new names reach the disk before the run goes on: after a power cut the image's
+    // name holds either the untouched file or the complete repaired one.
+    const auto synced = [&] {
+        if (!sync_directories) {
+            return std::string();  // the group syncs its directories once
+        }
+        FsStatus status = fs.SyncDirectory(image.path.parent_path());
+        if (status.ok() && image.backup_dir != image.path.parent_path()) {
+            status = fs.SyncDirectory(image.backup_dir);
+        }
+        return status.ok() ? std::string() : "Can not sync the directory - " + status.reason();
     };
 
     // Where the file system has hard links, the untouched file first gets its backup
     // name as a second name and the new image then replaces the old name in one step:
     // the image's name never goes missing, whatever fails.
-    status = fs_.LinkNoReplace(image_.path, backup_path);
+    status = fs.LinkNoReplace(image.path, backup_path);
     if (status.ok()) {
-        status = fs_.RenameReplacing(temporary, image_.path);
+        status = fs.RenameReplacing(temporary, image.path);
         if (!status.ok()) {
-            const FsStatus unlinked = fs_.Remove(backup_path);
+            const FsStatus unlinked = fs.Remove(backup_path);
             return cannot_place(status) +
                    (unlinked.ok()
                         ? std::string()
                         : "; the untouched image is also kept as " + DisplayName(backup_name)) +
                    discard_temporary();
         }
-        return std::string();
+        return synced();
     }
     if (!status.unsupported()) {
         return cannot_keep(status);
@@ -301,20 +338,20 @@ std::string ImageChecker::ReplaceWithRepairedImage(const std::filesystem::path& 
 
     // Without hard links: rename the old file to its backup name, then the new image into
     // place, and rename the old file back if that fails.
-    status = fs_.RenameNoReplace(image_.path, backup_path);
+    status = fs.RenameNoReplace(image.path, backup_path);
     if (!status.ok()) {
         return cannot_keep(status);
     }
-    status = fs_.RenameNoReplace(temporary, image_.path);
+    status = fs.RenameNoReplace(temporary, image.path);
     if (!status.ok()) {
         // Put the untouched file back under its own name.
-        const FsStatus undone = fs_.RenameNoReplace(backup_path, image_.path);
+        const FsStatus undone = fs.RenameNoReplace(backup_path, image.path);
         return cannot_place(status) +
                (undone.ok() ? std::string()
                             : "; the untouched image stays as " + DisplayName(backup_name)) +
                discard_temporary();
     }
-    return std::string();
+    return synced();
 }
 
 }  // namespace korvane

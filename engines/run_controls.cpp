@@ -22,7 +22,8 @@ void UnlockAndRelist(WindowControls& window, std::span<const Control> controls) 
 }
 
 bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
-                  const BatchFileStep& each, const std::function<void()>& summary) {
+                  const BatchFileStep& each, const std::function<void()>& summary,
+                  const std::function<void()>& finish) {
     WindowControls& window = context.window;
     ProgramState& state = context.state;
     LockControls(window, controls);
@@ -34,7 +35,8 @@ bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
     const std::int64_t listed = window.FileCount();
     bool interrupted = false;
     bool gone = false;
-    for (std::int64_t i = 1; i <= count && !interrupted && !gone; ++i) {
+    bool replaced = false;
+    for (std::int64_t i = 1; i <= count && !interrupted && !gone && !replaced; ++i) {
         state.SetFileReportLine(i, context.report.LineCount());
         window.SetProgressValue(i);
         if (i > listed) {
@@ -50,6 +52,12 @@ bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
             context.report.Append("ERROR: The directory " + DisplayName(directory) +
                                   " is gone - the run stops");
             gone = true;
+        } else if (context.fs.LockedDirectoryReplaced(directory)) {
+            // Renamed away and another put in its place: the run's files stay in the
+            // directory it locked, and none is written into the new one.
+            context.report.Append("ERROR: The directory " + DisplayName(directory) +
+                                  " was replaced by another - the run stops");
+            replaced = true;
         }
         // Written before the stop request is read: a report that can no longer be
         // written stops the run before the next file.
@@ -63,6 +71,9 @@ bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
     if (!interrupted) {
         summary();
         context.report.BlockComplete();
+    }
+    if (finish) {
+        finish();
     }
     UnlockAndRelist(window, controls);
     return !interrupted;

@@ -27,6 +27,10 @@ class ScriptedPrompt final : public UserPrompt {
         return fallback_ ? fallback_(prompt) : UnchangingAnswer(prompt);
     }
 
+    bool AnswersAhead(PromptTopic topic) const override {
+        return answers_.count(topic) != 0 || !fallback_;
+    }
+
     // Every box shown so far, in order.
     const std::vector<Prompt>& asked() const { return asked_; }
 

@@ -35,6 +35,8 @@ class UserPrompt {
     virtual ~UserPrompt() = default;
     // Shows the box and returns the button pressed; closing a three-button box is Cancel.
     virtual PromptAnswer Ask(const Prompt& prompt) = 0;
+    // Whether a question of `topic` is answered without showing anything to the user.
+    virtual bool AnswersAhead(PromptTopic /*topic*/) const { return false; }
 };
 
 }  // namespace korvane

@@ -1,5 +1,7 @@
 #include "main_window.h"
 
+#include <QStatusBar>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -411,6 +413,10 @@ void MainWindow::RunEngine(std::int64_t (*engine)(EngineContext&), QWidget* butt
         const RunInputGuard guard;
         EngineContext context{adapters_->controls, adapters_->report, *adapters_->prompt, fs_,
                               state_};
+        // Notes about the directory go to the status line, never into the report list.
+        context.notice = [this](const std::string& line) {
+            statusBar()->showMessage(QString::fromStdString(line));
+        };
         failed = engine(context);
         SyncRunDisplay();
         DiscardPendingInput();

@@ -136,8 +136,8 @@ TEST(WriteXexToImage, RefusesWhatDoesNotFit) {
 
 // The converter's batch run: lengths at both bounds, names that clash, and whatever has the
 // output name is kept: a directory, a dangling link, a file. A file that can not be read,
-// or whose image can not be written whole: the block says so, nothing of its image is
-// left, and the run goes on. Then the summary.
+// or whose image can not be written whole or take its name: the block says so, nothing of
+// its image is left, and the run goes on. Then the summary, where the run recorded it.
 TEST(RunXexConversion, OneBlockPerFileThenTheSummary) {
     ConvertFixture f;
     const auto made = [&](const char* atr) {
@@ -166,7 +166,10 @@ TEST(RunXexConversion, OneBlockPerFileThenTheSummary) {
          XexBytes(900, 6),
          {made("I.ATR")[0], "ERROR   : Can not write ATR file - No space left on device (injected)",
           ""}},
-        {"J.XEX", XexBytes(707 * 125, 7), made("J.ATR")}};
+        {"J.XEX", XexBytes(707 * 125, 7), made("J.ATR")},
+        {"K.XEX",  // written whole, then the name can not be taken
+         XexBytes(900, 8),
+         {made("K.ATR")[0], "ERROR   : Can not write ATR file - injected failure", ""}}};
     Lines expected = {"Read    : " + (f.program_dir / "KELDRIX.ATR").string(),
                       "          Physical filelength         = 92176 byte",
                       "          Free space                  = 707 sectors or 88375 bytes", ""};
@@ -183,15 +186,17 @@ TEST(RunXexConversion, OneBlockPerFileThenTheSummary) {
     std::filesystem::create_symlink(f.source_dir / "nowhere", f.source_dir / "F.ATR");
     f.fs.FailOn(FsOperation::Read, 1, "H.XEX");
     f.fs.FailOn(FsOperation::Write, 1, "I.ATR", 40000);
+    f.fs.FailOn(FsOperation::Rename, 1, "K.ATR");
     f.Run();
+    EXPECT_EQ(f.state.FileReportLine(13), std::ssize(expected)) << "where the summary begins";
     const std::string rule(61, '=');
     EXPECT_EQ(f.report.lines,
               Join({expected,
                     {"", rule, std::string(21, '=') + "   S U M M A R Y   " + std::string(21, '='),
-                     rule, "", "Converted     XEX-files:  3", "Not converted XEX-files:  8", "",
+                     rule, "", "Converted     XEX-files:  3", "Not converted XEX-files:  9", "",
                      "Click on the filenames to see the detailed conversion information"}}));
     ExpectImageHolds(f.Output("GAME.ATR"), f.template_image, v2);
-    EXPECT_EQ(Snapshot(f.source_dir).size(), 16u) << "the XEX files, E, F, A, GAME and J.ATR only";
+    EXPECT_EQ(Snapshot(f.source_dir).size(), 17u) << "the XEX files, E, F, A, GAME and J.ATR only";
 }
 
 // The generator over the converter's fixture, writing into its source directory. Names as

@@ -215,9 +215,10 @@ TEST_F(Engine, CountsAndBlockLinesBeyondSixteenBits) {
     // summary of that file follows.
     many.files.clear();
     RunAtrCheck(context);
-    EXPECT_EQ(Lines(report.lines.begin(), report.lines.begin() + 5),
-              (Lines{"Read  : i100000.atr", In("ERROR: File can not be read - No such file or directory"),
-                     kFailLine, "", "ERROR: The directory /many is gone - the run stops"}));
+    EXPECT_EQ(
+        Lines(report.lines.begin(), report.lines.begin() + 5),
+        (Lines{"Read  : i100000.atr", In("ERROR: File can not be read - No such file or directory"),
+               kFailLine, "", "ERROR: The directory /many is gone - the run stops"}));
     EXPECT_EQ(Lines(report.lines.end() - 4, report.lines.end() - 2),
               (Lines{"Valid    ATR-files:  0", "Invalid  ATR-files:  1"}));
 }
@@ -368,6 +369,31 @@ TEST_F(Engine, BackupsAndHowTheBatchCountsRepairedImages) {
     EXPECT_EQ(Tail(3)[0], In("Overwrite existing Backupfile"));
 }
 
+// A batch's repaired images take their names only after one sync of them all: when it
+// fails, each stays untouched, with its error line. A question shown to the user comes
+// after the lines of the images before it, their outcome included.
+TEST_F(Engine, GroupedRepairsTakeTheirNamesAfterTheirSync) {
+    FaultFileSystem faulty;
+    fs = &faulty;
+    WriteFile(dir / "A.ATR", Broken(1));
+    WriteFile(dir / "B.ATR", Broken(2));
+    const auto before = Snapshot(dir.path());
+    faulty.FailOn(FsOperation::Sync);
+    prompt.Answer(PromptTopic::FileLength, PromptAnswer::Yes);
+    RunBatch(true);
+    EXPECT_EQ(Reported(In("ERROR: Can not write the repaired image - injected failure")), 2);
+    EXPECT_EQ(Snapshot(dir.path()), before);
+
+    std::vector<std::int64_t> outcomes_shown;
+    ScriptedPrompt asking([&](const Prompt&) {
+        outcomes_shown.push_back(Reported("ERROR: Can not write") + Reported("Generate new"));
+        return PromptAnswer::Yes;
+    });
+    EngineContext context{window, report, asking, *fs, state};
+    RunAtrCheck(context);
+    EXPECT_EQ(outcomes_shown, (std::vector<std::int64_t>{0, 1}));
+}
+
 struct FaultCase {
     const char* label;
     FsOperation operation;
@@ -456,8 +482,10 @@ class FileSafety : public Engine {
         window.SetText(Control::Combo_byte_per_sector, "128");
         EXPECT_TRUE(window.ApplyDirectory(dir.path()).ok());
         EngineContext context{window, report, prompt, *fs, state};
+        context.notice = [this](const std::string& line) { notices.push_back(line); };
         return RunAtrGeneration(context);
     }
+    Lines notices;
     bool Has(const std::filesystem::path& name) const {
         return std::filesystem::exists(dir / name);
     }
@@ -478,11 +506,72 @@ TEST_F(FileSafety, RacesOneWritingRunPerDirectoryAndNoBackupReplacedInARun) {
         EXPECT_EQ(prompt.asked()[2].icon, PromptIcon::Critical);
         EXPECT_FALSE(RunBatch(false).could_not_start) << "a check run takes no lock";
     }
+}
+
+// A volume that folds letter case and has neither RENAME_NOREPLACE nor hard links
+// (exFAT through FUSE): a.atr's backup is also A.B.ATR's, and the backup the run itself
+// wrote stays, though the user agreed to replace an existing one.
+TEST_F(FileSafety, CaseFoldingVolumeWithoutLinksKeepsEveryOriginal) {
+    FaultFileSystem exfat;
+    fs = &exfat;
+    exfat.fold_case = true;
+    exfat.WithoutNoReplaceOrLinks();
+    WriteFile(dir / "a.atr", Broken(1));
+    WriteFile(dir / "A.B.ATR", Broken(2));
     prompt.Answer(PromptTopic::OverwriteBackup, PromptAnswer::Yes);
     RunBatch(true);
-    EXPECT_EQ(ReadFile(dir / "A_org.atr"), Broken(1)) << "the backup the run itself wrote stays";
-    EXPECT_EQ(ReadFile(dir / "A.B.ATR"), Broken(2));
+    EXPECT_EQ(Snapshot(dir.path()),
+              (std::map<std::string, Bytes>{
+                  {"a.atr", Mended(1)}, {"a_org.atr", Broken(1)}, {"A.B.ATR", Broken(2)}}));
     EXPECT_TRUE(Reported("Skip repair - A_org.atr already holds the original of another image"));
+}
+
+// A file put under the new image's name after the run looked is never replaced: with
+// RENAME_NOREPLACE, and on a volume without it or hard links.
+TEST_F(FileSafety, NameTakenMeanwhileIsNeverReplaced) {
+    const Bytes theirs = {'m', 'i', 'n', 'e'};
+    for (const std::string name : {"NEW", "FUSE"}) {
+        FaultFileSystem faulty;
+        fs = &faulty;
+        if (name == "FUSE") {
+            faulty.WithoutNoReplaceOrLinks();
+        }
+        faulty.before = [&](FsOperation operation, const std::filesystem::path&) {
+            if (operation == FsOperation::Rename) {
+                WriteFile(dir / (name + ".ATR"), theirs);
+            }
+        };
+        EXPECT_FALSE(Generate(name).generated);
+        EXPECT_EQ(ReadFile(dir / (name + ".ATR")), theirs);
+        EXPECT_EQ(report.lines.front(),
+                  "ERROR: Can not write " + DisplayName(dir / (name + ".ATR")) + " - File exists");
+    }
+    EXPECT_EQ(Snapshot(dir.path()).size(), 2u) << "no temporary file left";
+}
+
+// The directory renamed away and another put in its place during the first repair: the
+// run stops with one line and its summary, and writes nothing into the new directory.
+TEST_F(FileSafety, DirectoryReplacedMidRunGetsNothingWritten) {
+    FaultFileSystem faulty;
+    fs = &faulty;
+    WriteFile(dir / "A.ATR", Broken(1));
+    WriteFile(dir / "B.ATR", Broken(2));
+    const TempDir elsewhere;
+    faulty.before = [&](FsOperation operation, const std::filesystem::path& path) {
+        if (operation == FsOperation::Create && path.filename() == "A.ATR") {
+            std::filesystem::rename(dir.path(), elsewhere / "moved");
+            std::filesystem::create_directory(dir.path());
+        }
+    };
+    RunBatch(true);
+    EXPECT_EQ(Reported("ERROR: The directory " + DisplayName(dir.path()) +
+                       " was replaced by another - the run stops"),
+              1);
+    EXPECT_EQ(Tail(1), Lines{"Repaired ATR-files:  1"});
+    EXPECT_TRUE(Snapshot(dir.path()).empty());
+    EXPECT_EQ(Snapshot(elsewhere / "moved"),
+              (std::map<std::string, Bytes>{
+                  {"A.ATR", Mended(1)}, {"A_org.atr", Broken(1)}, {"B.ATR", Broken(2)}}));
 }
 
 // Names of 255 bytes; odd files in place of images; the original's mode and owner kept.
@@ -500,18 +589,27 @@ TEST_F(FileSafety, NamesOddFilesOwnerAndTemporaries) {
         std::tuple(1040, 0600u, 12u, 34u));
     EXPECT_TRUE(Generate(std::string(251, 'G')).generated);
 
-    // A temporary file of an ended process goes, one of a living one stays.
+    // Every temporary file of ours goes, whatever process id it carries (this one's too),
+    // with a notice outside the report; a look-alike stays. One that can not go (a
+    // directory), though it takes the next name, is said once and is no failed operation.
     const auto ours = PosixFileSystem().CreateTemporary(dir / "A.ATR").path.filename();
-    if (fork() == 0) {
-        PosixFileSystem().CreateTemporary(dir / std::string(200, 'A'));
-        _exit(0);
-    }
-    wait(nullptr);
-    EXPECT_TRUE(Generate("ANOTHER").generated);
-    const std::string stale = report.lines.front().substr(8, ours.native().size());  // same length
-    EXPECT_EQ(report.lines.front(),
-              "Removed " + stale + ", a temporary file left by an interrupted run");
-    EXPECT_TRUE(Has(ours) && !Has(stale) && stale != ours);
+    const std::string taken = TemporaryNameIn(dir.path()).filename();
+    char next[40];
+    std::snprintf(next, sizeof next, "%.20s%08lx.tmp", taken.c_str(),
+                  std::stoul(taken.substr(20, 8), nullptr, 16) + 1);
+    std::filesystem::create_directory(dir / next);
+    WriteFile(dir / ".korvane-+000000001-00000000.tmp", {});
+    const GenerationTotals totals = Generate("ANOTHER");
+    EXPECT_TRUE(totals.generated && totals.failed_file_operations == 0);
+    std::sort(notices.begin(), notices.end());  // in the directory's order
+    EXPECT_EQ(notices, (Lines{"Can not remove " + std::string(next) +
+                                  ", a temporary file left by an interrupted run - Is a directory",
+                              "Removed " + ours.native() +
+                                  ", a temporary file left by an interrupted run"}));
+    EXPECT_EQ(report.lines.back(), "successfully generated");
+    EXPECT_EQ(report.lines.size(), 2u) << "nothing but the run's own lines";
+    EXPECT_TRUE(!Has(ours) && Has(".korvane-+000000001-00000000.tmp"));
+    std::filesystem::remove(dir / next);
 
     FaultFileSystem faulty;
     fs = &faulty;

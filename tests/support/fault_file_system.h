@@ -4,15 +4,18 @@
 // fail.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <strings.h>
 
 #include "file_system.h"
 
 namespace korvane::testing {
 
-enum class FsOperation { Read, Create, Write, Close, Rename, Remove };
+enum class FsOperation { Read, Create, Write, Close, Rename, Remove, Sync };
 
 class FaultFileSystem final : public FileSystem {
     using Path = std::filesystem::path;
@@ -36,6 +39,9 @@ class FaultFileSystem final : public FileSystem {
     };
     // The rule that makes this call fail, or none.
     const Rule* ShouldFail(FsOperation operation, const Path& path) {
+        if (before) {
+            before(operation, path);
+        }
         for (Rule& rule : rules_) {
             if (rule.operation == operation &&
                 path.native().find(rule.path_part) != std::string::npos &&
@@ -49,45 +55,82 @@ class FaultFileSystem final : public FileSystem {
     FsStatus List(const Path& directory, std::vector<DirectoryEntry>& entries) override {
         return inner_.List(directory, entries);
     }
-    bool Exists(const Path& path) override { return inner_.Exists(path); }
-    bool IsRegularFile(const Path& path) override { return inner_.IsRegularFile(path); }
+    bool Exists(const Path& path) override { return inner_.Exists(F(path)); }
+    bool IsRegularFile(const Path& path) override { return inner_.IsRegularFile(F(path)); }
     CreateResult CreateExclusive(const Path& path) override { return inner_.CreateExclusive(path); }
     LockResult LockDirectory(const Path& directory) override {
         return inner_.LockDirectory(directory);
+    }
+    bool LockedDirectoryReplaced(const Path& directory) override {
+        return inner_.LockedDirectoryReplaced(directory);
     }
     std::int64_t failed_operations() const override {
         return FileSystem::failed_operations() + inner_.failed_operations();
     }
     ReadResult ReadWhole(const Path& path, std::int64_t max) override {
-        return Fail(Op::Read, path) ? ReadResult{kReadError, {}} : inner_.ReadWhole(path, max);
+        return Fail(Op::Read, path) ? ReadResult{kReadError, {}} : inner_.ReadWhole(F(path), max);
     }
     OpenResult OpenRead(const Path& path) override {
-        return Fail(Op::Read, path) ? OpenResult{kReadError, {}} : inner_.OpenRead(path);
+        return Fail(Op::Read, path) ? OpenResult{kReadError, {}} : inner_.OpenRead(F(path));
     }
     FsStatus Length(const Path& path, std::int64_t& length) override {
-        return Fail(Op::Read, path) ? kReadError : inner_.Length(path, length);
+        return Fail(Op::Read, path) ? kReadError : inner_.Length(F(path), length);
+    }
+    std::optional<FileIdentity> Identity(const Path& path) override {
+        return inner_.Identity(F(path));
     }
     // Its writes and closing fail by the rules for `target`.
     CreateResult CreateTemporary(const Path& target) override;
     FsStatus RenameNoReplace(const Path& from, const Path& to) override {
-        return Fail(Op::Rename, to) ? kInjected : inner_.RenameNoReplace(from, to);
+        return Fail(Op::Rename, to) ? kInjected : inner_.RenameNoReplace(F(from), F(to));
     }
     FsStatus LinkNoReplace(const Path& existing, const Path& to) override {
         return !hard_links ? FsStatus::Unsupported("Operation not permitted (no hard links)")
                : Fail(Op::Rename, to) ? kInjected
-                                      : inner_.LinkNoReplace(existing, to);
+                                      : inner_.LinkNoReplace(F(existing), F(to));
     }
     FsStatus RenameReplacing(const Path& from, const Path& to) override {
-        return Fail(Op::Rename, to) ? kInjected : inner_.RenameReplacing(from, to);
+        return Fail(Op::Rename, to) ? kInjected : inner_.RenameReplacing(F(from), F(to));
+    }
+    FsStatus SyncFileSystem(const Path& directory) override {
+        return Fail(Op::Sync, directory) ? kInjected : inner_.SyncFileSystem(directory);
+    }
+    FsStatus SyncDirectory(const Path& directory) override {
+        return inner_.SyncDirectory(directory);
     }
     FsStatus Remove(const Path& path) override {
-        return Fail(Op::Remove, path) ? kInjected : inner_.Remove(path);
+        return Fail(Op::Remove, path) ? kInjected : inner_.Remove(F(path));
     }
 
     // False: behave like a file system without hard links (FAT).
     bool hard_links = true;
+    // Like a FUSE volume (exfat-fuse, ntfs-3g): neither RENAME_NOREPLACE nor hard links.
+    void WithoutNoReplaceOrLinks() {
+        hard_links = false;
+        posix_.WithoutNoReplaceOrLinks();
+    }
+    // True: names match whatever their letter case, as on FAT: a name leads to the entry
+    // that differs from it only in case, and a new name keeps the case it was given.
+    bool fold_case = false;
+    // Called before each operation, to change the directory at that moment.
+    std::function<void(FsOperation, const Path&)> before;
 
   private:
+    // The real file system, with the fallbacks of a FUSE volume on demand.
+    struct Posix final : PosixFileSystem {
+        void WithoutNoReplaceOrLinks() { offers_links_ = offers_noreplace_ = false; }
+    };
+    // The path a case-folding file system takes `path` to.
+    Path F(const Path& path) const {
+        std::error_code ignored;
+        const Path directory = fold_case ? path.parent_path() : Path();
+        for (const auto& entry : std::filesystem::directory_iterator(directory, ignored)) {
+            if (strcasecmp(entry.path().filename().c_str(), path.filename().c_str()) == 0) {
+                return entry.path();
+            }
+        }
+        return path;
+    }
     inline static const FsStatus kInjected = FsStatus::Fail("injected failure");
     inline static const FsStatus kReadError = FsStatus::Fail("Input/output error (injected)");
 
@@ -96,7 +139,7 @@ class FaultFileSystem final : public FileSystem {
         return ShouldFail(operation, path) != nullptr && !Counted(kInjected).ok();
     }
     std::vector<Rule> rules_;
-    PosixFileSystem posix_;
+    Posix posix_;
     FileSystem& inner_;
 };
 

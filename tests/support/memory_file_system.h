@@ -72,6 +72,13 @@ class MemoryFileSystem : public FileSystem {
     FsStatus Remove(const Path& path) override {
         return files.erase(path) == 1 ? FsStatus::Ok() : Missing();
     }
+    // Hard links share their content, and so their identity.
+    std::optional<FileIdentity> Identity(const Path& path) override {
+        const auto it = files.find(path);
+        return it == files.end() ? std::nullopt
+                                 : std::optional<FileIdentity>(
+                                       {0, reinterpret_cast<std::uintptr_t>(it->second.get())});
+    }
 
     std::map<std::string, Content> files;
 

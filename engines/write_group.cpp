@@ -1,0 +1,118 @@
+#include "write_group.h"
+
+#include <algorithm>
+
+namespace korvane {
+
+namespace {
+
+// A group holds at most this many files or bytes of temporary files: the held report
+// lines and the disk space taken twice stay bounded.
+constexpr std::size_t kGroupFiles = 64;
+constexpr std::int64_t kGroupBytes = 64 << 20;
+
+std::string Folded(const std::filesystem::path& name) {
+    std::string folded = name.native();
+    std::transform(folded.begin(), folded.end(), folded.begin(),
+                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; });
+    return folded;
+}
+
+}  // namespace
+
+void WriteGroup::Clear() {
+    Commit();
+    report_.Clear();
+}
+
+void WriteGroup::Append(const std::string& line) {
+    if (held_.empty()) {
+        report_.Append(line);
+        return;
+    }
+    held_.emplace_back(line);
+    ++held_lines_;
+}
+
+std::int64_t WriteGroup::LineCount() const {
+    return report_.LineCount() + held_lines_;
+}
+
+void WriteGroup::SelectLast() {
+    if (held_.empty()) {
+        report_.SelectLast();
+    } else {
+        held_.emplace_back(Select{});
+    }
+}
+
+// A block whose lines are held completes when they are let through.
+void WriteGroup::BlockComplete() {
+    if (held_.empty()) {
+        report_.BlockComplete();
+    } else {
+        held_.emplace_back(BlockEnd{});
+    }
+}
+
+void WriteGroup::Defer(const std::filesystem::path& target, std::int64_t bytes, int expected_lines,
+                       Place place) {
+    held_.emplace_back(Placing{expected_lines, std::move(place)});
+    held_lines_ += expected_lines;
+    directories_.insert(target.parent_path());
+    targets_.insert(Folded(target));
+    bytes_ += bytes;
+    if (++files_ >= kGroupFiles || bytes_ >= kGroupBytes) {
+        Commit();
+    }
+}
+
+void WriteGroup::Claim(const std::filesystem::path& name) {
+    targets_.insert(Folded(name));
+}
+
+void WriteGroup::CommitIfWaiting(const std::filesystem::path& name) {
+    if (targets_.count(Folded(name)) != 0) {
+        Commit();
+    }
+}
+
+void WriteGroup::Commit() {
+    if (held_.empty()) {
+        return;
+    }
+    std::vector<std::variant<std::string, Placing, Select, BlockEnd>> held;
+    held.swap(held_);
+    held_lines_ = 0;
+    // One sync for every waiting file; a failure leaves them all temporary.
+    const FsStatus synced =
+        directories_.empty() ? FsStatus::Ok() : fs_.SyncFileSystem(*directories_.begin());
+    for (auto& item : held) {
+        if (const auto* line = std::get_if<std::string>(&item)) {
+            report_.Append(*line);
+        } else if (std::holds_alternative<Select>(item)) {
+            report_.SelectLast();
+        } else if (std::holds_alternative<BlockEnd>(item)) {
+            report_.BlockComplete();
+        } else {
+            Placing& placing = std::get<Placing>(item);
+            const std::int64_t before = report_.LineCount();
+            placing.place(synced);
+            const std::int64_t extra = report_.LineCount() - before - placing.expected_lines;
+            for (std::int64_t& start : state_.file_report_line) {
+                if (extra != 0 && start > before) {
+                    start += extra;
+                }
+            }
+        }
+    }
+    for (const std::filesystem::path& directory : directories_) {
+        fs_.SyncDirectory(directory);
+    }
+    directories_.clear();
+    targets_.clear();
+    bytes_ = 0;
+    files_ = 0;
+}
+
+}  // namespace korvane
