@@ -46,6 +46,9 @@ class StreamReportSink;
 // written (2) or a signal interrupted it; either is said on standard error.
 int FinishRun(const StreamReportSink& report, int status);
 
+// Whether the flag `flag` (e.g. "--fit") was given.
+bool HasFlag(const CommandLine& line, const std::string& flag);
+
 // The option's value, or `fallback` when the option was not given.
 std::string OptionValue(const CommandLine& line, const std::string& name,
                         const std::string& fallback);
