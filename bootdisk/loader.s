@@ -93,7 +93,7 @@ entry:
         lda     #1
         sta     BOOTQ                   ; ... which calls DOSINI
 
-        ; Read KELDRIX.SYS (from LOADER_SECTOR, which `sector` holds) to main.
+        ; Read KELDRIX.SYS (from LOADER_SECTOR, which `sector` holds) to part_two.
         lda     #0
         sta     buffer_pos
         sta     buffer_count
