@@ -53,8 +53,8 @@ struct FitMode {
     std::int64_t largest = 0;  // the longest file a larger disk holds, 0 without a loader
 };
 
-// A file the fit mode converts on a larger disk: from the template's loader, the smallest
-// disk that holds it. False, with the template's lines, when there is none.
+// Lays out and writes the larger disk `format` for a file the template cannot hold, around
+// the template's boot loader; false, with the line of a failed build, when it is not built.
 bool BuildLargerImage(EngineContext& context, const std::filesystem::path& output_path,
                       std::span<const std::uint8_t> xex, const BootLoader& loader,
                       const DiskFormat& format) {
