@@ -31,19 +31,6 @@ constexpr int kLoaderEntry = 1;
 constexpr int kLoaderFirstSector = 4;  // where the loader's first part looks for the second
 constexpr char kLoaderName[] = "KELDRIX SYS";
 
-void WriteDirectoryEntry(DosDisk& disk, int index, std::uint8_t flags, std::int64_t sectors,
-                         int first_sector, const char* name) {
-    const std::span<std::uint8_t> entry =
-        disk.Sector(dos2::kDirectoryFirstSector + index / dos2::kEntriesPerSector)
-            .subspan(static_cast<std::size_t>(index % dos2::kEntriesPerSector) *
-                         dos2::kDirectoryEntrySize,
-                     dos2::kDirectoryEntrySize);
-    entry[dos2::kEntryFlags] = flags;
-    WriteLe16(entry, dos2::kEntrySectorCount, static_cast<std::uint16_t>(sectors));
-    WriteLe16(entry, dos2::kEntryFirstSector, static_cast<std::uint16_t>(first_sector));
-    std::copy_n(name, dos2::kEntryNameLength, entry.begin() + dos2::kEntryName);
-}
-
 }  // namespace
 
 DosDisk::DosDisk(int sector_size, int sector_count)
@@ -67,6 +54,19 @@ std::span<std::uint8_t> DosDisk::Sector(int sector) {
     return std::span(bytes_).subspan(atr::kHeaderSize + kBootSectors * kBootSectorSize +
                                          static_cast<std::size_t>(sector - kBootSectors - 1) * size,
                                      size);
+}
+
+void WriteDirectoryEntry(DosDisk& disk, int index, std::uint8_t flags, std::int64_t sectors,
+                         int first_sector, const char* name) {
+    const std::span<std::uint8_t> entry =
+        disk.Sector(dos2::kDirectoryFirstSector + index / dos2::kEntriesPerSector)
+            .subspan(static_cast<std::size_t>(index % dos2::kEntriesPerSector) *
+                         dos2::kDirectoryEntrySize,
+                     dos2::kDirectoryEntrySize);
+    entry[dos2::kEntryFlags] = flags;
+    WriteLe16(entry, dos2::kEntrySectorCount, static_cast<std::uint16_t>(sectors));
+    WriteLe16(entry, dos2::kEntryFirstSector, static_cast<std::uint16_t>(first_sector));
+    std::copy_n(name, dos2::kEntryNameLength, entry.begin() + dos2::kEntryName);
 }
 
 std::int64_t SectorsNeeded(std::int64_t length, std::int64_t bytes_per_sector) {

@@ -67,6 +67,11 @@ struct BootLoader {
 void WriteFileSectors(DosDisk& disk, std::span<const int> sectors,
                       std::span<const std::uint8_t> data, int file_number, LinkFormat links);
 
+// Writes directory entry `index` (0 to 63; eight 16-byte entries in each of sectors 361
+// to 368): flags, sector count, first sector and the 11-character name.
+void WriteDirectoryEntry(DosDisk& disk, int index, std::uint8_t flags, std::int64_t sectors,
+                         int first_sector, const char* name);
+
 // The number of data sectors a file of `length` bytes takes: at least one.
 std::int64_t SectorsNeeded(std::int64_t length, std::int64_t bytes_per_sector);
 
