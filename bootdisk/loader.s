@@ -5,15 +5,18 @@
 ; three boot sectors DOS 2 keeps for booting, reads the second from the locked file
 ; KELDRIX.SYS (first sector 4; directory entry 0 on the template, 1 on the larger
 ; disks), whose sectors are linked and marked used like those of any file. The OS
-; reads the boot sectors to $0700 and calls $0706. The loader then
-;   1. makes RESET restart the machine cleanly (DOSINI -> RTS, DOSVEC -> cold start),
+; reads the boot sectors to $0700, points DOSINI at the cold start (from the boot
+; header) and calls $0706. The loader then
+;   1. keeps the registers for the program, and makes RESET restart the machine
+;      (BOOT? = 1 and COLDST = 0: a warm start, which calls DOSINI),
 ;   2. reads its second part to $0880 and goes on there,
 ;   3. switches the XL/XE built-in BASIC off,
 ;   4. looks up AUTORUN.SYS in the directory, sectors 361-368,
 ;   5. follows the file's sector chain and binary-loads it with DOS 2's rules for
 ;      INITAD and RUNAD; a file that ends inside a segment loads what is there and
 ;      ends as if the file ended before that segment,
-;   6. runs it, or stops cleanly when its INIT routines did all the work.
+;   6. clears its own pages and runs the file, or starts the machine again when the
+;      file's INIT routines did all the work.
 ; Any failure puts a message on the screen and halts; RESET then restarts.
 ;
 ; The disk: sectors 1-3 hold 128 bytes on every disk; the others hold 128 or 256, as
@@ -23,32 +26,51 @@
 ; sector bits 15-8 (16-bit links, which carry no file number); S-2 next sector bits
 ; 7-0; S-1 the number of data bytes (at most S-3).
 ;
-; Memory, $0700-$0AFF (loader_end): the boot sectors, the second part from $0880,
-; and the 256-byte sector buffer at $0A00. The buffer lies over the end of the second
-; part, which holds only start-up code that has run before the first directory read
-; (while the first part copies the second part in, each byte goes below the buffer
-; byte it comes from). The variables lie over the boot header and the first part's
-; start-up code, neither of which is needed once the second part runs. A file made to
-; load under DOS 2 (which lives at $0700-$1CFB) never touches this range. Zero page:
-; nothing while loading; the error message uses SAVMSC.
+; Memory: the loader's pages are $0700-$0AFF (LOADER_PAGES): the boot sectors, the
+; second part from $0880, and the 256-byte sector buffer at $0A00. The buffer lies
+; over the end of the second part, which holds only start-up code that has run
+; before the first directory read (while the first part copies the second part in,
+; each byte goes below the buffer byte it comes from). The variables lie over the
+; boot header and the first part's start-up code, neither of which is needed once
+; the second part runs. A file made to load under DOS 2 (which lives at $0700-$1CFB)
+; never touches these pages. Zero page: nothing while loading; the error message
+; uses SAVMSC.
 ;
-; What a program finds when its INIT and RUN routines are called, as after a DOS 2
-; binary load as far as a program can tell:
-;   - registers: A = 0, X = 0, Y = 1 (1 is the I/O status "done", as after the last
-;     read of a DOS load); decimal flag clear, interrupts enabled (the OS runs with IRQs
-;     on, and SIO needs them for every disk read: a program that left them off, or
-;     decimal mode on, in an INIT is given the usual state back before the next call);
-;   - stack: the call is a JSR from the loader, so RTS returns to the load;
-;   - zero page untouched by the loader; page 2-3: DOSINI -> an RTS, DOSVEC -> cold
-;     start ($E477), COLDST = 0 and BOOT? = 1 (RESET boots the disk again, as the OS
-;     manual's warm start goes through DOSINI and DOSVEC), MEMLO = loader_end (free
-;     memory starts above the loader, as it starts above DOS 2), IOCBs 1-7 closed as
-;     the OS left them (the file is read through SIO, no IOCB is opened), IOCB 0 the
-;     screen editor, CRITIC 0 (SIO clears it after each transfer);
-;   - sound off: AUDF1-AUDC4 and AUDCTL zero, as the OS sets them at power-up; SIO
-;     programs POKEY's channels 3 and 4 and AUDCTL for the serial clock, so the loader
-;     clears them rather than hand over whatever the last transfer left;
+; The hand-over. A program is handed the machine as the emulators' direct XEX loads
+; hand it over: they boot a one-sector boot program that loads the file and jumps to
+; RUN with the registers and stack the OS called it with. Booted both ways, real
+; programs differed where they depend on the registers at RUN (256-byte intros that
+; count with X: with X = 0 some draw nothing, with X as SIO leaves it some crash) or
+; on the frame counter at RUN, which only a load as quick as a direct one can share.
+;   - RUN: A, Y and P as the OS called $0706 with them (A = $07, the load address's
+;     high byte, Y = $FF and P = $30 with the OS the emulators ship), and
+;     X = $0C, the offset of DOSINI, which the OS's boot leaves in X after a single
+;     boot sector (after three, X is what the reads left); or the registers as the
+;     last INIT returned them. The stack pointer is the one the OS called $0706 with,
+;     so that RTS returns to the OS's boot, which then goes through DOSINI. The call
+;     is a jump from a copy of the loader's last steps in the stack page, RUN_GAP
+;     bytes below the stack (where interrupts push: bytes a program must expect to
+;     be garbage), after the loader cleared its pages: $0700-$0AFF hold the zeros
+;     the OS cleared memory with at power-up, MEMLO is the OS's $0700 again;
+;   - INIT: the registers as for RUN, carry set, as a direct load calls INIT; the
+;     call is a JSR from the loader, whose pages stay (MEMLO just above them while
+;     loading, so that an INIT that takes memory from MEMLO leaves the loader alone);
+;     after the INIT the loader clears decimal mode and enables interrupts for its
+;     own work (SIO needs them);
+;   - zero page untouched by the loader; SIO's own locations ($30-$3F, the device
+;     control block $0300-$030B) as the last sector read left them, as after any
+;     disk boot; $0400-$047F holds sector 1 as the OS read it;
+;   - page 2-3: DOSINI -> the cold start ($E477), as a direct load's boot sector
+;     sets it, DOSVEC as the OS set it, COLDST = 0 and BOOT? = 1 (RESET boots the
+;     disk again), IOCBs 1-7 closed as the OS left them (the file is read through
+;     SIO, no IOCB is opened), IOCB 0 the screen editor as the OS opened it, CRITIC
+;     0 (SIO clears it after each transfer);
+;   - POKEY as the last sector read left it (SIO sets channels 3 and 4 and AUDCTL
+;     up for the serial clock), as after a direct load, whose boot sector is read
+;     the same way; the loader writes no sound register: clearing them at RUN undid
+;     what a program's INIT had set up there, and changed a demo's screen;
 ;   - display: the OS's text screen, reopened below $C000 when BASIC was switched off.
+
 
         .include "atari_os.inc"
 
@@ -60,6 +82,8 @@ ENTRY_NAME      = 5             ; entry bytes 5-15: name and extension
 NAME_LENGTH     = 11
 FLAG_IN_USE     = $40
 MAX_DATA        = 125           ; data bytes a single-density sector can hold
+LOADER_PAGES    = 4             ; $0700-$0AFF: code, sector buffer, variables
+RUN_GAP         = 32            ; stack bytes left to interrupts below the stack
 RETRIES         = 4             ; reads tried before a sector counts as unreadable
 BOOT_SECTORS    = 3             ; the first part: sectors 1-3, $0700-$087F
 LOADER_SECTOR   = 4             ; first sector of KELDRIX.SYS, the second part
@@ -78,27 +102,27 @@ boot_header:
         .byte   $00                                     ; boot flags
         .byte   BOOT_SECTORS
         .word   boot_header                             ; load address
-        .word   do_nothing                              ; DOSINI
+        .word   COLDSV                                  ; DOSINI
 
 ; --- entry: the OS calls here ($0706) with all boot sectors in memory -------
 entry:
-        ; RESET from now on: the OS calls DOSINI (an RTS, taken from the boot
-        ; header) and goes through DOSVEC to the cold start: the disk boots again.
-        lda     #<COLDSV
-        sta     DOSVEC
-        lda     #>COLDSV
-        sta     DOSVEC+1
-        lda     #0
-        sta     COLDST                  ; warm start on RESET ...
-        lda     #1
-        sta     BOOTQ                   ; ... which calls DOSINI
+        php                             ; the registers for the program, on the
+        pha                             ; stack under the loader's own calls,
+        lda     #DOSINI                 ; pulled back in the order Y, X, A, P:
+        pha                             ; P, A and Y as the OS calls the boot
+        tya                             ; sectors, X as after a one-sector boot
+        pha                             ; (see the top of this file)
+        ; RESET from now on: the OS calls DOSINI, the cold start (taken from the
+        ; boot header): the disk boots again.
+        ldx     #1
+        stx     BOOTQ                   ; RESET calls DOSINI ...
+        dex
+        stx     COLDST                  ; ... on a warm start
 
-        ; Read KELDRIX.SYS (from LOADER_SECTOR, which `sector` holds) to part_two.
-        lda     #0
-        sta     buffer_pos
-        sta     buffer_count
-        lda     loader_file
-        sta     file_number
+        ; Read KELDRIX.SYS (from LOADER_SECTOR, which `sector` holds, with the file
+        ; number file_number holds) to part_two.
+        stx     buffer_pos
+        stx     buffer_count
 @next:  jsr     get_byte
         bcc     @store
         jmp     main
@@ -107,7 +131,6 @@ entry:
         bne     @next
         inc     @store+2
         bne     @next                   ; always taken
-
 ; --- read one sector into the buffer ----------------------------------------
 ; In: sector. Retries a few times, then reports a read error and halts.
 read_sector:
@@ -174,8 +197,8 @@ get_byte:
         jmp     fail
 
 
-; The next byte of a segment. The end of the file here ends the load as if the
-; file ended before this segment: its caller's return address is dropped.
+; The next byte of a segment's header. The end of the file here ends the load as
+; if the file ended before this segment: its caller's return address is dropped.
 segment_byte:
         jsr     get_byte
         bcs     @end
@@ -184,21 +207,26 @@ segment_byte:
         pla
         jmp     load_done
 
-; The machine as a program expects it at INIT and RUN (see the top of this file).
-hand_over:
-        lda     #0
-        ldx     #AUDCTL - AUDF1         ; AUDF1-AUDC4 and AUDCTL, $D200-$D208
-@quiet: sta     AUDF1,x
-        dex
-        bpl     @quiet
-        inx                             ; X = 0
-        ldy     #1
-        cld
-        cli
+do_nothing:                             ; "not set" for INITAD and RUNAD
         rts
 
-do_nothing:                             ; DOSINI, and "not set" for INITAD/RUNAD
+; X = 0 for RUNAD, INITAD - RUNAD for INITAD: points the vector at an RTS,
+; which stands for "not set".
+clear_vector:
+        lda     #<do_nothing
+        sta     RUNAD,x
+        lda     #>do_nothing
+        sta     RUNAD+1,x
         rts
+
+; X as above: Z clear when a segment has set the vector.
+vector_set:
+        lda     RUNAD,x
+        cmp     #<do_nothing
+        bne     @done
+        lda     RUNAD+1,x
+        cmp     #>do_nothing
+@done:  rts
 
 ; --- report a failure on the screen and halt --------------------------------
 ; In: X = offset of the message in `messages`. Writes "BOOT ERROR: " and the
@@ -241,7 +269,9 @@ msg_link:        .byte  "BAD SECTOR LINK", 0
         .segment "PARAMS"
 link_at:        .byte   SECTOR_BYTES - 3 ; $0871: where the link bytes begin
 link_format:    .byte   0               ; $0872: $00 DOS 2 links, or SIXTEEN_BIT
-loader_file:    .byte   0               ; $0873: KELDRIX.SYS's directory index
+file_number:    .byte   0               ; $0873: KELDRIX.SYS's directory index, the
+                                        ; file number its links carry (later that
+                                        ; of AUTORUN.SYS)
 ; The device control block as a read needs it, $0300-$030B; its byte count, at
 ; $087C, is the disk's sector size (the loader never reads sectors 1-3).
 dcb:    .byte   DEVICE_DISK, 1, READ_COMMAND, DATA_IN
@@ -307,7 +337,8 @@ not_binary:
         jmp     fail
 
 ; The end of the file: RUN as DOS 2 does, else the first segment unless INITs did
-; the work.
+; the work. The stack holds the registers for the next call (see entry), and
+; nothing of the loader's above them.
 load_done:
         ldx     #0                      ; did the file set RUNAD?
         jsr     vector_set
@@ -320,17 +351,54 @@ load_done:
         sta     RUNAD
         lda     first_start+1
         sta     RUNAD+1
-@run:   jsr     call_run
-finish: clc                             ; boot done: the OS goes on through
-        rts                             ; DOSINI and DOSVEC
+@run:   lda     #>boot_header           ; MEMLO back at the OS's $0700
+        sta     MEMLO+1
+        tsx                             ; the last steps run from the stack page,
+        txa                             ; RUN_GAP bytes below the stack in use
+        sec                             ; (interrupts push there), so that the
+        sbc     #RUN_GAP + run_end - run_start - 1
+        sta     @to                     ; loader's pages can be cleared
+        ldx     #run_end - run_start - 1
+@copy:  lda     run_image,x
+        sta     $0100,x                 ; (low byte set above)
+@to     = * - 2
+        dex
+        bpl     @copy
+        jmp     (@to)                   ; X = $FF
+        .assert <@to <> $FF, error, "JMP () would take the high byte from the wrong page"
+finish: jmp     COLDSV                  ; nothing to run: the machine starts
+                                        ; again, as the OS would through DOSINI
+
+; Copied below the stack and run there (the code runs at any address): clears the
+; loader's pages to the zeros the OS left in them, then hands over the registers
+; and the stack pointer the OS booted the disk with (the program's RTS returns to
+; the OS as from a one-sector boot program) and runs. Not at the bottom of the
+; stack page: 256-byte programs load over zero page into it.
+run_image:
+        .org    $0100
+run_start:
+        inx                             ; X = 0
+        txa                             ; A = 0
+@clear:
+        .repeat LOADER_PAGES, page
+        sta     boot_header + page * $100,x
+        .endrepeat
+        inx
+        bne     @clear
+        pla
+        tay
+        pla
+        tax
+        pla
+        plp
+        jmp     (RUNAD)
+run_end:
+        .reloc
 
 ; The sector chain of AUTORUN.SYS is set up by find_autorun; buffer_pos and
 ; buffer_count are equal from the end of the first part's read.
 load_file:
-        lda     #0
-        sta     segments
-        sta     init_called
-        tax                             ; RUNAD points at an RTS until a
+        ldx     #0                      ; RUNAD points at an RTS until a
         jsr     clear_vector            ; segment sets it
         jsr     get_byte                ; a binary file starts with $FF $FF
         bcs     not_binary
@@ -345,7 +413,7 @@ segment:
         jsr     clear_vector            ; segment that sets it gets an INIT call
 @header:
         jsr     get_byte                ; start address, low byte
-        bcs     load_done               ; end of file between segments: done
+@ended: bcs     load_done               ; end of file between segments: done
         sta     seg_start
         jsr     segment_byte
         sta     seg_start+1
@@ -363,10 +431,10 @@ segment:
         sbc     seg_start+1
         bcc     @bad_header
 
-        lda     seg_end+1               ; ends below the loader: fine
+        lda     seg_end+1               ; ends below the loader's pages: fine
         cmp     #>boot_header           ; (both ends lie on page boundaries)
         bcc     @place
-        lda     seg_start+1             ; starts above the loader: fine
+        lda     seg_start+1             ; starts above them: fine
         cmp     #>loader_end
         bcs     @place
         ldx     #msg_overlap - messages
@@ -387,7 +455,8 @@ segment:
         sta     @store+1
         lda     seg_start+1
         sta     @store+2
-@copy:  jsr     segment_byte
+@copy:  jsr     get_byte                ; the end of the file inside the data
+        bcs     @ended                  ; ends the load as segment_byte does
 @store: sta     $FFFF                   ; (address set above, stepped below)
         lda     @store+1                ; ... up to and including end
         cmp     seg_end
@@ -404,45 +473,37 @@ segment:
         ldx     #INITAD - RUNAD         ; did the segment set INITAD?
         jsr     vector_set
         beq     @next
-        lda     #1
-        sta     init_called             ; an INIT has run
+        stx     init_called             ; an INIT has run (X is not 0)
+        pla                             ; the registers as the OS booted the
+        tay                             ; disk with them or the last INIT
+        pla                             ; returned them
+        tax
+        pla
+        plp
+        sec                             ; carry set, as a direct load has it
         jsr     call_init
+        php                             ; what the INIT returns goes to the next
+        pha                             ; INIT or RUN
+        txa
+        pha
+        tya
+        pha
+        cld                             ; the loader counts in binary and SIO
+        cli                             ; needs interrupts
 @next:  jmp     segment
 
-; X = 0 for RUNAD, INITAD - RUNAD for INITAD: points the vector at an RTS,
-; which stands for "not set".
-clear_vector:
-        lda     #<do_nothing
-        sta     RUNAD,x
-        lda     #>do_nothing
-        sta     RUNAD+1,x
-        rts
-
-; X as above: Z clear when a segment has set the vector.
-vector_set:
-        lda     RUNAD,x
-        cmp     #<do_nothing
-        bne     @done
-        lda     RUNAD+1,x
-        cmp     #>do_nothing
-@done:  rts
-
 call_init:
-        jsr     hand_over
         jmp     (INITAD)
-call_run:
-        jsr     hand_over
-        jmp     (RUNAD)
 
 ; --- start-up, run once before the first directory read ---------------------
 ; From here on the code lies under the sector buffer.
 main:
-        ; Memory below MEMLO belongs to the loader.
-        lda     #<loader_end
-        sta     MEMLO
-        sta     file_number             ; the directory search counts from entry 0
+        ; While loading, memory below MEMLO belongs to the loader: the OS's MEMLO,
+        ; $0700, moves up above the loader's pages.
         lda     #>loader_end
         sta     MEMLO+1
+        lda     #0
+        sta     file_number             ; the directory search counts from entry 0
 
         jsr     basic_off
         lda     #<DIR_FIRST             ; 361-368 share the high byte
@@ -486,6 +547,9 @@ basic_off:
         sta     RAMTOP
 
         ; Reopen the screen editor so its memory moves up below the new RAMTOP.
+        ; The OS's own OPEN at power-up left the name "E:" (ICBAL, in ROM) and
+        ; the mode (ICAX1, ICAX2) in IOCB 0, and CLOSE keeps them: the reopened
+        ; IOCB is the one a program finds after a boot without the switch.
         ldx     #$00                    ; IOCB 0
         lda     #CIO_CLOSE
         sta     ICCOM
@@ -493,12 +557,6 @@ basic_off:
         ldx     #$00
         lda     #CIO_OPEN
         sta     ICCOM
-        lda     #<editor_name
-        sta     ICBAL
-        lda     #>editor_name
-        sta     ICBAH
-        lda     #OPEN_RW
-        sta     ICAX1                   ; ICAX2 stays 0 as the OS's own OPEN left it
         jsr     CIOV
 
         ; Wait for one vertical blank so the new display list is in use.
@@ -506,9 +564,6 @@ basic_off:
 @wait:  cmp     RTCLOK+2
         beq     @wait
 @done:  rts
-
-editor_name:
-        .byte   "E:", EOL
 
 
 main_end:
@@ -520,17 +575,19 @@ buffer          = $0A00                 ; the sector just read, up to 256 bytes
 loader_end      = buffer + 256
         .assert main <= buffer, error, "code that runs after start-up lies under the buffer"
         .assert <boot_header = 0 && <loader_end = 0, error, "the loader does not fill whole pages"
+        .assert loader_end <= boot_header + LOADER_PAGES * $100, error, "the loader outgrows the pages it clears"
 
 ; The variables: over the boot header, which the OS has read before it calls the
 ; loader, and over the first part's start-up code (entry), done before they are used.
-file_number     = boot_header           ; directory index of the file being read
+; The two that must start at zero lie on the header's zero bytes: the boot flags and
+; the load address's low byte.
+segments        = boot_header           ; non-zero once a segment was placed
 tries           = boot_header + 1
-buffer_pos      = boot_header + 2       ; next data byte in the buffer
-buffer_count    = boot_header + 3       ; data bytes in the buffer
-entry_offset    = boot_header + 4
-segments        = boot_header + 5       ; non-zero once a segment was placed
+init_called     = boot_header + 2       ; non-zero once an INIT routine ran
+buffer_pos      = boot_header + 3       ; next data byte in the buffer
+buffer_count    = boot_header + 4       ; data bytes in the buffer
+entry_offset    = boot_header + 5
 seg_start       = entry
 seg_end         = entry + 2
 first_start     = entry + 4             ; start of the first segment
-init_called     = entry + 6             ; non-zero once an INIT routine ran
-        .assert init_called < read_sector, error, "the variables run past the start-up code"
+        .assert first_start + 2 <= read_sector, error, "the variables run past the start-up code"

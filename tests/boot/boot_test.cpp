@@ -13,7 +13,7 @@ namespace korvane::testing {
 namespace {
 
 using sim::Call;
-constexpr auto kHalted = sim::BootEnd::kHalted;
+constexpr auto kHalted = sim::BootEnd::kHalted, kColdStart = sim::BootEnd::kColdStart;
 constexpr int kRunad = 0x02E0, kInitad = 0x02E2;
 constexpr int kAutorun = 1;  // AUTORUN.SYS's directory entry: the template's first free one
 
@@ -72,11 +72,13 @@ Bytes Largest() {
     return xex.Seg(0x4000, Bytes(size - xex.bytes.size() - 10, 0x5A)).Vector(kRunad, 0x1E01).bytes;
 }
 
-// Every boot ends with RESET set to restart the machine (DOSINI at an RTS, DOSVEC at the
-// cold start, warm start), BASIC off, the screen below $C000 and BASICF set on an XL.
-// A refusal shows its message and halts inside the loader; a load reads the boot
+// Every boot ends with RESET set to restart the machine (DOSINI at the cold start, DOSVEC
+// as the OS set it, warm start), BASIC off, the screen below $C000 and BASICF set on an
+// XL. A refusal shows its message and halts inside the loader; a load reads the boot
 // sectors, KELDRIX.SYS, the directory up to the entry and the file's chain, and leaves
-// every byte as the file has it.
+// every byte as the file has it. INIT gets the registers of a direct load or those the
+// last INIT returned, carry set; RUN gets them as they are, with the stack the OS booted
+// with and the loader's pages and MEMLO as the OS left them.
 TEST(Boot, LoadsRunsAndRefuses) {
     const int end = sim::BootAtr(Keldrix()).Word(0x02E7);  // MEMLO: the loader's end
     // INIT $3000 fills the device control block and $43-$4E with $FF, leaves decimal
@@ -96,7 +98,11 @@ TEST(Boot, LoadsRunsAndRefuses) {
                             .Seg(0x3300, {0x60, 0x4C, 0x01, 0x33})
                             .Seg(kRunad, {0x01, 0x33, 0x00, 0x33})
                             .bytes;
-    const std::vector<Call> chain_calls{{'I', 0x3000}, {'I', 0x3100}, {'I', 0x3300}, {'R', 0x3301}};
+    // the registers of a direct load, carry set; then what each INIT returns, with X = Y = $FF
+    const auto carry = [](char kind, int at) { return Call{kind, at, 7, 0x0C, 0xFF, 0x81}; };
+    const auto back = [](char k, int at, int a, int p) { return Call{k, at, a, 0xFF, 0xFF, p}; };
+    const std::vector<Call> chain_calls{carry('I', 0x3000), back('I', 0x3100, 0xFF, 0x8D),
+                                        back('I', 0x3300, 'W', 0x0D), back('R', 0x3301, 'W', 0x0D)};
     const auto then_run = [](Xex xex) {
         return xex.Seg(0x3000, {0x4C, 0, 0x30}).Vector(kRunad, 0x3000).bytes;
     };
@@ -107,7 +113,7 @@ TEST(Boot, LoadsRunsAndRefuses) {
     Bytes other_file = disk, bad_count = disk;
     other_file[At(sectors.at(1), 125)] += 5 << 2;
     bad_count[At(sectors.at(0), 127)] = 126;
-    const std::vector<Call> run_3000{{'R', 0x3000}}, init_2000{{'I', 0x2000}}, one{{'I', 0x3000}};
+    const std::vector<Call> run_3000{{'R', 0x3000}}, one{carry('I', 0x3000)};
     constexpr auto k800 = sim::Machine::kAtari800;
     const std::string over = "SEGMENT OVER LOADER", read_error = "DISK READ ERROR",
                       not_binary = "NOT A BINARY FILE";
@@ -122,23 +128,25 @@ TEST(Boot, LoadsRunsAndRefuses) {
     };
     const Case cases[] = {
         {"", chain, chain_calls},
+        // RUN's RTS returns to the OS, which goes on through DOSINI
         {"",
-         Xex().Seg(0x2400, {0x4C, 0x00, 0x24}).Seg(0x5000, {1, 2}).Raw({0, 0, 0}).bytes,
-         {{'R', 0x2400}}},
+         Xex().Seg(0x2400, {0x60}).Seg(0x5000, {1, 2}).Raw({0, 0, 0}).bytes,
+         {{'R', 0x2400}},
+         kColdStart},
         {"",
          Xex().Seg(0x2800, {0x60}).Vector(kInitad, 0x2800).bytes,
-         {{'I', 0x2800}},
-         sim::BootEnd::kColdStart},
+         {carry('I', 0x2800)},
+         kColdStart},
         {"", then_run(Xex().Seg(0x06FE, {1, 2}).Seg(end, {3})), run_3000},
         // A last segment that ends early loads what is there; the file ends as if before it.
         {"",
          Xex{then_run(Xex().Seg(0x2000, {0x60}).Vector(kInitad, 0x2000))}
              .Raw({0, 0x40, 0xFF, 0x40, 7, 8})
              .bytes,
-         {{'I', 0x2000}, {'R', 0x3000}}},
+         {carry('I', 0x2000), carry('R', 0x3000)}},
         {"", then_run(Xex().Seg(0xA000, {1, 2}).Seg(0xBFFF, {3})), run_3000, kHalted, k800},
-        {"", Largest(), {{'I', 0x1E00}, {'R', 0x1E01}}, kHalted, {}, -1, 3},
-        {over, init_then_over, init_2000},
+        {"", Largest(), {carry('I', 0x1E00), carry('R', 0x1E01)}, kHalted, {}, -1, 3},
+        {over, init_then_over, {carry('I', 0x2000)}},
         {over, Xex().Seg(0x06FF, {1, 2}).bytes, {}},
         {over, Xex().Seg(end - 1, {1}).bytes, {}},
         {over, Xex().Seg(0x0600, Bytes(0x1000, 0)).bytes, {}},
@@ -159,10 +167,10 @@ TEST(Boot, LoadsRunsAndRefuses) {
         EXPECT_EQ(r.calls, c.calls);
         EXPECT_EQ(r.end, c.end);
         EXPECT_EQ(r.pc >= 0x0700 && r.pc < end, !c.message.empty()) << r.pc;
-        EXPECT_EQ(std::count(r.pokey, r.pokey + 9, 0) == 9, !c.calls.empty());
-        EXPECT_EQ(std::tuple(r.ram[r.Word(0x0C)], r.Word(0x0A), r.ram[0x0244], r.ram[0x09] & 1,
-                             r.basic_rom, r.Word(0x58)),
-                  std::tuple(0x60, 0xE477, 0, 1, false, 0xC000 - 0x3C0));
+        const bool ran = !c.calls.empty() && c.calls.back().kind == 'R';
+        EXPECT_EQ(std::tuple(r.Word(0x0C), r.Word(0x0A), r.ram[0x0244], r.ram[0x09] & 1,
+                             r.basic_rom, r.Word(0x58), r.Word(0x02E7)),
+                  std::tuple(0xE477, 0xE471, 0, 1, false, 0xC000 - 0x3C0, ran ? 0x0700 : end));
         EXPECT_EQ(r.ram[0x03F8] != 0, c.machine == sim::Machine::kXlBasicOn);
         std::vector<int> reads{1, 2, 3}, good;
         std::copy_if(r.reads.begin(), r.reads.end(), std::back_inserter(good),
@@ -182,6 +190,8 @@ TEST(Boot, LoadsRunsAndRefuses) {
         for (int at = 0; at < 0x10000; ++at) {
             const bool skip = at >= kRunad && at < kRunad + 4;
             ASSERT_TRUE(skip || loaded[at] < 0 || r.ram[at] == loaded[at]) << at;
+            // the loader's pages: the zeros the OS left there, once RUN is called
+            ASSERT_TRUE(!ran || at < 0x0700 || at >= end || loaded[at] >= 0 || !r.ram[at]) << at;
         }
     }
 }
@@ -276,18 +286,17 @@ TEST(Boot, FitModeDisks) {
 // directory sector; the chain's file number is the entry's place in the directory.
 TEST(Boot, FindsTheEntryPastOtherEntries) {
     Bytes atr = Keldrix();
-    const int first = kAutorun;
-    for (int entry = first; entry < first + 9; ++entry) {
+    for (int entry = kAutorun; entry < kAutorun + 9; ++entry) {
         atr[EntryAt(entry)] = 0x42;
-        std::copy_n(entry < first + 3    ? "AUTORUN SYS"
-                    : entry == first + 3 ? "AUTORUNXSYS"
-                                         : "OTHER   DAT",
+        std::copy_n(entry < kAutorun + 3    ? "AUTORUN SYS"
+                    : entry == kAutorun + 3 ? "AUTORUNXSYS"
+                                            : "OTHER   DAT",
                     11, atr.begin() + EntryAt(entry) + 5);
     }
     atr = WithAutorun(atr, Xex().Seg(0x2400, {0x4C, 0x00, 0x24}).bytes);
-    atr[EntryAt(first)] = 0xC2;      // deleted (bit 7), whatever the other bits
-    atr[EntryAt(first + 1)] = 0x43;  // open for output
-    atr[EntryAt(first + 2)] = 0x02;  // not in use
+    atr[EntryAt(kAutorun)] = 0xC2;      // deleted (bit 7), whatever the other bits
+    atr[EntryAt(kAutorun + 1)] = 0x43;  // open for output
+    atr[EntryAt(kAutorun + 2)] = 0x02;  // not in use
     EXPECT_EQ(sim::BootAtr(atr).calls, (std::vector<Call>{{'R', 0x2400}}));
 }
 

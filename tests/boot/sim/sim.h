@@ -23,11 +23,11 @@ enum class Machine { kXlBasicOn, kAtari800 };
 enum class BootEnd { kHalted, kColdStart, kStopped };
 
 // A jump through INITAD ('I') or RUNAD ('R'), as the binary load makes it, with the
-// registers and the decimal and interrupt flags (P & $0C) it hands over.
+// registers and flags (P without B) it hands over; by default those of a direct load.
 struct Call {
     char kind;
     int address;
-    int a = 0, x = 0, y = 1, flags = 0;
+    int a = 0x07, x = 0x0C, y = 0xFF, flags = 0x80;
     friend bool operator==(const Call&, const Call&) = default;
 };
 
@@ -42,8 +42,7 @@ struct BootResult {
     std::vector<Call> calls;
     std::vector<int> reads;  // sectors read, in order, failed reads as -sector
     std::vector<std::uint8_t> ram;
-    bool basic_rom = false;      // BASIC still banked in at the end
-    std::uint8_t pokey[9] = {};  // AUDF1-AUDC4 and AUDCTL as last written
+    bool basic_rom = false;  // BASIC still banked in at the end
     std::uint64_t instructions = 0;
 
     std::uint16_t Word(std::uint16_t address) const { return ram[address] | ram[address + 1] << 8; }
@@ -63,10 +62,10 @@ namespace detail {
 constexpr std::uint16_t kTramsz = 0x06, kBootq = 0x09, kDosvec = 0x0A, kDosini = 0x0C,
                         kRtclok = 0x12, kSavmsc = 0x58, kRamtop = 0x6A, kColdst = 0x0244,
                         kRunad = 0x02E0, kInitad = 0x02E2, kMemlo = 0x02E7, kDcb = 0x0300,
-                        kIccom = 0x0342, kIcbal = 0x0344, kCasbuf = 0x0400, kPortb = 0xD301,
-                        kPbctl = 0xD303, kCiov = 0xE456, kSiov = 0xE459, kBlkbdv = 0xE471,
-                        kColdsv = 0xE477, kReturnTrap = 0xFFF0;
-enum Flag { C = 0x01, Z = 0x02, I = 0x04, D = 0x08, V = 0x40, N = 0x80 };
+                        kIccom = 0x0342, kCasbuf = 0x0400, kPortb = 0xD301, kPbctl = 0xD303,
+                        kCiov = 0xE456, kSiov = 0xE459, kBlkbdv = 0xE471, kColdsv = 0xE477,
+                        kReturnTrap = 0xFFF0;
+enum Flag { C = 0x01, Z = 0x02, I = 0x04, D = 0x08, B = 0x10, V = 0x40, N = 0x80 };
 constexpr int kAcc = -1;  // the operand "address" of the accumulator and of no operand
 
 struct Atari {
@@ -90,8 +89,6 @@ struct Atari {
             pbctl = v;
         } else if (a == kAcc) {
             this->a = v;
-        } else if (a >= 0xD200 && a <= 0xD208) {
-            r.pokey[a - 0xD200] = v;
         } else if (!IsRom(a) && (a < 0xD000 || a >= 0xD800)) {
             Ram(a) = v;
         }
@@ -138,7 +135,8 @@ struct Atari {
     bool xl;
     std::uint8_t portb = xl && options.machine == Machine::kXlBasicOn ? 0xFD : 0xFF,
                  ddrb = xl ? 0xFF : 0, pbctl = 0x3C;
-    std::uint8_t a = 0, x = 0, y = 0, s = 0xFF, p = 0x24;
+    // as the OS calls the boot sectors: A the load address's high byte, X as the reads left it
+    std::uint8_t a = 0x07, x = 0xF9, y = 0xFF, s = 0xFF, p = N | 0x20;
     std::uint16_t pc = 0;
     std::uint8_t op = 0;  // the instruction being run
     bool returned = false;
@@ -175,11 +173,13 @@ inline const std::array<Atari::Handler, 256>& Atari::Instructions() {
             {"E8", [](Atari& m, int) { m.x = m.SetZn(m.x + 1); }},
             {"CA", [](Atari& m, int) { m.x = m.SetZn(m.x - 1); }},
             {"C8", [](Atari& m, int) { m.y = m.SetZn(m.y + 1); }},
-            {"AA", [](Atari& m, int) { m.x = m.SetZn(m.a); }},
+            {"AAA8BA", [](Atari& m, int) { (m.op == 0xA8 ? m.y : m.x) = m.SetZn(m.op == 0xBA ? m.s : m.a); }},  // TAX TAY TSX
             {"8A", [](Atari& m, int) { m.a = m.SetZn(m.x); }},
             {"98", [](Atari& m, int) { m.a = m.SetZn(m.y); }},
             {"48", [](Atari& m, int) { m.Push(m.a); }},
             {"68", [](Atari& m, int) { m.a = m.SetZn(m.Pull()); }},
+            {"08", [](Atari& m, int) { m.Push(m.p | B | 0x20); }},
+            {"28", [](Atari& m, int) { m.p = m.Pull(); }},
             {"1030507090B0D0F0", [](Atari& m, int a) {  // branches: flag by bits 7-6, taken on bit 5
                  const bool set = (m.p & std::array{N, V, C, Z}[m.op >> 6]) != 0;
                  m.pc = static_cast<std::uint16_t>(m.pc + (set == ((m.op & 0x20) != 0) ? static_cast<std::int8_t>(m.Read(a)) : 0));
@@ -197,7 +197,7 @@ inline const std::array<Atari::Handler, 256>& Atari::Instructions() {
             {"6C", [](Atari& m, int a) {  // the pointer's high byte comes from the same page
                  m.Jump(m.Read(a) | m.Read((a & 0xFF00) | ((a + 1) & 0xFF)) << 8);
                  if (a == kInitad || a == kRunad) {
-                     m.r.calls.push_back({a == kInitad ? 'I' : 'R', m.pc, m.a, m.x, m.y, m.p & (D | I)});
+                     m.r.calls.push_back({a == kInitad ? 'I' : 'R', m.pc, m.a, m.x, m.y, m.p & ~(B | 0x20)});
                  }
              }},
         };
@@ -273,8 +273,8 @@ inline BootEnd Atari::Call(int address) {
     return Run();
 }
 
-// SIOV: sector reads of drive 1 with a well-formed block; CIOV: CLOSE and OPEN "E:" on
-// IOCB 0. Status in Y, DSTATS and N, A and X scrambled, then the RTS.
+// SIOV: sector reads of drive 1 with a well-formed block; CIOV: CLOSE and OPEN on IOCB 0,
+// the screen editor the OS opened. Status in Y, DSTATS and N, A and X scrambled, then the RTS.
 inline void Atari::Trap() {
     std::uint8_t status = 1;
     if (pc == kSiov) {
@@ -297,7 +297,7 @@ inline void Atari::Trap() {
         Ram(kDcb + 3) = status;
     } else {
         const std::uint8_t command = Ram(kIccom + x);
-        if (x != 0 || (command != 0x0C && (command != 0x03 || Ram(Word(kIcbal)) != 'E'))) {
+        if (x != 0 || (command != 0x0C && command != 0x03)) {
             status = 0x84;
         } else if (command == 0x03) {
             OpenEditor();
@@ -323,10 +323,6 @@ inline BootResult Atari::Boot() {
     SetWord(kMemlo, 0x0700);
     SetWord(kDosvec, kBlkbdv);
     Ram(kColdst) = 1;
-    for (int iocb = 1; iocb < 8; ++iocb) {
-        Ram(0x0340 + iocb * 16) = 0xFF;  // ICHID: closed
-    }
-    std::fill(std::begin(r.pokey), std::end(r.pokey), 0x28);  // sound left on
     OpenEditor();
     std::copy_n(atr.begin() + 16, 128, r.ram.begin() + kCasbuf);
     const std::uint16_t load = Word(kCasbuf + 2);
