@@ -119,8 +119,8 @@ entry:
         dex
         stx     COLDST                  ; ... on a warm start
 
-        ; Read KELDRIX.SYS (from LOADER_SECTOR, which `sector` holds, with the file
-        ; number file_number holds) to part_two.
+        ; Read KELDRIX.SYS to part_two: its chain starts at LOADER_SECTOR, which
+        ; `sector` holds, and its links carry the file number file_number holds.
         stx     buffer_pos
         stx     buffer_count
 @next:  jsr     get_byte
@@ -181,10 +181,10 @@ get_byte:
         lda     buffer,y
         and     #%00000011
 @high:  sta     sector+1
-        lda     #0
-        sta     buffer_pos
-        beq     get_byte                ; a sector may hold no data at all
-@have:  lda     buffer,x
+        ldx     #0                      ; the data from the sector's first byte;
+        cpx     buffer_count            ; a sector may hold none at all: then
+        bcs     get_byte                ; on to the next, as any buffer_pos is
+@have:  lda     buffer,x                ; at its end
         inx
         stx     buffer_pos
         clc
