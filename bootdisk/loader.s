@@ -1,11 +1,12 @@
-; KELDRIX boot loader: boots a single-density DOS 2 disk without DOS.
+; KELDRIX boot loader: boots a DOS 2 style disk without DOS: single density, DOS 2.5
+; enhanced density, double density, and the MyDOS format for large disks.
 ;
 ; Two parts, so that the disk passes a DOS 2 file-system check: the first, in the
 ; three boot sectors DOS 2 keeps for booting, reads the second from the locked file
-; KELDRIX.SYS (directory entry 0, first sector 4, file number 0), whose sectors are
-; linked and marked used like those of any file. The OS reads the boot sectors to
-; $0700, points DOSINI at the cold start (from the boot header) and calls $0706.
-; The loader then
+; KELDRIX.SYS (first sector 4; directory entry 0 on the template, 1 on the larger
+; disks), whose sectors are linked and marked used like those of any file. The OS
+; reads the boot sectors to $0700, points DOSINI at the cold start (from the boot
+; header) and calls $0706. The loader then
 ;   1. keeps the registers for the program, and makes RESET restart the machine
 ;      (BOOT? = 1 and COLDST = 0: a warm start, which calls DOSINI),
 ;   2. reads its second part to $0880 and goes on there,
@@ -18,10 +19,22 @@
 ;      file's INIT routines did all the work.
 ; Any failure puts a message on the screen and halts; RESET then restarts.
 ;
-; Memory: the loader's pages are $0700-$0AFF (LOADER_PAGES): code from $0700, then
-; the sector buffer and the variables. A file made to load under DOS 2 (which lives
-; at $0700-$1CFB) never touches them. Zero page: nothing while loading; the error
-; message uses SAVMSC.
+; The disk: sectors 1-3 hold 128 bytes on every disk; the others hold 128 or 256, as
+; the disk parameters at the end of the third boot sector say (the converter sets
+; them for each disk it lays out). A data sector of S bytes ends in three link
+; bytes: S-3 the file number << 2 | next sector bits 9-8 (DOS 2 links), or next
+; sector bits 15-8 (16-bit links, which carry no file number); S-2 next sector bits
+; 7-0; S-1 the number of data bytes (at most S-3).
+;
+; Memory: the loader's pages are $0700-$0AFF (LOADER_PAGES): the boot sectors, the
+; second part from $0880, and the 256-byte sector buffer at $0A00. The buffer lies
+; over the end of the second part, which holds only start-up code that has run
+; before the first directory read (while the first part copies the second part in,
+; each byte goes below the buffer byte it comes from). The variables lie over the
+; boot header and the first part's start-up code, neither of which is needed once
+; the second part runs. A file made to load under DOS 2 (which lives at $0700-$1CFB)
+; never touches these pages. Zero page: nothing while loading; the error message
+; uses SAVMSC.
 ;
 ; The hand-over. A program is handed the machine as the emulators' direct XEX loads
 ; hand it over: they boot a one-sector boot program that loads the file and jumps to
@@ -58,6 +71,7 @@
 ;     what a program's INIT had set up there, and changed a demo's screen;
 ;   - display: the OS's text screen, reopened below $C000 when BASIC was switched off.
 
+
         .include "atari_os.inc"
 
 DIR_FIRST       = 361           ; first directory sector
@@ -67,16 +81,14 @@ ENTRY_SECTOR    = 3             ; entry bytes 3-4: first data sector
 ENTRY_NAME      = 5             ; entry bytes 5-15: name and extension
 NAME_LENGTH     = 11
 FLAG_IN_USE     = $40
-LINK_FILE       = 125           ; data sector: file number << 2 | next sector bits 9-8
-LINK_NEXT       = 126           ; data sector: next sector bits 7-0
-LINK_COUNT      = 127           ; data sector: number of data bytes
-MAX_DATA        = 125           ; data bytes a sector can hold
+MAX_DATA        = 125           ; data bytes a single-density sector can hold
 LOADER_PAGES    = 4             ; $0700-$0AFF: code, sector buffer, variables
 RUN_GAP         = 32            ; stack bytes left to interrupts below the stack
 RETRIES         = 4             ; reads tried before a sector counts as unreadable
 BOOT_SECTORS    = 3             ; the first part: sectors 1-3, $0700-$087F
 LOADER_SECTOR   = 4             ; first sector of KELDRIX.SYS, the second part
-SECTOR_BYTES    = 128
+SECTOR_BYTES    = 128           ; the template's sectors
+SIXTEEN_BIT     = $80           ; link_format: 16-bit links without file numbers
 TIMEOUT         = 7             ; seconds for the drive to answer
 DEVICE_DISK     = $31
 READ_COMMAND    = 'R'
@@ -91,7 +103,6 @@ boot_header:
         .byte   BOOT_SECTORS
         .word   boot_header                             ; load address
         .word   COLDSV                                  ; DOSINI
-        .assert <boot_header = 0, error, "the loader's pages start on a page boundary"
 
 ; --- entry: the OS calls here ($0706) with all boot sectors in memory -------
 entry:
@@ -108,16 +119,18 @@ entry:
         dex
         stx     COLDST                  ; ... on a warm start
 
-        ; Read KELDRIX.SYS (file number 0, from LOADER_SECTOR) to main.
+        ; Read KELDRIX.SYS to part_two: its chain starts at LOADER_SECTOR, which
+        ; `sector` holds, and its links carry the file number file_number holds.
+        stx     buffer_pos
+        stx     buffer_count
 @next:  jsr     get_byte
         bcc     @store
         jmp     main
-@store: sta     main                    ; (address stepped below)
+@store: sta     part_two                ; (address stepped below)
         inc     @store+1
         bne     @next
         inc     @store+2
         bne     @next                   ; always taken
-
 ; --- read one sector into the buffer ----------------------------------------
 ; In: sector. Retries a few times, then reports a read error and halts.
 read_sector:
@@ -137,24 +150,10 @@ read_sector:
         jmp     fail
 @done:  rts
 
-; The device control block as a read needs it, $0300-$030B.
-dcb:    .byte   DEVICE_DISK, 1, READ_COMMAND, DATA_IN
-        .word   buffer
-        .byte   TIMEOUT, 0
-        .word   SECTOR_BYTES
-sector: .word   LOADER_SECTOR           ; DAUX1/2: the sector to read next
-
-; Reading and loading state, as it starts.
-file_number:    .byte   0               ; file number the sector links must carry
-buffer_pos:     .byte   0               ; next data byte in the buffer
-buffer_count:   .byte   0               ; data bytes in the buffer
-segments:       .byte   0               ; non-zero once a segment was placed
-init_called:    .byte   0               ; non-zero once an INIT routine ran
-
 ; --- next byte of the file --------------------------------------------------
 ; Out: carry clear and A = byte, or carry set at the end of the file.
-; Follows the sector chain; a sector of another file or a byte count above 125
-; is reported and halts.
+; Follows the sector chain; a sector of another file or a byte count above the
+; sector's data bytes is reported and halts.
 get_byte:
         ldx     buffer_pos
         cpx     buffer_count
@@ -165,24 +164,27 @@ get_byte:
         sec                             ; next sector 0: end of the file
         rts
 @link:  jsr     read_sector
-        lda     buffer+LINK_FILE
+        ldy     link_at                 ; Y = sector size - 3: the link bytes
+        lda     buffer+2,y
+        sta     buffer_count
+        cpy     buffer_count
+        bcc     @bad_count              ; more data bytes than the sector holds
+        lda     buffer+1,y
+        sta     sector                  ; the link names the next sector
+        lda     buffer,y
+        bit     link_format
+        bmi     @high                   ; 16-bit links: the high byte whole
         lsr     a
         lsr     a
         cmp     file_number
         bne     @other_file
-        lda     buffer+LINK_COUNT
-        cmp     #MAX_DATA + 1
-        bcs     @bad_count
-        sta     buffer_count
-        lda     buffer+LINK_FILE
+        lda     buffer,y
         and     #%00000011
-        sta     sector+1                ; the link names the next sector
-        lda     buffer+LINK_NEXT
-        sta     sector
-        lda     #0
-        sta     buffer_pos
-        beq     get_byte                ; a sector may hold no data at all
-@have:  lda     buffer,x
+@high:  sta     sector+1
+        ldx     #0                      ; the data from the sector's first byte;
+        cpx     buffer_count            ; a sector may hold none at all: then
+        bcs     get_byte                ; on to the next, as any buffer_pos is
+@have:  lda     buffer,x                ; at its end
         inx
         stx     buffer_pos
         clc
@@ -261,25 +263,32 @@ msg_overlap:     .byte  "SEGMENT OVER LOADER", 0
 msg_file_number: .byte  "WRONG FILE NUMBER", 0
 msg_link:        .byte  "BAD SECTOR LINK", 0
 
+; --- the disk parameters: the last bytes of the third boot sector -----------
+; The converter sets them for each disk it lays out, at these fixed places; the
+; values here are the template's (single density, DOS 2 links).
+        .segment "PARAMS"
+link_at:        .byte   SECTOR_BYTES - 3 ; $0871: where the link bytes begin
+link_format:    .byte   0               ; $0872: $00 DOS 2 links, or SIXTEEN_BIT
+file_number:    .byte   0               ; $0873: KELDRIX.SYS's directory index, the
+                                        ; file number its links carry (later that
+                                        ; of AUTORUN.SYS)
+; The device control block as a read needs it, $0300-$030B; its byte count, at
+; $087C, is the disk's sector size (the loader never reads sectors 1-3).
+dcb:    .byte   DEVICE_DISK, 1, READ_COMMAND, DATA_IN
+        .word   buffer
+        .byte   TIMEOUT, 0
+        .word   SECTOR_BYTES
+sector: .word   LOADER_SECTOR           ; DAUX1/2: the sector to read next
+        .assert link_at = $0871 && dcb + 8 = $087C && sector + 2 = $0880, error, "disk parameters moved"
+
 ; --- the second part: KELDRIX.SYS, read to $0880 by the first ----------------
         .segment "MAIN"
-main:
-        ; While loading, memory below MEMLO belongs to the loader: the OS's MEMLO,
-        ; $0700, moves up above the loader's pages.
-        lda     #>boot_header + LOADER_PAGES
-        sta     MEMLO+1
-
-        jsr     basic_off
-        lda     #<DIR_FIRST             ; 361-368 share the high byte
-        sta     sector
-        lda     #>DIR_FIRST
-        sta     sector+1
-                                        ; on into find_autorun
+part_two:
 ; --- find AUTORUN.SYS in the directory --------------------------------------
-; In: sector = first directory sector, as the boot sectors bring it.
+; In: sector = first directory sector, file_number = 0 (from main).
 ; Out: sector = first data sector, file_number = directory index of the entry, and
-; on to load_file.
-find_autorun:                           ; (file_number is 0 from the first part)
+; on to load_file. The entries lie in the first 128 bytes of a directory sector.
+find_autorun:
 @read:  jsr     read_sector
         ldx     #0                      ; X = offset of the entry in the sector
 @entry: lda     buffer,x                ; entry flags
@@ -321,60 +330,6 @@ find_autorun:                           ; (file_number is 0 from the first part)
 
 autorun_name:
         .byte   "AUTORUN SYS"
-
-; --- switch the XL/XE built-in BASIC off ------------------------------------
-; Only an XL/XE drives PORTB bit 1 as an output (the BASIC ROM switch); on a
-; 400/800 the port reads joysticks 3 and 4 and is left alone.
-basic_off:
-        lda     PBCTL
-        tax                             ; X = PBCTL as the OS left it
-        and     #%11111011              ; bit 2 clear: PORTB shows its direction
-        sta     PBCTL
-        lda     PORTB                   ; direction register, 1 = output
-        stx     PBCTL                   ; PORTB is the data register again
-        and     #%00000010
-        beq     @done                   ; bit 1 is an input: no built-in BASIC
-        lda     PORTB
-        ora     #%00000010              ; bit 1 set: BASIC ROM off
-        sta     PORTB
-        lda     #1
-        sta     BASICF                  ; and off again after RESET
-
-        ; $A000 must be RAM now; a cartridge in the slot would still be ROM.
-        lda     $A000
-        tax
-        eor     #$FF
-        sta     $A000
-        cmp     $A000
-        stx     $A000                   ; put the old value back (flags kept)
-        bne     @done                   ; still ROM: leave memory size alone
-        lda     #0
-        sta     TRAMSZ                  ; no cartridge to start after boot
-        lda     RAMTOP
-        cmp     #$C0
-        beq     @done                   ; memory was already measured without BASIC
-        lda     #$C0
-        sta     RAMTOP
-
-        ; Reopen the screen editor so its memory moves up below the new RAMTOP.
-        ; The OS's own OPEN at power-up left the name "E:" (ICBAL, in ROM) and
-        ; the mode (ICAX1, ICAX2) in IOCB 0, and CLOSE keeps them: the reopened
-        ; IOCB is the one a program finds after a boot without the switch.
-        ldx     #$00                    ; IOCB 0
-        lda     #CIO_CLOSE
-        sta     ICCOM
-        jsr     CIOV
-        ldx     #$00
-        lda     #CIO_OPEN
-        sta     ICCOM
-        jsr     CIOV
-
-        ; Wait for one vertical blank so the new display list is in use.
-        lda     RTCLOK+2
-@wait:  cmp     RTCLOK+2
-        beq     @wait
-@done:  rts
-
 
 ; --- binary load ------------------------------------------------------------
 not_binary:
@@ -477,10 +432,10 @@ segment:
         bcc     @bad_header
 
         lda     seg_end+1               ; ends below the loader's pages: fine
-        cmp     #>boot_header
+        cmp     #>boot_header           ; (both ends lie on page boundaries)
         bcc     @place
         lda     seg_start+1             ; starts above them: fine
-        cmp     #>boot_header + LOADER_PAGES
+        cmp     #>loader_end
         bcs     @place
         ldx     #msg_overlap - messages
         jmp     fail
@@ -539,18 +494,100 @@ segment:
 
 call_init:
         jmp     (INITAD)
+
+; --- start-up, run once before the first directory read ---------------------
+; From here on the code lies under the sector buffer.
+main:
+        ; While loading, memory below MEMLO belongs to the loader: the OS's MEMLO,
+        ; $0700, moves up above the loader's pages.
+        lda     #>loader_end
+        sta     MEMLO+1
+        lda     #0
+        sta     file_number             ; the directory search counts from entry 0
+
+        jsr     basic_off
+        lda     #<DIR_FIRST             ; 361-368 share the high byte
+        sta     sector
+        lda     #>DIR_FIRST
+        sta     sector+1
+        jmp     find_autorun
+
+; --- switch the XL/XE built-in BASIC off ------------------------------------
+; Only an XL/XE drives PORTB bit 1 as an output (the BASIC ROM switch); on a
+; 400/800 the port reads joysticks 3 and 4 and is left alone.
+basic_off:
+        lda     PBCTL
+        tax                             ; X = PBCTL as the OS left it
+        and     #%11111011              ; bit 2 clear: PORTB shows its direction
+        sta     PBCTL
+        lda     PORTB                   ; direction register, 1 = output
+        stx     PBCTL                   ; PORTB is the data register again
+        and     #%00000010
+        beq     @done                   ; bit 1 is an input: no built-in BASIC
+        lda     PORTB
+        ora     #%00000010              ; bit 1 set: BASIC ROM off
+        sta     PORTB
+        lda     #1
+        sta     BASICF                  ; and off again after RESET
+
+        ; $A000 must be RAM now; a cartridge in the slot would still be ROM.
+        lda     $A000
+        tax
+        eor     #$FF
+        sta     $A000
+        cmp     $A000
+        stx     $A000                   ; put the old value back (flags kept)
+        bne     @done                   ; still ROM: leave memory size alone
+        lda     #0
+        sta     TRAMSZ                  ; no cartridge to start after boot
+        lda     RAMTOP
+        cmp     #$C0
+        beq     @done                   ; memory was already measured without BASIC
+        lda     #$C0
+        sta     RAMTOP
+
+        ; Reopen the screen editor so its memory moves up below the new RAMTOP.
+        ; The OS's own OPEN at power-up left the name "E:" (ICBAL, in ROM) and
+        ; the mode (ICAX1, ICAX2) in IOCB 0, and CLOSE keeps them: the reopened
+        ; IOCB is the one a program finds after a boot without the switch.
+        ldx     #$00                    ; IOCB 0
+        lda     #CIO_CLOSE
+        sta     ICCOM
+        jsr     CIOV
+        ldx     #$00
+        lda     #CIO_OPEN
+        sta     ICCOM
+        jsr     CIOV
+
+        ; Wait for one vertical blank so the new display list is in use.
+        lda     RTCLOK+2
+@wait:  cmp     RTCLOK+2
+        beq     @wait
+@done:  rts
+
+
 main_end:
 ; Four sectors of KELDRIX.SYS keep 703 sectors of the disk free.
-        .assert main_end - main <= 4 * MAX_DATA, error, "KELDRIX.SYS takes more than four sectors"
+        .assert main_end - part_two <= 4 * MAX_DATA, error, "KELDRIX.SYS takes more than four sectors"
 
-; --- memory after the code: not part of the disk ----------------------------
-
-        .segment "DATA"
-buffer:         .res    SECTOR_BYTES    ; the sector just read
-entry_offset:   .res    1
-tries:          .res    1
-seg_start:      .res    2
-seg_end:        .res    2
-first_start:    .res    2               ; start of the first segment
-loader_end:
+; --- memory not on the disk -------------------------------------------------
+buffer          = $0A00                 ; the sector just read, up to 256 bytes
+loader_end      = buffer + 256
+        .assert main <= buffer, error, "code that runs after start-up lies under the buffer"
+        .assert <boot_header = 0 && <loader_end = 0, error, "the loader does not fill whole pages"
         .assert loader_end <= boot_header + LOADER_PAGES * $100, error, "the loader outgrows the pages it clears"
+
+; The variables: over the boot header, which the OS has read before it calls the
+; loader, and over the first part's start-up code (entry), done before they are used.
+; The two that must start at zero lie on the header's zero bytes: the boot flags and
+; the load address's low byte.
+segments        = boot_header           ; non-zero once a segment was placed
+tries           = boot_header + 1
+init_called     = boot_header + 2       ; non-zero once an INIT routine ran
+buffer_pos      = boot_header + 3       ; next data byte in the buffer
+buffer_count    = boot_header + 4       ; data bytes in the buffer
+entry_offset    = boot_header + 5
+seg_start       = entry
+seg_end         = entry + 2
+first_start     = entry + 4             ; start of the first segment
+        .assert first_start + 2 <= read_sector, error, "the variables run past the start-up code"

@@ -76,11 +76,11 @@ bool ApplyCommandDirectory(PlainWindow& window, const CommandLine& line) {
     return true;
 }
 
-namespace {
-
 bool HasFlag(const CommandLine& line, const std::string& flag) {
     return std::find(line.flags.begin(), line.flags.end(), flag) != line.flags.end();
 }
+
+namespace {
 
 // Turns a command-line answer word into the button it stands for.
 bool AddAnswer(ScriptedPrompt& prompt, const CommandLine& line, const std::string& option,

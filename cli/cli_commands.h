@@ -50,6 +50,9 @@ class StreamReportSink;
 // a signal interrupted it; each of these is said on standard error.
 int FinishRun(StreamReportSink& report, int status);
 
+// Whether the flag `flag` (e.g. "--fit") was given.
+bool HasFlag(const CommandLine& line, const std::string& flag);
+
 // The option's value, or `fallback` when the option was not given.
 std::string OptionValue(const CommandLine& line, const std::string& name,
                         const std::string& fallback);

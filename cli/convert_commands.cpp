@@ -41,6 +41,7 @@ int RunConvertCommand(const CommandLine& line) {
     if (!ApplyCommandDirectory(window, line)) {
         return kExitCannotStart;
     }
+    window.SetCheckValue(Control::chk_fit, HasFlag(line, "--fit") ? 1 : 0);
 
     // The missing template's message box goes to standard error.
     StreamReportSink report(stdout, g_stop_request);

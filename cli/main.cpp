@@ -17,7 +17,7 @@ constexpr const char* kUsage =
     "  korvane-cli repair   [--layout both|short|long] [--min-size|--no-min-size]\n"
     "                       [--sector-size 128|256|skip] [--fix-length file|header|skip]\n"
     "                       [--fix-layout add|cut|skip] [--overwrite-backup yes|no] DIR\n"
-    "  korvane-cli convert  [--template FILE] DIR\n"
+    "  korvane-cli convert  [--template FILE] [--fit] DIR\n"
     "  korvane-cli generate [--sector-size 128|256] [--sectors N] [--name NAME] DIR\n"
     "  korvane-cli --help | --version\n";
 
@@ -52,7 +52,7 @@ const CommandOptions kCommands[] = {
       {"fix-length", true},
       {"fix-layout", true},
       {"overwrite-backup", true}}},
-    {"convert", {{"template", true}}},
+    {"convert", {{"template", true}, {"fit", false}}},
     {"generate", {{"sector-size", true}, {"sectors", true}, {"name", true}}},
 };
 

@@ -6,6 +6,7 @@
 #include "atr_header.h"
 #include "check_run.h"
 #include "directory_lock.h"
+#include "larger_disk.h"
 #include "report_text.h"
 #include "run_controls.h"
 #include "write_group.h"
@@ -30,18 +31,82 @@ std::string FailLine() {
 
 enum class FileOutcome { Converted, NotConverted };
 
+// Writes a built image as a new file: under a temporary name, renamed into place, never
+// over an existing file; in a group, the rename waits for the group's sync.
+bool WriteImage(EngineContext& context, const std::filesystem::path& output_path,
+                std::span<const std::uint8_t> image, WriteGroup* group,
+                const std::function<void()>& failed_later) {
+    ReportSink& report = context.report;
+    report.Append("Generate: " + DisplayName(output_path));
+    report.SelectLast();
+
+    const auto write = [&](OutputFile& file) { return file.Write(image); };
+    const auto failed = [&report](const FsStatus& status) {
+        report.Append("ERROR   : Can not write ATR file - " + status.reason());
+        report.SelectLast();
+    };
+    if (group == nullptr) {
+        const FsStatus written = WriteNewFile(context.fs, output_path, write, true);
+        if (!written.ok()) {
+            failed(written);
+        }
+        return written.ok();
+    }
+    const WrittenTemporary written = WriteTemporary(context.fs, output_path, write, false);
+    if (!written.status.ok()) {
+        failed(written.status);
+        return false;
+    }
+    group->Defer(output_path, static_cast<std::int64_t>(image.size()), 0,
+                 [&fs = context.fs, failed, failed_later, temporary = written.path,
+                  output_path](const FsStatus& synced) {
+                     const FsStatus placed =
+                         synced.ok()
+                             ? PlaceTemporary(fs, temporary, output_path)
+                             : FsStatus::Fail(synced.reason() + DiscardTemporary(fs, temporary));
+                     if (!placed.ok()) {
+                         failed(placed);
+                         failed_later();
+                     }
+                 });
+    return true;
+}
+
+// The fit mode's part of a run: the template's boot loader, for the larger disks.
+struct FitMode {
+    std::optional<BootLoader> loader;
+    std::int64_t largest = 0;  // the longest file a larger disk holds, 0 without a loader
+};
+
+// Lays out and writes the larger disk `format` for a file the template cannot hold, around
+// the template's boot loader; false, with the line of a failed build, when it is not built.
+bool BuildLargerImage(EngineContext& context, const std::filesystem::path& output_path,
+                      std::span<const std::uint8_t> xex, const BootLoader& loader,
+                      const DiskFormat& format, WriteGroup& group,
+                      const std::function<void()>& failed_later) {
+    const std::vector<std::uint8_t> image = LayOutBootDisk(format, loader, xex);
+    if (image.empty()) {
+        context.report.Append("ERROR   : Can not generate ATR file");
+        return false;
+    }
+    return WriteImage(context, output_path, image, &group, failed_later);
+}
+
 // One file's block: read, length tests, output name, skip or build.
 FileOutcome ConvertOne(EngineContext& context, const std::filesystem::path& directory,
                        const std::filesystem::path& name, const LoadedTemplate& loaded,
-                       WriteGroup& group, const std::function<void()>& failed_later) {
+                       const std::optional<FitMode>& fit, WriteGroup& group,
+                       const std::function<void()>& failed_later) {
     ReportSink& report = context.report;
     const std::filesystem::path path = JoinPath(directory, name);
+    const std::int64_t template_bound = FreeBytes(loaded.free_count);
+    const std::int64_t bound = fit ? std::max(template_bound, fit->largest) : template_bound;
 
     // The length first: a file of the wrong length is refused unread.
     std::int64_t length = 0;
     ReadResult read{context.fs.Length(path, length), {}};
-    if (read.status.ok() && length >= kMinimumXexLength && length <= FreeBytes(loaded.free_count)) {
-        read = context.fs.ReadWhole(path, FreeBytes(loaded.free_count));
+    if (read.status.ok() && (length >= kMinimumXexLength || fit) && length <= bound) {
+        read = context.fs.ReadWhole(path, bound);
         length = static_cast<std::int64_t>(read.bytes.size());
     }
     report.Append("Read    : " + DisplayName(name));
@@ -52,16 +117,28 @@ FileOutcome ConvertOne(EngineContext& context, const std::filesystem::path& dire
     }
     report.Append("          Physical filelength         = " + Dec(length) + " byte");
 
-    if (length < kMinimumXexLength) {
+    if (length < kMinimumXexLength && !fit) {
         report.Append("          ERROR: Filelength shall be more than 127 bytes");
         report.Append(FailLine());
         return FileOutcome::NotConverted;
     }
-    // The bound is the template's free space; the text keeps its fixed wording.
-    if (length > FreeBytes(loaded.free_count)) {
+    // The bound is the template's free space, or in fit mode the largest disk's; the text
+    // keeps its fixed wording.
+    std::unique_ptr<DiskFormat> larger;
+    if (length > template_bound && fit && fit->loader) {
+        larger =
+            SmallestDiskFor(length, static_cast<std::int64_t>(fit->loader->loader_file.size()));
+    }
+    if (length > template_bound && !larger) {
         report.Append("          ERROR: Filelength shall be smaller than 600 sectors");
         report.Append(FailLine());
         return FileOutcome::NotConverted;
+    }
+    if (larger) {
+        report.Append("          Disk: " + DescribeDisk(*larger) +
+                      " (file too large for the template)");
+    } else if (length < kMinimumXexLength) {
+        report.Append("          Disk: the template (file under 128 bytes)");
     }
     report.SelectLast();
 
@@ -73,7 +150,9 @@ FileOutcome ConvertOne(EngineContext& context, const std::filesystem::path& dire
         return FileOutcome::NotConverted;
     }
     const bool built =
-        BuildAtrImage(context, output_path, read.bytes, loaded, &group, failed_later);
+        larger ? BuildLargerImage(context, output_path, read.bytes, *fit->loader, *larger, group,
+                                  failed_later)
+               : BuildAtrImage(context, output_path, read.bytes, loaded, &group, failed_later);
     report.Append("");
     return built ? FileOutcome::Converted : FileOutcome::NotConverted;
 }
@@ -103,6 +182,18 @@ ConversionRunTotals RunWithTemplate(EngineContext& outer,
     }
     report.SelectLast();
 
+    // Fit mode: files under 128 bytes go into the template, files too large for it onto
+    // a larger disk laid out around the template's boot loader.
+    std::optional<FitMode> fit;
+    if (window.CheckValue(Control::chk_fit) == 1) {
+        fit.emplace();
+        fit->loader = TakeBootLoader(loaded->bytes);
+        if (fit->loader) {
+            fit->largest =
+                LargestFitLength(static_cast<std::int64_t>(fit->loader->loader_file.size()));
+        }
+    }
+
     ConversionRunTotals totals;
     const std::filesystem::path directory = window.SourcePath();
     const auto convert_one = [&](const std::filesystem::path* name) {
@@ -112,7 +203,7 @@ ConversionRunTotals RunWithTemplate(EngineContext& outer,
             --totals.converted_count;
             ++totals.not_converted_count;
         };
-        if (name != nullptr && ConvertOne(context, directory, *name, *loaded, group,
+        if (name != nullptr && ConvertOne(context, directory, *name, *loaded, fit, group,
                                           failed_later) == FileOutcome::Converted) {
             ++totals.converted_count;
         } else {
@@ -155,41 +246,7 @@ bool BuildAtrImage(EngineContext& context, const std::filesystem::path& output_p
         report.Append("ERROR   : Can not generate ATR file");
         return false;
     }
-    report.Append("Generate: " + DisplayName(output_path));
-    report.SelectLast();
-
-    // Written under a temporary name and renamed into place, never over an existing file;
-    // in a group, the rename waits for the group's sync.
-    const auto write = [&](OutputFile& file) { return file.Write(image); };
-    const auto failed = [&report](const FsStatus& status) {
-        report.Append("ERROR   : Can not write ATR file - " + status.reason());
-        report.SelectLast();
-    };
-    if (group == nullptr) {
-        const FsStatus written = WriteNewFile(context.fs, output_path, write, true);
-        if (!written.ok()) {
-            failed(written);
-        }
-        return written.ok();
-    }
-    const WrittenTemporary written = WriteTemporary(context.fs, output_path, write, false);
-    if (!written.status.ok()) {
-        failed(written.status);
-        return false;
-    }
-    group->Defer(output_path, static_cast<std::int64_t>(image.size()), 0,
-                 [&fs = context.fs, failed, failed_later, temporary = written.path,
-                  output_path](const FsStatus& synced) {
-                     const FsStatus placed =
-                         synced.ok()
-                             ? PlaceTemporary(fs, temporary, output_path)
-                             : FsStatus::Fail(synced.reason() + DiscardTemporary(fs, temporary));
-                     if (!placed.ok()) {
-                         failed(placed);
-                         failed_later();
-                     }
-                 });
-    return true;
+    return WriteImage(context, output_path, image, group, failed_later);
 }
 
 ConversionRunTotals RunXexConversion(EngineContext& context,

@@ -21,6 +21,7 @@ enum class Control {
     source_file,
     source_count,
     chk_expand_images,
+    chk_fit,
     Opt_both,
     Opt_short,
     Opt_long,

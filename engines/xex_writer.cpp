@@ -54,7 +54,9 @@ int TakeFreeSector(std::span<std::uint8_t> vtoc) {
 bool WriteXexToImage(std::span<const std::uint8_t> xex, std::span<std::uint8_t> image,
                      std::span<std::uint8_t> vtoc, ReportSink& report) {
     const std::size_t length = xex.size();
-    const std::size_t needed = (length + dos2::kDataBytesPerSector - 1) / dos2::kDataBytesPerSector;
+    // An empty file (fit mode) still takes its one sector.
+    const std::size_t needed = std::max<std::size_t>(
+        1, (length + dos2::kDataBytesPerSector - 1) / dos2::kDataBytesPerSector);
 
     const std::uint16_t free_count = ReadLe16(vtoc, dos2::kVtocFreeCount);
     if (free_count < needed) {

@@ -150,6 +150,8 @@ QWidget* ControlWidget(const MainWindow& window, Control control) {
             return c.source_count;
         case Control::chk_expand_images:
             return c.chk_expand_images;
+        case Control::chk_fit:
+            return c.chk_fit;
         case Control::Opt_both:
             return c.Opt_both;
         case Control::Opt_short:
@@ -196,10 +198,11 @@ void WidgetWindowControls::SetCaption(Control control, const std::string& captio
 }
 
 int WidgetWindowControls::CheckValue(Control control) const {
-    if (control != Control::chk_expand_images) {
+    const auto* box = qobject_cast<const QCheckBox*>(ControlWidget(window_, control));
+    if (box == nullptr) {
         return 0;
     }
-    switch (window_.controls().chk_expand_images->checkState()) {
+    switch (box->checkState()) {
         case Qt::Checked:
             return 1;
         case Qt::PartiallyChecked:

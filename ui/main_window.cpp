@@ -210,6 +210,11 @@ void MainWindow::CreateControls() {
     c.chk_expand_images->setChecked(true);
     FitIndicatorButton(c.chk_expand_images, QStyle::PM_IndicatorWidth);
     c.Txt_filename = Place<QLineEdit>(c.Frame1, "Txt_filename", 8, 16, 369, 19);
+    // The converter's fit mode, off at start-up; shown below its directory list.
+    c.chk_fit = Place<QCheckBox>(client, "chk_fit", 8, 280, 385, 17);
+    c.chk_fit->setText(
+        QStringLiteral("Fit: larger disks for large files, also files under 128 bytes"));
+    FitIndicatorButton(c.chk_fit, QStyle::PM_IndicatorWidth);
     c.Txt_filename->setText(QStringLiteral("NEWFILE"));
 
     c.cmd_start_test =
@@ -280,6 +285,7 @@ void MainWindow::WidenLayout() {
                                                             c.Text2,
                                                             c.Frame1,
                                                             c.chk_expand_images,
+                                                            c.chk_fit,
                                                             c.Txt_filename,
                                                             c.cmd_start_test,
                                                             c.cmd_start_repair,

@@ -60,6 +60,7 @@ struct MainControls {
     QLineEdit* Text2 = nullptr;
     QGroupBox* Frame1 = nullptr;
     QCheckBox* chk_expand_images = nullptr;
+    QCheckBox* chk_fit = nullptr;
     QLineEdit* Txt_filename = nullptr;
     QPushButton* cmd_start_test = nullptr;
     QPushButton* cmd_start_repair = nullptr;

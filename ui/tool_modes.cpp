@@ -23,9 +23,10 @@ namespace korvane {
 
 namespace {
 
-// Height of the directory list: over the hidden frames in the converter, else above them.
+// Height of the directory list: over the hidden frames in the converter (down to its fit
+// check box), else above them.
 constexpr int kDirectoryListHeight = 96;
-constexpr int kDirectoryListTallHeight = 216;
+constexpr int kDirectoryListTallHeight = 192;
 
 void SetHeight(QWidget* widget, int height) {
     QRect place = widget->geometry();
@@ -93,6 +94,7 @@ void MainWindow::ShowTool(const ToolMode& mode) {
     c.Frame1->setTitle(QString::fromLatin1(mode.frame_title));
     c.Txt_filename->setVisible(mode.generator);
     c.chk_expand_images->setVisible(!mode.generator);
+    c.chk_fit->setVisible(!mode.frame);  // the converter's
     c.Frm_atr_gen->setVisible(mode.generator);
     c.Frm_image_size->setVisible(mode.generator);
     if (mode.generator) {

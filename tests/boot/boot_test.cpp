@@ -3,6 +3,8 @@
 // the sectors read, and the files and disks the loader refuses with a message.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "convert_fixture.h"
 #include "sim.h"
 #include "xex_writer.h"
@@ -190,6 +192,92 @@ TEST(Boot, LoadsRunsAndRefuses) {
             ASSERT_TRUE(skip || loaded[at] < 0 || r.ram[at] == loaded[at]) << at;
             // the loader's pages: the zeros the OS left there, once RUN is called
             ASSERT_TRUE(!ran || at < 0x0700 || at >= end || loaded[at] >= 0 || !r.ram[at]) << at;
+        }
+    }
+}
+
+// A program of exactly `length` bytes: random segments over the memory a program may
+// use ($0400-$06FF and $0B00-$BFFF, BASIC off), then a JMP to itself at $0480 as RUN.
+Bytes RandomXex(std::size_t length, std::uint32_t seed) {
+    std::mt19937 random(seed);
+    Xex xex;
+    while (xex.bytes.size() + 13 < length) {
+        const std::size_t room = length - 13 - xex.bytes.size();
+        const std::size_t n =
+            room <= 4100 ? room - 4 : random() % std::min<std::size_t>(4096, room - 9) + 1;
+        const bool low = n <= 0x300 && random() % 8 == 0;
+        const std::size_t first = low ? 0x0400 : 0x0B00,
+                          span = (low ? 0x0700 : 0xC000) - first - n + 1;
+        xex.Seg(static_cast<int>(first + random() % span), XexBytes(n, random(), true));
+    }
+    return xex.Seg(0x0480, {0x4C, 0x80, 0x04}).Vector(kRunad, 0x0480).bytes;
+}
+
+// Fit mode: a file under 128 bytes in the template, and each larger disk kind from its
+// smallest file up, read back file for file by the tests' own DOS reader with every
+// sector's VTOC bit accounted for, and booted: every byte lands, RUN is called.
+TEST(Boot, FitModeDisks) {
+    const std::string in(10, ' '), larger = " (file too large for the template)";
+    const std::pair<std::size_t, std::string> cases[] = {
+        {20, "the template (file under 128 bytes)"},
+        {87876, "1040 sectors of 128 bytes" + larger},
+        {125750, "1040 sectors of 128 bytes" + larger},
+        {125751, "720 sectors of 256 bytes" + larger},
+        {178366, "1024 sectors of 256 bytes" + larger},
+        {307200, "1229 sectors of 256 bytes" + larger},
+    };
+    const Bytes loader = DiskReader(Keldrix()).Files().at("KELDRIX SYS").first;
+    for (const auto& [length, disk] : cases) {
+        const std::uint32_t seed = std::random_device()();
+        SCOPED_TRACE("length " + std::to_string(length) + ", seed " + std::to_string(seed));
+        const Bytes xex = RandomXex(length, seed);
+        ConvertFixture f;
+        f.PutTemplate(Keldrix());
+        f.PutXex("P.XEX", xex);
+        f.window.SetCheckValue(Control::chk_fit, 1);
+        EXPECT_EQ(f.Run().converted_count, 1);
+        const Lines block(f.report.lines.begin() + 4, f.report.lines.begin() + 9);
+        EXPECT_EQ(
+            block,
+            (Lines{"Read    : P.XEX",
+                   in + "Physical filelength         = " + std::to_string(length) + " byte",
+                   in + "Disk: " + disk, "Generate: " + (f.source_dir / "P.ATR").string(), ""}));
+        const Bytes atr = f.Output("P.ATR");
+        const DiskReader r(atr);
+        const auto files = r.Files();
+        EXPECT_EQ(files.at("AUTORUN SYS").first, xex);
+        EXPECT_EQ(files.at("KELDRIX SYS").first, loader);
+        EXPECT_EQ(files.size(), 2u);
+        // Used: the boot sectors, VTOC and directory, the files' sectors, and the sectors
+        // beyond each format's bit field; every other sector free.
+        std::vector<bool> in_file(static_cast<std::size_t>(r.count) + 1);
+        for (const auto& [name, file] : files) {
+            for (const int s : file.second) {
+                in_file.at(static_cast<std::size_t>(s)) = true;
+            }
+        }
+        const int vtocs = r.mydos ? r.Sector(360)[0] - 2 : 1,
+                  total = r.Sector(360)[1] | r.Sector(360)[2] << 8;
+        int free_low = 0, free_high = 0, fresh = 0;
+        for (int s = 1; s <= r.count; ++s) {
+            const bool system =
+                s <= 3 || (s > 360 - vtocs && s <= 368) || (!r.mydos && (s == 720 || s >= 1024));
+            EXPECT_EQ(r.Free(s), !system && !in_file[static_cast<std::size_t>(s)]) << s;
+            (s < 720 || r.mydos ? free_low : free_high) += r.Free(s) ? 1 : 0;
+            fresh += system ? 0 : 1;
+        }
+        EXPECT_EQ(r.Sector(360)[3] | r.Sector(360)[4] << 8, free_low);
+        EXPECT_EQ(total, r.count == 720 ? 707 : fresh);
+        EXPECT_EQ(r.count == 1040 ? r.Sector(1024)[122] | r.Sector(1024)[123] << 8 : 0, free_high);
+        EXPECT_EQ(vtocs, r.mydos ? 1 + (r.count + 80) / 2048 : 1);
+
+        const sim::BootResult boot = sim::BootAtr(atr);
+        EXPECT_EQ(boot.calls, (std::vector<Call>{{'R', 0x0480}}));
+        const std::vector<int> loaded = Loaded(xex);
+        for (int at = 0; at < 0x10000; ++at) {
+            ASSERT_TRUE(loaded[at] < 0 || boot.ram[at] == loaded[at] ||
+                        (at >= kRunad && at < kRunad + 4))
+                << at;
         }
     }
 }

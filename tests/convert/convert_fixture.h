@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <map>
 #include <span>
 
 #include "support.h"
@@ -41,6 +42,47 @@ inline std::vector<int> FileSectors(std::span<const std::uint8_t> atr, int entry
     }
     return sectors;
 }
+
+// Any disk the converter writes, read back from its ATR image alone: the sector size
+// from the header, sectors 1-3 of 128 bytes, the directory in 361-368, DOS 2 links or,
+// when VTOC byte 0 is above 2 (MyDOS large disks), 16-bit links; the free bits of DOS 2
+// (sector 360, bytes 10-99), DOS 2.5 enhanced density (720-1023 in sector 1024 from byte
+// 84) and MyDOS (one bit field from sector 360 downward, sector s at bit s + 80).
+struct DiskReader {
+    explicit DiskReader(const Bytes& image) : atr(image) {}
+    std::span<const std::uint8_t> Sector(int s) const {
+        return std::span(atr).subspan(s <= 3 ? At(s) : At(4) + (s - 4) * size, s <= 3 ? 128 : size);
+    }
+    bool Free(int s) const {
+        const int bit = mydos ? s + 80 : s < 720 ? s + 80 : s - 720 + 84 * 8;
+        const int sector = mydos ? 360 - bit / 8 / size : s < 720 ? 360 : 1024;
+        return (mydos || s < 720 || (count == 1040 && s < 1024)) &&
+               (Sector(sector)[bit / 8 % size] & 0x80 >> bit % 8) != 0;
+    }
+    // Name -> data and sectors, each sector's byte count and file number checked.
+    std::map<std::string, std::pair<Bytes, std::vector<int>>> Files() const {
+        std::map<std::string, std::pair<Bytes, std::vector<int>>> files;
+        for (int e = 0; e < 64 && Sector(361 + e / 8)[e % 8 * 16] != 0; ++e) {
+            const auto entry = Sector(361 + e / 8).subspan(e % 8 * 16, 16);
+            auto& [data, sectors] = files[std::string(entry.begin() + 5, entry.end())];
+            for (int s = entry[3] | entry[4] << 8; s != 0 && sectors.size() <= 65535;) {
+                const auto link = Sector(s).subspan(static_cast<std::size_t>(size - 3));
+                EXPECT_TRUE(mydos || link[0] >> 2 == e) << "file number in sector " << s;
+                EXPECT_LE(link[2], size - 3) << s;
+                data.insert(data.end(), Sector(s).begin(), Sector(s).begin() + link[2]);
+                sectors.push_back(s);
+                s = (mydos ? link[0] << 8 : (link[0] & 3) << 8) | link[1];
+            }
+            EXPECT_EQ(sectors.size(), entry[1] | entry[2] << 8u);
+        }
+        return files;
+    }
+    const Bytes& atr;
+    const int size = atr[4] | atr[5] << 8;
+    const int count = size == 128 ? static_cast<int>(atr.size() - 16) / 128
+                                  : 3 + static_cast<int>(atr.size() - 400) / 256;
+    const bool mydos = Sector(360)[0] > 2;
+};
 
 inline void Recount(Bytes& atr, int stored = -1) {
     int bits = 0;

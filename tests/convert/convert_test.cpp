@@ -273,6 +273,9 @@ TEST(CliConvert, StandardOutputIsTheEngineReportAndTheExitStatusItsOutcome) {
     EXPECT_EQ(run.exit_status, 1);  // B.XEX is too short
     EXPECT_EQ(SplitLines(run.out), f.report.lines);
     EXPECT_EQ(Snapshot(f.source_dir), converted);
+    std::filesystem::remove(f.source_dir / "A.ATR");
+    EXPECT_EQ(RunCli("convert --fit" + line.substr(7), f.source_dir).exit_status, 0);  // B too
+    EXPECT_TRUE(std::filesystem::exists(f.source_dir / "B.ATR"));
     std::filesystem::remove(f.source_dir / "B.XEX");
     std::filesystem::remove(f.source_dir / "A.ATR");
     EXPECT_EQ(RunCli(line, f.source_dir).exit_status, 0);

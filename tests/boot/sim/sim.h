@@ -161,6 +161,12 @@ inline const std::array<Atari::Handler, 256>& Atari::Instructions() {
             {"C9C5D5CDDDD9C1D1", [](Atari& m, int a) { m.Compare(m.a, a); }},         // CMP
             {"E0E4EC", [](Atari& m, int a) { m.Compare(m.x, a); }},                   // CPX
             {"C0C4CC", [](Atari& m, int a) { m.Compare(m.y, a); }},                   // CPY
+            {"242C", [](Atari& m, int a) {  // BIT
+                 const std::uint8_t v = m.Read(a);
+                 m.SetFlag(Z, (m.a & v) == 0);
+                 m.SetFlag(N, (v & N) != 0);
+                 m.SetFlag(V, (v & V) != 0);
+             }},
             {"4A", [](Atari& m, int) { m.SetFlag(C, (m.a & 1) != 0); m.a = m.SetZn(m.a >> 1); }},  // LSR A
             {"E6F6EEFE", [](Atari& m, int a) { m.Write(a, m.SetZn(m.Read(a) + 1)); }},
             {"C6D6CEDE", [](Atari& m, int a) { m.Write(a, m.SetZn(m.Read(a) - 1)); }},
@@ -272,15 +278,19 @@ inline BootEnd Atari::Call(int address) {
 inline void Atari::Trap() {
     std::uint8_t status = 1;
     if (pc == kSiov) {
-        const int sector = Word(kDcb + 10);
-        const std::size_t offset = 16 + static_cast<std::size_t>(sector - 1) * 128;
+        // Sectors 1-3 hold 128 bytes, the others the header's sector size (short layout).
+        const int sector = Word(kDcb + 10), size = sector <= 3 ? 128 : atr[4] | atr[5] << 8;
+        const std::size_t offset =
+            sector <= 3
+                ? 16 + static_cast<std::size_t>(sector - 1) * 128
+                : 16 + 384 + static_cast<std::size_t>(sector - 4) * static_cast<std::size_t>(size);
         const bool valid = Ram(kDcb) == 0x31 && Ram(kDcb + 1) == 1 && Ram(kDcb + 2) == 'R' &&
-                           Ram(kDcb + 3) == 0x40 && Word(kDcb + 8) == 128 && Ram(kDcb + 6) != 0;
-        if (!valid || sector < 1 || offset + 128 > atr.size() ||
+                           Ram(kDcb + 3) == 0x40 && Word(kDcb + 8) == size && Ram(kDcb + 6) != 0;
+        if (!valid || sector < 1 || offset + static_cast<std::size_t>(size) > atr.size() ||
             options.failing_reads[sector]-- > 0) {
             status = 0x90;
         }
-        for (int i = 0; i < 128 && status == 1; ++i) {
+        for (int i = 0; i < size && status == 1; ++i) {
             Write(Word(kDcb + 4) + i, atr[offset + static_cast<std::size_t>(i)]);
         }
         r.reads.push_back(status == 1 ? sector : -sector);
