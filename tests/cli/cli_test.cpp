@@ -6,6 +6,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "support.h"
 
 namespace korvane::testing {
@@ -199,7 +201,9 @@ TEST(Cli, UnwritableReportAndInterruptedRun) {
     TempDir dir;
     TempDir out;
     for (int i = 0; i < 2000; ++i) {
-        WriteFile(dir / ("I" + std::to_string(i) + ".ATR"), Image({.stated = 1024, .data = 1044}));
+        char name[16];
+        std::snprintf(name, sizeof name, "I%d.ATR", i);
+        WriteFile(dir / name, Image({.stated = 1024, .data = 1044}));
     }
     const auto Sh = [&](const std::string& script) {
         return RunCommand("/bin/sh", {"-c", script}, dir.path()).err;
