@@ -90,6 +90,11 @@ void MainWindow::JumpToFailure(bool forward) {
             target = &block;
         }
     }
+    // Past the last failing block (as after a run, with the summary selected) the search
+    // starts again from the other end of the report.
+    if (target == nullptr && !blocks.empty()) {
+        target = forward ? &blocks.front() : &blocks.back();
+    }
     if (target != nullptr) {
         // As a pick does: the verdict into view first, then the block's first line.
         report->SelectLine(target->second);
