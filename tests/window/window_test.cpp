@@ -74,7 +74,8 @@ class WindowTest : public QObject {
             QCOMPARE(c.source_count->text(), QString::number(count));
             QCOMPARE(StartButtonsEnabled(c), count > 0 ? 3 : 0);
             QCOMPARE(h.ReportLines(), report);
-            QVERIFY(c.chk_fit->isHidden() == (count > 0) && !c.chk_fit->isChecked());  // converter's
+            QVERIFY(c.chk_fit->isHidden() == (count > 0) &&
+                    !c.chk_fit->isChecked());  // converter's
         }
         // The buttons follow the count of each directory.
         Activate(c.source_dir, dir.path());
