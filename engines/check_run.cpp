@@ -40,7 +40,7 @@ CheckRunTotals RunAtrCheck(EngineContext& outer) {
     outer.report.Clear();
     // Repaired images wait in groups for their names; the report and the questions go
     // through the group, so that every line keeps its place.
-    WriteGroup group(outer.fs, outer.report, state);
+    WriteGroup group(outer.fs, outer.report, state.file_report_line);
     GroupPrompt group_prompt(outer.prompt, group);
     EngineContext context{window,      group, group_prompt, outer.fs, state, outer.stop_request,
                           outer.notice};

@@ -161,7 +161,7 @@ ConversionRunTotals RunWithTemplate(EngineContext& outer,
                                     const std::filesystem::path& template_path) {
     // New images wait in groups for their names; the report goes through the group, so
     // that every line keeps its place.
-    WriteGroup group(outer.fs, outer.report, outer.state);
+    WriteGroup group(outer.fs, outer.report, outer.state.file_report_line);
     EngineContext context{outer.window,       group,       outer.prompt, outer.fs, outer.state,
                           outer.stop_request, outer.notice};
     WindowControls& window = context.window;

@@ -99,7 +99,7 @@ void WriteGroup::Commit() {
             const std::int64_t before = report_.LineCount();
             placing.place(synced);
             const std::int64_t extra = report_.LineCount() - before - placing.expected_lines;
-            for (std::int64_t& start : state_.file_report_line) {
+            for (std::int64_t& start : block_starts_) {
                 if (extra != 0 && start > before) {
                     start += extra;
                 }

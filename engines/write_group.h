@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "file_system.h"
-#include "program_state.h"
 #include "report_sink.h"
 #include "user_prompt.h"
 
@@ -25,10 +24,10 @@ namespace korvane {
 class WriteGroup final : public ReportSink {
   public:
     // Placings run after the group's sync; each appends `expected_lines` report lines in
-    // the usual case, and where it appends more, the recorded block starts in `state`
-    // that lie behind it move down.
-    WriteGroup(FileSystem& fs, ReportSink& report, ProgramState& state)
-        : fs_(fs), report_(report), state_(state) {}
+    // the usual case, and where it appends more, the recorded block starts in
+    // `block_starts` that lie behind it move down.
+    WriteGroup(FileSystem& fs, ReportSink& report, std::vector<std::int64_t>& block_starts)
+        : fs_(fs), report_(report), block_starts_(block_starts) {}
     ~WriteGroup() override { Commit(); }
     WriteGroup(const WriteGroup&) = delete;
     WriteGroup& operator=(const WriteGroup&) = delete;
@@ -63,7 +62,7 @@ class WriteGroup final : public ReportSink {
     struct BlockEnd {};
     FileSystem& fs_;
     ReportSink& report_;
-    ProgramState& state_;
+    std::vector<std::int64_t>& block_starts_;
     std::vector<std::variant<std::string, Placing, Select, BlockEnd>> held_;
     std::int64_t held_lines_ = 0;  // lines held, counting each placing as expected
     std::set<std::filesystem::path> directories_;
