@@ -6,6 +6,7 @@
 
 #include "file_system.h"
 #include "main_window.h"
+#include "posix_file_system.h"
 #include "program_state.h"
 
 int main(int argc, char** argv) {

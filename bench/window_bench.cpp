@@ -23,6 +23,7 @@
 #include "engine_adapters.h"
 #include "file_system.h"
 #include "main_window.h"
+#include "posix_file_system.h"
 #include "program_state.h"
 #include "report_list.h"
 

@@ -9,6 +9,7 @@
 #include "engine_context.h"
 #include "file_system.h"
 #include "plain_window.h"
+#include "posix_file_system.h"
 #include "program_location.h"
 #include "report_text.h"
 #include "scripted_prompt.h"

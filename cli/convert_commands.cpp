@@ -8,6 +8,7 @@
 #include "generation_run.h"
 #include "image_geometry.h"
 #include "plain_window.h"
+#include "posix_file_system.h"
 #include "program_location.h"
 #include "report_text.h"
 #include "scripted_prompt.h"

@@ -16,6 +16,7 @@
 #include "file_system.h"
 #include "help_window.h"
 #include "main_window.h"
+#include "posix_file_system.h"
 #include "program_state.h"
 #include "scripted_prompt.h"
 #include "window_harness.h"

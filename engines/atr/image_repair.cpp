@@ -7,6 +7,7 @@
 #include "image_checker.h"
 #include "report_text.h"
 #include "scripted_prompt.h"
+#include "temporary_files.h"
 #include "write_group.h"
 
 namespace korvane {

@@ -1,4 +1,4 @@
-#include "file_system.h"
+#include "posix_file_system.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,20 +13,11 @@
 #include <cstring>
 #include <system_error>
 
-#include "report_text.h"
+#include "posix_status.h"
 
 namespace korvane {
 
 namespace {
-
-FsStatus ErrnoStatus(int error) {
-    return FsStatus::Fail(std::strerror(error));
-}
-
-// The answers of a file system that can not do a thing at all, rather than failing at it.
-bool Refused(int error) {
-    return error == EPERM || error == ENOSYS || error == EOPNOTSUPP || error == EINVAL;
-}
 
 class PosixOutputFile final : public OutputFile {
   public:
@@ -147,52 +138,6 @@ int OpenRegular(int directory, const std::string& name, FileInfo& info, FsStatus
 }
 
 }  // namespace
-
-OpenResult FileSystem::OpenRead(const std::filesystem::path& path) {
-    // Without a file system of its own: the whole file, kept in memory.
-    class WholeFile final : public InputFile {
-      public:
-        explicit WholeFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {
-            info_.length = static_cast<std::int64_t>(bytes_.size());
-        }
-        const FileInfo& info() const override { return info_; }
-        FsStatus ReadAt(std::int64_t offset, std::span<std::uint8_t> bytes,
-                        std::size_t& got) override {
-            const auto from = std::min(bytes_.size(), static_cast<std::size_t>(offset));
-            got = std::min(bytes.size(), bytes_.size() - from);
-            std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(from), got, bytes.begin());
-            return FsStatus::Ok();
-        }
-
-      private:
-        std::vector<std::uint8_t> bytes_;
-        FileInfo info_;
-    };
-    ReadResult read = ReadWhole(path, INT64_MAX);
-    OpenResult result{read.status, nullptr};
-    if (read.status.ok()) {
-        result.file = std::make_unique<WholeFile>(std::move(read.bytes));
-    }
-    return result;
-}
-
-FsStatus FileSystem::Length(const std::filesystem::path& path, std::int64_t& length) {
-    OpenResult opened = OpenRead(path);
-    length = opened.status.ok() ? opened.file->info().length : 0;
-    return opened.status;
-}
-
-CreateResult FileSystem::CreateTemporary(const std::filesystem::path& target) {
-    // A name that is taken (a leftover that could not be removed, of a process that had
-    // the same id) is passed over for the next one.
-    std::filesystem::path temporary = TemporaryNameIn(target.parent_path());
-    for (int tries = 1; tries < 100 && Exists(temporary); ++tries) {
-        temporary = TemporaryNameIn(target.parent_path());
-    }
-    CreateResult result = CreateExclusive(temporary);
-    result.path = temporary;
-    return result;
-}
 
 PosixFileSystem::Place PosixFileSystem::At(const std::filesystem::path& path) const {
     if (locked_->fd >= 0 && path.has_parent_path() && path.parent_path() == locked_->path) {
@@ -375,71 +320,6 @@ CreateResult PosixFileSystem::CreateExclusive(const std::filesystem::path& path)
     return result;
 }
 
-FsStatus PosixFileSystem::RenameNoReplace(const std::filesystem::path& from,
-                                          const std::filesystem::path& to) {
-    const Place source = At(from);
-    const Place target = At(to);
-    if (offers_noreplace_ && ::renameat2(source.directory, source.name.c_str(), target.directory,
-                                         target.name.c_str(), RENAME_NOREPLACE) == 0) {
-        return FsStatus::Ok();
-    }
-    if (offers_noreplace_ && errno != EINVAL && errno != ENOSYS) {
-        return Counted(ErrnoStatus(errno));
-    }
-    // Without RENAME_NOREPLACE: a hard link fails on an existing name too.
-    if (offers_links_ && ::linkat(source.directory, source.name.c_str(), target.directory,
-                                  target.name.c_str(), 0) == 0) {
-        if (::unlinkat(source.directory, source.name.c_str(), 0) != 0) {
-            const int error = errno;
-            ::unlinkat(target.directory, target.name.c_str(), 0);
-            return Counted(ErrnoStatus(error));
-        }
-        return FsStatus::Ok();
-    }
-    if (offers_links_ && !Refused(errno) && errno != EXDEV) {
-        return Counted(ErrnoStatus(errno));
-    }
-    // Neither (FUSE volumes): look, then rename. Only a program that ignores the
-    // directory's lock could put a file under the name in between.
-    if (Exists(to)) {
-        return Counted(ErrnoStatus(EEXIST));
-    }
-    if (::renameat(source.directory, source.name.c_str(), target.directory, target.name.c_str()) !=
-        0) {
-        return Counted(ErrnoStatus(errno));
-    }
-    return FsStatus::Ok();
-}
-
-FsStatus PosixFileSystem::LinkNoReplace(const std::filesystem::path& existing,
-                                        const std::filesystem::path& to) {
-    const Place source = At(existing);
-    const Place target = At(to);
-    if (!offers_links_) {
-        return FsStatus::Unsupported(std::strerror(EPERM));
-    }
-    if (::linkat(source.directory, source.name.c_str(), target.directory, target.name.c_str(), 0) ==
-        0) {
-        return FsStatus::Ok();
-    }
-    const int error = errno;
-    if (Refused(error) || error == EXDEV || error == EMLINK) {
-        return FsStatus::Unsupported(std::strerror(error));
-    }
-    return Counted(ErrnoStatus(error));
-}
-
-FsStatus PosixFileSystem::RenameReplacing(const std::filesystem::path& from,
-                                          const std::filesystem::path& to) {
-    const Place source = At(from);
-    const Place target = At(to);
-    if (::renameat(source.directory, source.name.c_str(), target.directory, target.name.c_str()) !=
-        0) {
-        return Counted(ErrnoStatus(errno));
-    }
-    return FsStatus::Ok();
-}
-
 FsStatus PosixFileSystem::Remove(const std::filesystem::path& path) {
     const Place place = At(path);
     if (::unlinkat(place.directory, place.name.c_str(), 0) != 0) {
@@ -470,69 +350,6 @@ FsStatus PosixFileSystem::SyncDirectory(const std::filesystem::path& directory) 
 
 FsStatus PosixFileSystem::SyncFileSystem(const std::filesystem::path& directory) {
     return Sync(directory, true);
-}
-
-std::filesystem::path TemporaryNameIn(const std::filesystem::path& directory) {
-    static std::atomic<unsigned> counter{0};
-    char name[40];
-    std::snprintf(name, sizeof name, ".korvane-%010ld-%08x.tmp", static_cast<long>(::getpid()),
-                  counter++);
-    return directory / name;
-}
-
-bool IsTemporaryName(const std::string& name) {
-    // ".korvane-" 0-8, the process id 9-18, "-" 19, the counter 20-27, ".tmp" 28-31.
-    const auto digits = [&](std::size_t from, std::size_t count, bool hex) {
-        return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(from),
-                           name.begin() + static_cast<std::ptrdiff_t>(from + count), [&](char c) {
-                               return std::isdigit(static_cast<unsigned char>(c)) ||
-                                      (hex && c >= 'a' && c <= 'f');
-                           });
-    };
-    return name.size() == 32 && name.starts_with(".korvane-") && digits(9, 10, false) &&
-           name[19] == '-' && digits(20, 8, true) && name.ends_with(".tmp");
-}
-
-std::string DiscardTemporary(FileSystem& fs, const std::filesystem::path& temporary) {
-    const FsStatus removed = fs.Remove(temporary);
-    return removed.ok() ? std::string()
-                        : "; the temporary file " + DisplayName(temporary.filename()) +
-                              " is left behind - " + removed.reason();
-}
-
-WrittenTemporary WriteTemporary(FileSystem& fs, const std::filesystem::path& target,
-                                const std::function<FsStatus(OutputFile&)>& write_body,
-                                bool durable) {
-    CreateResult created = fs.CreateTemporary(target);
-    if (!created.status.ok()) {
-        return {created.status, {}};
-    }
-    FsStatus status = write_body(*created.file);
-    const FsStatus closed = created.file->Close(durable);
-    if (status.ok()) {
-        status = closed;
-    }
-    if (!fs.Counted(status).ok()) {
-        return {FsStatus::Fail(status.reason() + DiscardTemporary(fs, created.path)), {}};
-    }
-    return {status, created.path};
-}
-
-FsStatus PlaceTemporary(FileSystem& fs, const std::filesystem::path& temporary,
-                        const std::filesystem::path& target) {
-    const FsStatus renamed = fs.RenameNoReplace(temporary, target);
-    return renamed.ok() ? renamed
-                        : FsStatus::Fail(renamed.reason() + DiscardTemporary(fs, temporary));
-}
-
-FsStatus WriteNewFile(FileSystem& fs, const std::filesystem::path& target,
-                      const std::function<FsStatus(OutputFile&)>& write_body, bool durable) {
-    const WrittenTemporary written = WriteTemporary(fs, target, write_body, durable);
-    if (!written.status.ok()) {
-        return written.status;
-    }
-    const FsStatus renamed = PlaceTemporary(fs, written.path, target);
-    return renamed.ok() && durable ? fs.SyncDirectory(target.parent_path()) : renamed;
 }
 
 }  // namespace korvane

@@ -9,6 +9,7 @@
 #include "larger_disk.h"
 #include "report_text.h"
 #include "run_controls.h"
+#include "temporary_files.h"
 #include "write_group.h"
 #include "xex_writer.h"
 

@@ -1,6 +1,7 @@
 #include "directory_lock.h"
 
 #include "report_text.h"
+#include "temporary_files.h"
 
 namespace korvane {
 

@@ -7,6 +7,7 @@
 #include "directory_lock.h"
 #include "report_text.h"
 #include "run_controls.h"
+#include "temporary_files.h"
 
 namespace korvane {
 

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "posix_file_system.h"
 #include "support.h"
 
 namespace korvane::testing {

@@ -12,9 +12,11 @@
 #include "conversion_run.h"
 #include "generation_run.h"
 #include "memory_file_system.h"
+#include "posix_file_system.h"
 #include "program_location.h"
 #include "report_text.h"
 #include "support.h"
+#include "temporary_files.h"
 
 namespace korvane::testing {
 namespace {

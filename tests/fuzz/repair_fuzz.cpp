@@ -20,6 +20,7 @@
 #include <cstring>
 
 #include "memory_file_system.h"
+#include "posix_file_system.h"
 #include "support.h"
 
 namespace korvane::testing {

@@ -12,6 +12,7 @@
 #include <strings.h>
 
 #include "file_system.h"
+#include "posix_file_system.h"
 
 namespace korvane::testing {
 

@@ -11,6 +11,7 @@
 
 #include "file_list_view.h"
 #include "main_window.h"
+#include "posix_file_system.h"
 #include "program_location.h"
 #include "report_list.h"
 #include "report_text.h"

@@ -392,4 +392,5 @@ class WindowTest : public QObject {
 };
 
 QTEST_MAIN(WindowTest)
+#include "posix_file_system.h"
 #include "window_test.moc"

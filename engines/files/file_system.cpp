@@ -1,0 +1,58 @@
+// What the FileSystem seam offers by default, on top of the operations each file system
+// implements.
+#include "file_system.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "temporary_files.h"
+
+namespace korvane {
+
+OpenResult FileSystem::OpenRead(const std::filesystem::path& path) {
+    // Without a file system of its own: the whole file, kept in memory.
+    class WholeFile final : public InputFile {
+      public:
+        explicit WholeFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {
+            info_.length = static_cast<std::int64_t>(bytes_.size());
+        }
+        const FileInfo& info() const override { return info_; }
+        FsStatus ReadAt(std::int64_t offset, std::span<std::uint8_t> bytes,
+                        std::size_t& got) override {
+            const auto from = std::min(bytes_.size(), static_cast<std::size_t>(offset));
+            got = std::min(bytes.size(), bytes_.size() - from);
+            std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(from), got, bytes.begin());
+            return FsStatus::Ok();
+        }
+
+      private:
+        std::vector<std::uint8_t> bytes_;
+        FileInfo info_;
+    };
+    ReadResult read = ReadWhole(path, INT64_MAX);
+    OpenResult result{read.status, nullptr};
+    if (read.status.ok()) {
+        result.file = std::make_unique<WholeFile>(std::move(read.bytes));
+    }
+    return result;
+}
+
+FsStatus FileSystem::Length(const std::filesystem::path& path, std::int64_t& length) {
+    OpenResult opened = OpenRead(path);
+    length = opened.status.ok() ? opened.file->info().length : 0;
+    return opened.status;
+}
+
+CreateResult FileSystem::CreateTemporary(const std::filesystem::path& target) {
+    // A name that is taken (a leftover that could not be removed, of a process that had
+    // the same id) is passed over for the next one.
+    std::filesystem::path temporary = TemporaryNameIn(target.parent_path());
+    for (int tries = 1; tries < 100 && Exists(temporary); ++tries) {
+        temporary = TemporaryNameIn(target.parent_path());
+    }
+    CreateResult result = CreateExclusive(temporary);
+    result.path = temporary;
+    return result;
+}
+
+}  // namespace korvane

@@ -1,0 +1,62 @@
+// The operating system's file system behind the FileSystem seam.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "file_system.h"
+
+namespace korvane {
+
+// The operating system's file system. Files are opened without blocking, so that a FIFO
+// or device put in place of a file is refused at once instead of waiting forever.
+class PosixFileSystem : public FileSystem {
+  public:
+    FsStatus List(const std::filesystem::path& directory,
+                  std::vector<DirectoryEntry>& entries) override;
+    ReadResult ReadWhole(const std::filesystem::path& path, std::int64_t max_length) override;
+    OpenResult OpenRead(const std::filesystem::path& path) override;
+    FsStatus Length(const std::filesystem::path& path, std::int64_t& length) override;
+    bool Exists(const std::filesystem::path& path) override;
+    bool IsRegularFile(const std::filesystem::path& path) override;
+    CreateResult CreateExclusive(const std::filesystem::path& path) override;
+    FsStatus RenameNoReplace(const std::filesystem::path& from,
+                             const std::filesystem::path& to) override;
+    FsStatus LinkNoReplace(const std::filesystem::path& existing,
+                           const std::filesystem::path& to) override;
+    FsStatus RenameReplacing(const std::filesystem::path& from,
+                             const std::filesystem::path& to) override;
+    FsStatus Remove(const std::filesystem::path& path) override;
+    std::optional<FileIdentity> Identity(const std::filesystem::path& path) override;
+    FsStatus SyncDirectory(const std::filesystem::path& directory) override;
+    FsStatus SyncFileSystem(const std::filesystem::path& directory) override;
+    LockResult LockDirectory(const std::filesystem::path& directory) override;
+    bool LockedDirectoryReplaced(const std::filesystem::path& directory) override;
+
+  protected:
+    // False: take the fallbacks as on a volume that refuses RENAME_NOREPLACE or hard
+    // links (FUSE volumes such as exfat-fuse and ntfs-3g), which the lock keeps safe.
+    bool offers_noreplace_ = true;
+    bool offers_links_ = true;
+
+  private:
+    // A name as the *at calls take it: relative to the locked directory when it lies in
+    // it, otherwise the whole path from the working directory.
+    struct Place {
+        int directory;
+        std::string name;
+    };
+    Place At(const std::filesystem::path& path) const;
+    // fsync of `directory`, or syncfs of its whole volume.
+    FsStatus Sync(const std::filesystem::path& directory, bool whole_volume);
+    // The directory whose lock is held, shared with the lock, which clears it when
+    // released (it may outlive the file system).
+    struct Locked {
+        std::filesystem::path path;
+        int fd = -1;
+    };
+    std::shared_ptr<Locked> locked_ = std::make_shared<Locked>();
+};
+
+}  // namespace korvane

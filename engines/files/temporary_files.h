@@ -1,0 +1,46 @@
+// Temporary files: the only way a new file comes into being, so that no name ever holds a
+// partial file.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "file_system.h"
+
+namespace korvane {
+
+// A fresh temporary name in `directory`: hidden, of one fixed length whatever the name
+// it stands in for, ".korvane-" followed by the writing process's id and a counter.
+std::filesystem::path TemporaryNameIn(const std::filesystem::path& directory);
+// Whether `name` is exactly of the form TemporaryNameIn gives: ".korvane-", ten decimal
+// digits, "-", eight lower-case hexadecimal digits, ".tmp".
+bool IsTemporaryName(const std::string& name);
+
+// Writes a complete file under a temporary name beside `target`: `write_body` writes the
+// content, and on any failure the temporary file is removed again. On success the
+// returned path names the closed, complete temporary file; on failure the reason also
+// tells of a temporary file that could not be removed.
+struct WrittenTemporary {
+    FsStatus status = FsStatus::Ok();
+    std::filesystem::path path;
+};
+WrittenTemporary WriteTemporary(FileSystem& fs, const std::filesystem::path& target,
+                                const std::function<FsStatus(OutputFile&)>& write_body,
+                                bool durable);
+// Removes a temporary file; returns "" or the words for the report that it stays.
+std::string DiscardTemporary(FileSystem& fs, const std::filesystem::path& temporary);
+
+// Renames a complete temporary file to `target`, never over anything of that name; on
+// failure removes the temporary file (the reason tells if that failed too).
+FsStatus PlaceTemporary(FileSystem& fs, const std::filesystem::path& temporary,
+                        const std::filesystem::path& target);
+
+// Writes a complete new file at `target` without ever leaving a partial one behind and
+// without replacing anything that appeared meanwhile: WriteTemporary, then a rename
+// into place that never replaces. With `durable`, the file's bytes reach the disk before
+// the rename and the new name after it.
+FsStatus WriteNewFile(FileSystem& fs, const std::filesystem::path& target,
+                      const std::function<FsStatus(OutputFile&)>& write_body, bool durable);
+
+}  // namespace korvane
