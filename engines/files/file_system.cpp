@@ -45,14 +45,20 @@ FsStatus FileSystem::Length(const std::filesystem::path& path, std::int64_t& len
 
 CreateResult FileSystem::CreateTemporary(const std::filesystem::path& target) {
     // A name that is taken (a leftover that could not be removed, of a process that had
-    // the same id) is passed over for the next one.
-    std::filesystem::path temporary = TemporaryNameIn(target.parent_path());
-    for (int tries = 1; tries < 100 && Exists(temporary); ++tries) {
-        temporary = TemporaryNameIn(target.parent_path());
+    // the same id) is passed over for the next one, however many there are: the counter
+    // gives every one of its 2^32 names before it comes back to the first.
+    for (std::uint64_t tries = 0;; ++tries) {
+        const std::filesystem::path temporary = TemporaryNameIn(target.parent_path());
+        if (Exists(temporary) && tries < UINT32_MAX) {
+            continue;
+        }
+        CreateResult result = CreateExclusive(temporary);
+        result.path = temporary;
+        if (result.status.ok() || !Exists(temporary) || tries >= UINT32_MAX) {
+            return result;
+        }
+        Forgive(1);  // taken in between by another process: no failure of the run
     }
-    CreateResult result = CreateExclusive(temporary);
-    result.path = temporary;
-    return result;
 }
 
 }  // namespace korvane

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -19,9 +20,62 @@ namespace korvane {
 
 namespace {
 
+// Volumes whose files a syncfs does not bring to the disk: the kernel keeps no dirty pages
+// of them to write back, it hands the data to a daemon or a server, which is only told
+// to keep them by an fsync of each file.
+bool SyncfsReachesFiles(int fd) {
+    struct statfs volume {};
+    if (::fstatfs(fd, &volume) != 0) {
+        return false;
+    }
+    switch (static_cast<unsigned long>(volume.f_type)) {
+        case 0x65735546:  // FUSE (exfat-fuse, ntfs-3g, sshfs, bindfs)
+        case 0x6969:      // NFS
+        case 0xFF534D42:  // CIFS
+        case 0xFE534D42:  // SMB2
+        case 0x517B:      // SMB
+        case 0x00C36400:  // Ceph
+        case 0x01021997:  // 9P
+        case 0x5346414F:  // AFS
+        case 0x73757245:  // Coda
+        case 0x47504653:  // GPFS
+        case 0x0BD00BD0:  // Lustre
+        case 0x013111A8:  // IBRIX
+        case 0x564C:      // NCP
+            return false;
+        default:
+            return true;
+    }
+}
+
+// The mode a new file gets when it takes no original's: 0666 without the umask's bits.
+mode_t NewFileMode() {
+    static const mode_t mode = [] {
+        // Read where the kernel tells it, so that no other thread sees a changed umask.
+        if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+            char line[256];
+            unsigned mask = 0;
+            while (std::fgets(line, sizeof line, status) != nullptr) {
+                if (std::sscanf(line, "Umask: %o", &mask) == 1) {
+                    std::fclose(status);
+                    return static_cast<mode_t>(0666 & ~mask);
+                }
+            }
+            std::fclose(status);
+        }
+        const mode_t mask = ::umask(022);
+        ::umask(mask);
+        return static_cast<mode_t>(0666 & ~mask);
+    }();
+    return mode;
+}
+
+// A new file is created readable by its owner alone, and only widened to its final mode
+// (the original's, or that of a new file) once its owner and group are set: a private
+// image is never readable by others, not even for a moment.
 class PosixOutputFile final : public OutputFile {
   public:
-    explicit PosixOutputFile(int fd) : fd_(fd) {}
+    explicit PosixOutputFile(int fd) : fd_(fd), fsync_always_(!SyncfsReachesFiles(fd)) {}
     ~PosixOutputFile() override {
         if (fd_ >= 0) {
             ::close(fd_);
@@ -56,12 +110,18 @@ class PosixOutputFile final : public OutputFile {
         if (::fchmod(fd_, static_cast<mode_t>(info.mode & 07777)) != 0 && !Refused(errno)) {
             return ErrnoStatus(errno);
         }
+        adopted_ = true;
         return FsStatus::Ok();
     }
 
+    // Without `durable` the file waits for the syncfs of its group, which does not reach
+    // it on some volumes: there it is synced on its own.
     FsStatus Close(bool durable) override {
         FsStatus status = FsStatus::Ok();
-        if (durable && ::fsync(fd_) != 0) {
+        if (!adopted_ && ::fchmod(fd_, NewFileMode()) != 0 && !Refused(errno)) {
+            status = ErrnoStatus(errno);
+        }
+        if ((durable || fsync_always_) && ::fsync(fd_) != 0 && status.ok()) {
             status = ErrnoStatus(errno);
         }
         if (::close(fd_) != 0 && status.ok()) {
@@ -73,6 +133,8 @@ class PosixOutputFile final : public OutputFile {
 
   private:
     int fd_;
+    bool fsync_always_;
+    bool adopted_ = false;
 };
 
 class PosixInputFile final : public InputFile {
@@ -311,7 +373,7 @@ CreateResult PosixFileSystem::CreateExclusive(const std::filesystem::path& path)
     CreateResult result;
     const Place place = At(path);
     const int fd = ::openat(place.directory, place.name.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         result.status = Counted(ErrnoStatus(errno));
         return result;

@@ -576,6 +576,42 @@ TEST_F(FileSafety, DirectoryReplacedMidRunGetsNothingWritten) {
                   {"A.ATR", Mended(1)}, {"A_org.atr", Broken(1)}, {"B.ATR", Broken(2)}}));
 }
 
+// A new image is private while it is written and takes a new file's mode only when
+// complete; temporary names never run out, however many leftovers take them.
+TEST_F(FileSafety, PrivateWhileWrittenAndTemporaryNamesNeverRunOut) {
+    FaultFileSystem faulty;
+    fs = &faulty;
+    std::vector<unsigned> modes;
+    faulty.before = [&](FsOperation operation, const std::filesystem::path&) {
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            struct stat info {};
+            if (operation == FsOperation::Write && stat(entry.path().c_str(), &info) == 0) {
+                modes.push_back(info.st_mode & 0777);
+            }
+        }
+    };
+    const mode_t mask = umask(022);
+    umask(mask);
+    ASSERT_TRUE(Generate("PRIVATE").generated);
+    EXPECT_EQ(modes, (std::vector<unsigned>{0600, 0600}));
+    struct stat written {};
+    ASSERT_EQ(stat((dir / "PRIVATE.ATR").c_str(), &written), 0);
+    EXPECT_EQ(written.st_mode & 0777, 0666 & ~mask);
+
+    MemoryFileSystem memory;
+    const std::string next = TemporaryNameIn("/d").filename();
+    const unsigned long counter = std::stoul(next.substr(20, 8), nullptr, 16);
+    char name[48];
+    for (unsigned long taken = counter + 1; taken <= counter + 150; ++taken) {
+        std::snprintf(name, sizeof name, "/d/%.20s%08lx.tmp", next.c_str(), taken);
+        memory.files[name] = nullptr;
+    }
+    const CreateResult created = memory.CreateTemporary("/d/A.ATR");
+    std::snprintf(name, sizeof name, "%.20s%08lx.tmp", next.c_str(), counter + 151);
+    EXPECT_TRUE(created.status.ok());
+    EXPECT_EQ(created.path.filename(), name);
+}
+
 // Names of 255 bytes; odd files in place of images; the original's mode and owner kept.
 TEST_F(FileSafety, NamesOddFilesOwnerAndTemporaries) {
     const std::string longest = "LONG." + std::string(246, 'N') + ".ATR";  // 255 bytes
