@@ -96,6 +96,10 @@ struct CheckCase {
     bool pass;
     Lines lines;  // up to the verdict
 };
+// A case shows as its label in a failure message, not as the bytes of its struct.
+void PrintTo(const CheckCase& c, std::ostream* os) {
+    *os << c.label;
+}
 class CheckBlock : public Engine, public ::testing::WithParamInterface<CheckCase> {};
 
 TEST_P(CheckBlock, LinesAndVerdict) {
@@ -243,6 +247,9 @@ struct RepairCase {
     std::optional<Atr> mended;  // the image as written, or none when it is left alone
     Lines steps;  // the repair's own lines, without their indent; "Skip" for the user's
 };
+void PrintTo(const RepairCase& c, std::ostream* os) {
+    *os << c.label;
+}
 class RepairStep : public Engine, public ::testing::WithParamInterface<RepairCase> {};
 
 // The check's lines are those of a test run; here only the repair's own lines count.
@@ -404,6 +411,9 @@ struct FaultCase {
     bool old_backup;      // GAME_org.atr exists, the user agrees to replace it, and it stays
     std::string error;    // the block's one error line, after "ERROR: "
 };
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.label;
+}
 // Each fault on a file system with hard links and on one without (FAT).
 class RepairFault : public Engine,
                     public ::testing::WithParamInterface<std::tuple<FaultCase, bool>> {};
