@@ -36,6 +36,8 @@ struct CommandLine {
 int RunCheckCommand(const CommandLine& line, bool repair);
 int RunConvertCommand(const CommandLine& line);
 int RunGenerateCommand(const CommandLine& line);
+int RunListCommand(const CommandLine& line);
+int RunExtractCommand(const CommandLine& line);
 
 // Points the plain window at the command's directory the way a start button does; on
 // failure says why on standard error and returns false.

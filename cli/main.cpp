@@ -1,4 +1,4 @@
-// korvane-cli: the suite's three tools for scripts and whole archives.
+// korvane-cli: the suite's tools for scripts and whole archives.
 #include <getopt.h>
 
 #include <algorithm>
@@ -19,13 +19,16 @@ constexpr const char* kUsage =
     "                       [--fix-layout add|cut|skip] [--overwrite-backup yes|no] DIR\n"
     "  korvane-cli convert  [--template FILE] [--fit] DIR\n"
     "  korvane-cli generate [--sector-size 128|256] [--sectors N] [--name NAME] DIR\n"
+    "  korvane-cli list     DIR|IMAGE\n"
+    "  korvane-cli extract  IMAGE [NAME...] --to DIR\n"
     "  korvane-cli --help | --version\n";
 
 constexpr const char* kExitStatuses =
     "exit status:\n"
     "  0    nothing was wrong\n"
-    "  1    some image failed its check, was repaired or was not converted, or the image\n"
-    "       could not be generated\n"
+    "  1    some image failed its check, was repaired or was not converted, the image\n"
+    "       could not be generated, a disk's file system has faults, or a file to extract\n"
+    "       is not on the disk\n"
     "  2    usage error, a run that could not start, or a report that could not be written\n"
     "  3    some file operation (read, write, rename, remove) failed during the run\n"
     "  130  interrupted by SIGINT, after the image in hand\n"
@@ -40,6 +43,8 @@ struct OptionEntry {
 struct CommandOptions {
     const char* name;
     std::vector<OptionEntry> options;
+    // The operands after the image: the names of extract.
+    bool more_operands = false;
 };
 
 const CommandOptions kCommands[] = {
@@ -54,6 +59,8 @@ const CommandOptions kCommands[] = {
       {"overwrite-backup", true}}},
     {"convert", {{"template", true}, {"fit", false}}},
     {"generate", {{"sector-size", true}, {"sectors", true}, {"name", true}}},
+    {"list", {}},
+    {"extract", {{"to", true}}, true},
 };
 
 // getopt_long hands back this plus the option's index in its command's table.
@@ -105,7 +112,10 @@ int ParseArguments(const CommandOptions& command, int argc, char** argv,
     for (int i = optind; i < argc; ++i) {
         line.operands.emplace_back(argv[i]);
     }
-    if (line.operands.size() != 1) {
+    if (command.more_operands && line.operands.empty()) {
+        return UsageError("an image is needed");
+    }
+    if (!command.more_operands && line.operands.size() != 1) {
         return UsageError("exactly one directory is needed");
     }
     if (line.operands.front().empty()) {
@@ -157,6 +167,12 @@ int main(int argc, char** argv) {
     }
     if (line.command == "convert") {
         return korvane::RunConvertCommand(line);
+    }
+    if (line.command == "list") {
+        return korvane::RunListCommand(line);
+    }
+    if (line.command == "extract") {
+        return korvane::RunExtractCommand(line);
     }
     return korvane::RunGenerateCommand(line);
 }

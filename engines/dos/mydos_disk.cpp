@@ -1,28 +1,18 @@
-// The MyDOS format for large disks: up to 65535 sectors of 256 bytes in the short layout,
-// 16-bit links, a VTOC over several sectors.
-//
-//   sector 360    byte 0: 2 + the number of VTOC sectors (a value above 2 tells MyDOS
-//                 that links are 16 bits wide); bytes 1-2: free sectors of a fresh disk;
-//                 bytes 3-4: free sectors now
-//   VTOC sectors  360, 359, 358, ... one after the other form one bit field: the bit of
-//                 sector s is bit 7 - (s + 80) % 8 of bit-field byte (s + 80) / 8, byte
-//                 k lying in sector 360 - k / 256 at byte k % 256 (so sector 0 is bit 7 of
-//                 byte 10, as in DOS 2); set = free
-//   directory     361-368 as in DOS 2; a file with 16-bit links has flag bit 2 set ($46)
+// The MyDOS disk the fit mode lays out (layout in mydos_layout.h).
 #include "disk_formats.h"
 #include "dos2_layout.h"
 #include "le_bytes.h"
+#include "mydos_layout.h"
 
 namespace korvane {
 
 namespace {
 
 constexpr int kSectorBytes = 256;
-constexpr int kBitOffset = 80;  // bit-field position of sector 0: byte 10, bit 7
-constexpr std::uint8_t kSixteenBitLinkFlag = 0x04;
+using mydos::kSixteenBitLinkFlag;
 
 int VtocSectors(int sectors) {
-    return 1 + (sectors + kBitOffset) / (kSectorBytes * 8);
+    return mydos::VtocSectors(sectors, kSectorBytes);
 }
 
 // Free sectors of a fresh disk: all but the boot sectors, the VTOC and the directory.
@@ -48,11 +38,9 @@ class MyDosDisk final : public DiskFormat {
             if (used[static_cast<std::size_t>(sector)]) {
                 continue;
             }
-            const int bit = sector + kBitOffset;
-            const int byte = bit / 8;
-            disk.Sector(dos2::kVtocSector -
-                        byte / kSectorBytes)[static_cast<std::size_t>(byte % kSectorBytes)] |=
-                static_cast<std::uint8_t>(0x80 >> bit % 8);
+            const mydos::BitPlace place =
+                mydos::FreeBitPlace(sector, kSectorBytes, dos2::kVtocSector);
+            disk.Sector(place.sector)[place.byte] |= place.mask;
             ++free;
         }
         const std::span<std::uint8_t> vtoc = disk.Sector(dos2::kVtocSector);

@@ -17,6 +17,14 @@ FsStatus PlainWindow::ApplyDirectory(const std::filesystem::path& directory) {
     return FsStatus::Ok();
 }
 
+void PlainWindow::ApplySingleFile(const std::filesystem::path& directory,
+                                  const std::filesystem::path& name) {
+    directory_ = directory;
+    source_path_ = directory;
+    files_ = {name};
+    SetCaption(Control::source_count, "1");
+}
+
 std::string PlainWindow::Text(Control control) const {
     const auto it = texts_.find(control);
     return it == texts_.end() ? std::string() : it->second;

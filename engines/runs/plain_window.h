@@ -18,6 +18,8 @@ class PlainWindow final : public WindowControls {
     // What the start buttons do before an engine runs: point the file list and
     // source_path at `directory`, list it and set the count. False when unreadable.
     FsStatus ApplyDirectory(const std::filesystem::path& directory);
+    // A file list of the one file `name` in `directory`, as a pick of that file alone.
+    void ApplySingleFile(const std::filesystem::path& directory, const std::filesystem::path& name);
 
     std::string Text(Control control) const override;
     void SetText(Control control, const std::string& text) override { texts_[control] = text; }
