@@ -16,15 +16,24 @@ namespace korvane {
 
 class WriteGroup;
 
+// The files a repair run has written (backups and repaired images): none of them is ever
+// removed or replaced by the same run, even when two images share a backup name, in
+// whatever letter case the file system takes it.
+struct WrittenFiles {
+    std::set<FileIdentity> identities;
+    // Their paths with letters folded to lower case, for a directory that takes names
+    // whatever their case: there each spelling may have an identity of its own (exfat-fuse).
+    std::set<std::string> folded_names;
+    bool folds_case = false;
+    void Add(FileSystem& fs, const std::filesystem::path& path);
+    bool Holds(FileSystem& fs, const std::filesystem::path& path) const;
+};
+
 struct CheckSettings {
     bool repair_mode = false;
     LayoutMode layout = LayoutMode::Both;
     bool expand_small = true;  // the 1 kB rule
-    // The files this run has written (backups and repaired images), by identity: none of
-    // them is ever removed or replaced by the same run, even when two images share a
-    // backup name, in whatever letter case the file system takes it.
-    std::shared_ptr<std::set<FileIdentity>> written_files =
-        std::make_shared<std::set<FileIdentity>>();
+    std::shared_ptr<WrittenFiles> written_files = std::make_shared<WrittenFiles>();
     // Where a batch groups its writes: repaired images wait there for their names. None:
     // each is synced and put in place at once.
     WriteGroup* group = nullptr;

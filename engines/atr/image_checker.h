@@ -6,25 +6,46 @@
 #include <string>
 
 #include "check_image.h"
+#include "write_group.h"
 
 namespace korvane {
 
 // Puts a repaired image, complete under its temporary name, in place of the old file and
 // keeps the old file as its backup; appends the outcome line. It holds copies of all it
-// needs, so that a batch can do it after the image's turn, when its group is synced.
-struct RepairedImagePlacing {
-    FileSystem& fs;
-    ReportSink& report;
-    ImageLocation image;
-    std::filesystem::path backup_path;
-    std::filesystem::path temporary;
-    bool replace_backup = false;
-    std::shared_ptr<std::set<FileIdentity>> written_files;
-    bool sync_directories = false;  // alone, not in a group: sync the names at once
+// needs, so that a batch can do it after the image's turn, in its group's steps.
+class RepairedImagePlacing final : public WriteGroup::Placing {
+  public:
+    RepairedImagePlacing(FileSystem& fs, ReportSink& report, const ImageLocation& image,
+                         std::filesystem::path backup_path, std::filesystem::path temporary,
+                         std::optional<FileStamp> replaced_backup,
+                         std::shared_ptr<WrittenFiles> written_files)
+        : fs_(fs),
+          report_(report),
+          image_(image),
+          backup_path_(std::move(backup_path)),
+          temporary_(std::move(temporary)),
+          replaced_backup_(std::move(replaced_backup)),
+          written_files_(std::move(written_files)) {}
+    // Removes the backup to be replaced, then keeps the untouched file under its backup
+    // name: as a second name, or, without hard links, renamed.
+    bool Keep(const FsStatus& files_synced) override;
+    // Puts the repaired image under the image's name; undoes the keeping on failure.
+    void Name(const FsStatus& kept_synced) override;
+    void Report(const FsStatus& names_synced) override;
 
-    void operator()(const FsStatus& synced) const;
-    // The failure for the report, empty on success.
-    std::string Place() const;
+  private:
+    // Records the failure for the report, with the removal of the temporary file.
+    void Failed(const std::string& failure);
+    FileSystem& fs_;
+    ReportSink& report_;
+    ImageLocation image_;
+    std::filesystem::path backup_path_;
+    std::filesystem::path temporary_;
+    // The backup the user agreed to replace, as it was when asked; none: no backup.
+    std::optional<FileStamp> replaced_backup_;
+    std::shared_ptr<WrittenFiles> written_files_;
+    enum class Kept { Nothing, Linked, Renamed } kept_ = Kept::Nothing;
+    std::string failure_;  // empty while all goes well
 };
 
 class ImageChecker {

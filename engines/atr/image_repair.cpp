@@ -24,6 +24,13 @@ constexpr const char* kWriteFailed = "Can not write the repaired image - ";
 // A repair copies the image through a buffer of this size.
 constexpr std::size_t kChunkBytes = 256 * 1024;
 
+std::string FoldedName(const std::filesystem::path& path) {
+    std::string folded = path.native();
+    std::transform(folded.begin(), folded.end(), folded.begin(),
+                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; });
+    return folded;
+}
+
 bool ContainsBackupMark(const std::string& name) {
     std::string upper = name;
     std::transform(upper.begin(), upper.end(), upper.begin(),
@@ -188,9 +195,8 @@ bool ImageChecker::WriteRepairedImage() {
         settings_.group->CommitIfWaiting(backup_path);
     }
 
-    bool replace_backup = false;
-    const std::optional<FileIdentity> existing_backup = fs_.Identity(backup_path);
-    if (existing_backup && settings_.written_files->count(*existing_backup) != 0) {
+    std::optional<FileStamp> replaced_backup;
+    if (settings_.written_files->Holds(fs_, backup_path)) {
         // Another image of this run shares the backup name: its original stays.
         Append(std::string(kIndent) + "Skip repair - " + DisplayName(backup_name) +
                " already holds the original of another image of this run");
@@ -201,7 +207,9 @@ bool ImageChecker::WriteRepairedImage() {
             Ask({PromptTopic::OverwriteBackup, "File " + DisplayName(backup_name) + " exists",
                  "Overwrite?", PromptIcon::Question, PromptButtons::YesNo});
         if (answer == PromptAnswer::Yes) {
-            replace_backup = true;
+            // The backup as the user agreed to lose it: looked at again before it goes.
+            replaced_backup = fs_.Stamp(backup_path);
+            replaced_backup = replaced_backup ? replaced_backup : FileStamp{};
             Append(std::string(kIndent) + "Overwrite existing Backupfile");
         } else {
             Append(std::string(kIndent) + "Skip repair");
@@ -213,39 +221,135 @@ bool ImageChecker::WriteRepairedImage() {
     }
 
     std::fill(check_.header.begin() + atr::kOffsetReserved, check_.header.end(), 0);
-    // In a group the file is synced with the others; alone, before its rename.
+    // Synced with the others of its group (alone, in a group of its own).
     const WrittenTemporary written = WriteTemporary(
-        fs_, image_.path, [&](OutputFile& file) { return StreamImage(file); },
-        settings_.group == nullptr);
+        fs_, image_.path, [&](OutputFile& file) { return StreamImage(file); }, false);
     if (!written.status.ok()) {
         Append(std::string(kIndent) + "ERROR: " + kWriteFailed + written.status.reason());
         return true;
     }
-    RepairedImagePlacing placing{
-        fs_, report_, image_, backup_path, written.path, replace_backup, settings_.written_files};
+    auto placing = std::make_unique<RepairedImagePlacing>(
+        fs_, report_, image_, backup_path, written.path, replaced_backup, settings_.written_files);
     if (settings_.group != nullptr) {
         settings_.group->Claim(backup_path);
         settings_.group->Defer(image_.path, check_.physical_length, 1, std::move(placing));
     } else {
-        placing.sync_directories = true;
-        placing(FsStatus::Ok());
+        std::vector<std::int64_t> no_blocks;
+        WriteGroup alone(fs_, report_, no_blocks);
+        alone.Defer(image_.path, check_.physical_length, 1, std::move(placing));
     }
     return true;
 }
 
-void RepairedImagePlacing::operator()(const FsStatus& synced) const {
-    const std::string failure =
-        synced.ok() ? Place() : kWriteFailed + synced.reason() + DiscardTemporary(fs, temporary);
-    if (failure.empty()) {
-        for (const auto& written : {backup_path, image.path}) {
-            if (const std::optional<FileIdentity> identity = fs.Identity(written)) {
-                written_files->insert(*identity);
-            }
-        }
-        report.Append(std::string(kIndent) + "Generate new " + DisplayName(image.name) + " file");
-    } else {
-        report.Append(std::string(kIndent) + "ERROR: " + failure);
+void WrittenFiles::Add(FileSystem& fs, const std::filesystem::path& path) {
+    if (const std::optional<FileIdentity> identity = fs.Identity(path)) {
+        identities.insert(*identity);
     }
+    folded_names.insert(FoldedName(path));
+}
+
+bool WrittenFiles::Holds(FileSystem& fs, const std::filesystem::path& path) const {
+    if (folds_case && folded_names.contains(FoldedName(path))) {
+        return true;
+    }
+    const std::optional<FileIdentity> identity = fs.Identity(path);
+    return identity && identities.contains(*identity);
+}
+
+void RepairedImagePlacing::Failed(const std::string& failure) {
+    failure_ = failure + DiscardTemporary(fs_, temporary_);
+}
+
+bool RepairedImagePlacing::Keep(const FsStatus& files_synced) {
+    if (!files_synced.ok()) {
+        Failed(kWriteFailed + files_synced.reason());
+        return false;
+    }
+    const std::string backup = DisplayName(backup_path_.filename());
+    if (replaced_backup_) {
+        // Another program may have put another file there since the question.
+        const std::optional<FileStamp> now = fs_.Stamp(backup_path_);
+        if (now && *now != *replaced_backup_) {
+            Failed("Can not replace " + backup +
+                   " - another program changed it after the question; it stays");
+            return false;
+        }
+        const FsStatus removed = fs_.Remove(backup_path_);
+        if (!removed.ok()) {
+            Failed("Can not delete " + backup + " - " + removed.reason());
+            return false;
+        }
+    }
+    const auto cannot_keep = [&](const FsStatus& failed) {
+        Failed("Can not rename " + DisplayName(image_.name) + " to " + backup + " - " +
+               failed.reason());
+        return true;
+    };
+    // Where the file system has hard links, the untouched file gets its backup name as a
+    // second name, and the image's name never goes missing, whatever fails.
+    FsStatus status = fs_.LinkNoReplace(image_.path, backup_path_);
+    if (status.ok()) {
+        kept_ = Kept::Linked;
+        return true;
+    }
+    if (!status.unsupported()) {
+        return cannot_keep(status);
+    }
+    // Without hard links: the old file is renamed to its backup name, and the image's name
+    // stays free until the repaired image takes it.
+    status = fs_.RenameNoReplace(image_.path, backup_path_);
+    if (!status.ok()) {
+        return cannot_keep(status);
+    }
+    kept_ = Kept::Renamed;
+    return true;
+}
+
+// Each failure is undone as far as it can be, so that the untouched file stays under its
+// own name (without hard links, if even the undo fails, whole under its backup name) and
+// no temporary file is left behind.
+void RepairedImagePlacing::Name(const FsStatus& kept_synced) {
+    if (!failure_.empty()) {
+        return;
+    }
+    const std::string backup = DisplayName(backup_path_.filename());
+    const auto undo = [&] {
+        if (kept_ == Kept::Linked) {
+            return fs_.Remove(backup_path_).ok()
+                       ? std::string()
+                       : "; the untouched image is also kept as " + backup;
+        }
+        return fs_.RenameNoReplace(backup_path_, image_.path).ok()
+                   ? std::string()
+                   : "; the untouched image stays as " + backup;
+    };
+    if (!kept_synced.ok()) {
+        // The backup may not survive a power cut: the image stays as it is.
+        Failed(std::string(kWriteFailed) + "the directory can not be synced - " + kept_synced.reason() + undo());
+        return;
+    }
+    const FsStatus status = kept_ == Kept::Linked ? fs_.RenameReplacing(temporary_, image_.path)
+                                                  : fs_.RenameNoReplace(temporary_, image_.path);
+    if (!status.ok()) {
+        const std::string undone = undo();
+        Failed("Can not rename the repaired image to " + DisplayName(image_.name) + " - " +
+               status.reason() + undone);
+    }
+}
+
+void RepairedImagePlacing::Report(const FsStatus& names_synced) {
+    const std::string shown = DisplayName(image_.name);
+    if (!failure_.empty()) {
+        report_.Append(std::string(kIndent) + "ERROR: " + failure_);
+        return;
+    }
+    written_files_->Add(fs_, backup_path_);
+    written_files_->Add(fs_, image_.path);
+    report_.Append(std::string(kIndent) +
+                   (names_synced.ok() ? "Generate new " + shown + " file"
+                                      : "ERROR: Generate new " + shown +
+                                            " file, but the directory can not be synced - " +
+                                            names_synced.reason()));
 }
 
 // The mended header, then the original's data up to the shortest length the repair steps
@@ -277,82 +381,6 @@ FsStatus ImageChecker::StreamImage(OutputFile& file) {
         at += static_cast<std::int64_t>(size);
     }
     return status;
-}
-
-// Only when the mended image is complete on disk under its temporary name is the old
-// backup removed, the old file kept under its backup name and the new image put in place.
-// Each failure is undone as far as it can be, so that the untouched file stays under its
-// own name (on a file system without hard links, if even the undo fails, whole under its
-// backup name) and no temporary file is left behind.
-std::string RepairedImagePlacing::Place() const {
-    const std::string shown = DisplayName(image.name);
-    const auto discard_temporary = [&] { return DiscardTemporary(fs, temporary); };
-    FsStatus status = FsStatus::Ok();
-
-    const std::filesystem::path backup_name = backup_path.filename();
-    if (replace_backup) {
-        status = fs.Remove(backup_path);
-        if (!status.ok()) {
-            return "Can not delete " + DisplayName(backup_name) + " - " + status.reason() +
-                   discard_temporary();
-        }
-    }
-    const auto cannot_keep = [&](const FsStatus& failed) {
-        return "Can not rename " + shown + " to " + DisplayName(backup_name) + " - " +
-               failed.reason() + discard_temporary();
-    };
-    const auto cannot_place = [&](const FsStatus& failed) {
-        return "Can not rename the repaired image to " + shown + " - " + failed.reason();
-    };
-    // The new names reach the disk before the run goes on: after a power cut the image's
-    // name holds either the untouched file or the complete repaired one.
-    const auto synced = [&] {
-        if (!sync_directories) {
-            return std::string();  // the group syncs its directories once
-        }
-        FsStatus status = fs.SyncDirectory(image.path.parent_path());
-        if (status.ok() && image.backup_dir != image.path.parent_path()) {
-            status = fs.SyncDirectory(image.backup_dir);
-        }
-        return status.ok() ? std::string() : "Can not sync the directory - " + status.reason();
-    };
-
-    // Where the file system has hard links, the untouched file first gets its backup
-    // name as a second name and the new image then replaces the old name in one step:
-    // the image's name never goes missing, whatever fails.
-    status = fs.LinkNoReplace(image.path, backup_path);
-    if (status.ok()) {
-        status = fs.RenameReplacing(temporary, image.path);
-        if (!status.ok()) {
-            const FsStatus unlinked = fs.Remove(backup_path);
-            return cannot_place(status) +
-                   (unlinked.ok()
-                        ? std::string()
-                        : "; the untouched image is also kept as " + DisplayName(backup_name)) +
-                   discard_temporary();
-        }
-        return synced();
-    }
-    if (!status.unsupported()) {
-        return cannot_keep(status);
-    }
-
-    // Without hard links: rename the old file to its backup name, then the new image into
-    // place, and rename the old file back if that fails.
-    status = fs.RenameNoReplace(image.path, backup_path);
-    if (!status.ok()) {
-        return cannot_keep(status);
-    }
-    status = fs.RenameNoReplace(temporary, image.path);
-    if (!status.ok()) {
-        // Put the untouched file back under its own name.
-        const FsStatus undone = fs.RenameNoReplace(backup_path, image.path);
-        return cannot_place(status) +
-               (undone.ok() ? std::string()
-                            : "; the untouched image stays as " + DisplayName(backup_name)) +
-               discard_temporary();
-    }
-    return synced();
 }
 
 }  // namespace korvane

@@ -61,4 +61,27 @@ CreateResult FileSystem::CreateTemporary(const std::filesystem::path& target) {
     }
 }
 
+std::optional<FileStamp> FileSystem::Stamp(const std::filesystem::path& path) {
+    const std::optional<FileIdentity> identity = Identity(path);
+    std::int64_t length = 0;
+    if (!identity || !Length(path, length).ok()) {
+        return std::nullopt;
+    }
+    return FileStamp{*identity, length, 0, 0};
+}
+
+bool FileSystem::FoldsCase(const std::filesystem::path& directory) {
+    const std::filesystem::path probe = TemporaryNameIn(directory);
+    const CreateResult created = CreateExclusive(probe);
+    if (!created.status.ok() || !created.file->Close(false).ok()) {
+        return false;
+    }
+    std::string capitals = probe.filename().native();
+    std::transform(capitals.begin(), capitals.end(), capitals.begin(),
+                   [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; });
+    const bool folds = Exists(directory / capitals);
+    Remove(probe);  // one that stays is removed by the next run
+    return folds;
+}
+
 }  // namespace korvane

@@ -62,6 +62,16 @@ struct FileIdentity {
     auto operator<=>(const FileIdentity&) const = default;
 };
 
+// A file's identity with what changes when its content does: two stamps of one name that
+// differ tell that the file was replaced or written meanwhile.
+struct FileStamp {
+    FileIdentity identity;
+    std::int64_t length = 0;
+    std::int64_t modified_ns = 0;
+    std::int64_t changed_ns = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
 class InputFile {
   public:
     virtual ~InputFile() = default;
@@ -142,6 +152,12 @@ class FileSystem {
     virtual std::optional<FileIdentity> Identity(const std::filesystem::path& /*path*/) {
         return std::nullopt;
     }
+    // The identity and the length and times of change of what `path` names; none when
+    // nothing of that name exists or the file system can not tell.
+    virtual std::optional<FileStamp> Stamp(const std::filesystem::path& path);
+    // Whether `directory` takes a name whatever its letter case (FAT, exFAT, NTFS through
+    // FUSE), found out with a temporary file of ours looked up in capitals.
+    virtual bool FoldsCase(const std::filesystem::path& directory);
     // Brings every file written so far on the volume of `directory` to the disk, with one
     // call for all of them.
     virtual FsStatus SyncFileSystem(const std::filesystem::path& /*directory*/) {

@@ -369,6 +369,18 @@ std::optional<FileIdentity> PosixFileSystem::Identity(const std::filesystem::pat
     return FileIdentity{info.st_dev, info.st_ino};
 }
 
+std::optional<FileStamp> PosixFileSystem::Stamp(const std::filesystem::path& path) {
+    struct stat info {};
+    const Place place = At(path);
+    if (::fstatat(place.directory, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        return std::nullopt;
+    }
+    const auto ns = [](const timespec& time) {
+        return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+    };
+    return FileStamp{{info.st_dev, info.st_ino}, info.st_size, ns(info.st_mtim), ns(info.st_ctim)};
+}
+
 CreateResult PosixFileSystem::CreateExclusive(const std::filesystem::path& path) {
     CreateResult result;
     const Place place = At(path);

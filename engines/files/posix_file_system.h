@@ -29,6 +29,7 @@ class PosixFileSystem : public FileSystem {
                              const std::filesystem::path& to) override;
     FsStatus Remove(const std::filesystem::path& path) override;
     std::optional<FileIdentity> Identity(const std::filesystem::path& path) override;
+    std::optional<FileStamp> Stamp(const std::filesystem::path& path) override;
     FsStatus SyncDirectory(const std::filesystem::path& directory) override;
     FsStatus SyncFileSystem(const std::filesystem::path& directory) override;
     LockResult LockDirectory(const std::filesystem::path& directory) override;

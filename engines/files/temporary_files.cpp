@@ -65,12 +65,16 @@ FsStatus PlaceTemporary(FileSystem& fs, const std::filesystem::path& temporary,
 }
 
 FsStatus WriteNewFile(FileSystem& fs, const std::filesystem::path& target,
-                      const std::function<FsStatus(OutputFile&)>& write_body, bool durable) {
+                      const std::function<FsStatus(OutputFile&)>& write_body, bool durable,
+                      bool* placed) {
     const WrittenTemporary written = WriteTemporary(fs, target, write_body, durable);
     if (!written.status.ok()) {
         return written.status;
     }
     const FsStatus renamed = PlaceTemporary(fs, written.path, target);
+    if (placed != nullptr) {
+        *placed = renamed.ok();
+    }
     return renamed.ok() && durable ? fs.SyncDirectory(target.parent_path()) : renamed;
 }
 

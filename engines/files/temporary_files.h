@@ -39,8 +39,10 @@ FsStatus PlaceTemporary(FileSystem& fs, const std::filesystem::path& temporary,
 // Writes a complete new file at `target` without ever leaving a partial one behind and
 // without replacing anything that appeared meanwhile: WriteTemporary, then a rename
 // into place that never replaces. With `durable`, the file's bytes reach the disk before
-// the rename and the new name after it.
+// the rename and the new name after it. `placed`, where given, tells whether the file took
+// its name, so that a failure of the directory's sync alone can be told apart.
 FsStatus WriteNewFile(FileSystem& fs, const std::filesystem::path& target,
-                      const std::function<FsStatus(OutputFile&)>& write_body, bool durable);
+                      const std::function<FsStatus(OutputFile&)>& write_body, bool durable,
+                      bool* placed = nullptr);
 
 }  // namespace korvane

@@ -56,8 +56,8 @@ void WriteGroup::BlockComplete() {
 }
 
 void WriteGroup::Defer(const std::filesystem::path& target, std::int64_t bytes, int expected_lines,
-                       Place place) {
-    held_.emplace_back(Placing{expected_lines, std::move(place)});
+                       std::unique_ptr<Placing> placing) {
+    held_.emplace_back(Waiting{expected_lines, std::move(placing)});
     held_lines_ += expected_lines;
     directories_.insert(target.parent_path());
     targets_.insert(Folded(target));
@@ -77,16 +77,42 @@ void WriteGroup::CommitIfWaiting(const std::filesystem::path& name) {
     }
 }
 
+FsStatus WriteGroup::SyncDirectories() {
+    FsStatus status = FsStatus::Ok();
+    for (const std::filesystem::path& directory : directories_) {
+        const FsStatus synced = fs_.SyncDirectory(directory);
+        if (status.ok()) {
+            status = synced;
+        }
+    }
+    return status;
+}
+
 void WriteGroup::Commit() {
     if (held_.empty()) {
         return;
     }
-    std::vector<std::variant<std::string, Placing, Select, BlockEnd>> held;
+    std::vector<std::variant<std::string, Waiting, Select, BlockEnd>> held;
     held.swap(held_);
     held_lines_ = 0;
+    std::vector<Placing*> placings;
+    for (auto& item : held) {
+        if (auto* waiting = std::get_if<Waiting>(&item)) {
+            placings.push_back(waiting->placing.get());
+        }
+    }
     // One sync for every waiting file; a failure leaves them all temporary.
     const FsStatus synced =
         directories_.empty() ? FsStatus::Ok() : fs_.SyncFileSystem(*directories_.begin());
+    bool kept = false;
+    for (Placing* placing : placings) {
+        kept = placing->Keep(synced) || kept;
+    }
+    const FsStatus kept_synced = kept ? SyncDirectories() : FsStatus::Ok();
+    for (Placing* placing : placings) {
+        placing->Name(kept_synced);
+    }
+    const FsStatus names_synced = SyncDirectories();
     for (auto& item : held) {
         if (const auto* line = std::get_if<std::string>(&item)) {
             report_.Append(*line);
@@ -95,19 +121,16 @@ void WriteGroup::Commit() {
         } else if (std::holds_alternative<BlockEnd>(item)) {
             report_.BlockComplete();
         } else {
-            Placing& placing = std::get<Placing>(item);
+            Waiting& waiting = std::get<Waiting>(item);
             const std::int64_t before = report_.LineCount();
-            placing.place(synced);
-            const std::int64_t extra = report_.LineCount() - before - placing.expected_lines;
+            waiting.placing->Report(names_synced);
+            const std::int64_t extra = report_.LineCount() - before - waiting.expected_lines;
             for (std::int64_t& start : block_starts_) {
                 if (extra != 0 && start > before) {
                     start += extra;
                 }
             }
         }
-    }
-    for (const std::filesystem::path& directory : directories_) {
-        fs_.SyncDirectory(directory);
     }
     directories_.clear();
     targets_.clear();

@@ -1,13 +1,17 @@
 // Durable writes in groups: a batch writes the new files of several images under their
-// temporary names, brings them all to the disk with one sync, and only then gives each
-// its real name and syncs the directory once. A crash at any instant leaves under a real
-// name either the old file or a complete new one, at the cost of one sync per group
-// instead of two per file.
+// temporary names and brings them all to the disk with one sync. Then every file that
+// must survive whatever comes (the untouched image under its backup name) gets its name,
+// and the directory is synced; only then do the new files take their real names, and the
+// directory is synced again. Even where a power cut may keep any subset of the directory
+// changes not yet synced, in any order, it leaves under a real name either the old file
+// or a complete new one, and never loses an untouched image, at the cost of one sync of
+// the files and two of the directory per group instead of two syncs per file.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <variant>
@@ -38,32 +42,45 @@ class WriteGroup final : public ReportSink {
     void SelectLast() override;
     void BlockComplete() override;
 
-    // Called with the outcome of the group's sync: on success gives the file its name,
-    // otherwise discards it; either way appends its outcome lines.
-    using Place = std::function<void(const FsStatus& synced)>;
+    // A waiting file, taken through the group's steps in turn; each step is given the
+    // outcome of the sync before it.
+    class Placing {
+      public:
+        virtual ~Placing() = default;
+        // After the files' sync: gives the names that must reach the disk before any new
+        // file takes its name; true when it changed the directory.
+        virtual bool Keep(const FsStatus& /*files_synced*/) { return false; }
+        // After the directory's sync: gives the new file its name, or discards it.
+        virtual void Name(const FsStatus& kept_synced) = 0;
+        // After the directory's second sync: appends the outcome lines.
+        virtual void Report(const FsStatus& names_synced) = 0;
+    };
     // Adds a complete temporary file of `bytes` bytes that is to take the name `target`.
     void Defer(const std::filesystem::path& target, std::int64_t bytes, int expected_lines,
-               Place place);
+               std::unique_ptr<Placing> placing);
     // Marks `name` as one that a waiting file is to take (a backup name, say).
     void Claim(const std::filesystem::path& name);
     // Commits first when a waiting file is to take `name`, whatever its letter case: a
     // check for an existing name then sees it.
     void CommitIfWaiting(const std::filesystem::path& name);
-    // Syncs the waiting files with one call, places each in order with its lines, syncs
-    // their directories once, and lets the held lines through.
+    // Syncs the waiting files with one call, keeps what must be kept, syncs their
+    // directories, names the new files, syncs the directories again, and lets the held
+    // lines through with each file's outcome in its place.
     void Commit();
 
   private:
-    struct Placing {
+    struct Waiting {
         int expected_lines;
-        Place place;
+        std::unique_ptr<Placing> placing;
     };
     struct Select {};
     struct BlockEnd {};
+    // Syncs every directory of the group; the first failure.
+    FsStatus SyncDirectories();
     FileSystem& fs_;
     ReportSink& report_;
     std::vector<std::int64_t>& block_starts_;
-    std::vector<std::variant<std::string, Placing, Select, BlockEnd>> held_;
+    std::vector<std::variant<std::string, Waiting, Select, BlockEnd>> held_;
     std::int64_t held_lines_ = 0;  // lines held, counting each placing as expected
     std::set<std::filesystem::path> directories_;
     std::set<std::string> targets_;  // the waiting files' names, letter case folded

@@ -71,6 +71,8 @@ CheckRunTotals RunAtrCheck(EngineContext& outer) {
 
     const std::filesystem::path directory = window.SourcePath();
     const std::filesystem::path backup_dir = window.DirectoryPath();
+    // Where names match whatever their letter case, the run knows its own backups by name.
+    settings.written_files->folds_case = repair_mode && context.fs.FoldsCase(backup_dir);
     CheckRunTotals totals;
     const auto check_one = [&](const std::filesystem::path* name) {
         if (name == nullptr) {

@@ -46,10 +46,16 @@ bool WriteImage(EngineContext& context, const std::filesystem::path& output_path
         report.Append("ERROR   : Can not write ATR file - " + status.reason());
         report.SelectLast();
     };
+    const auto unsynced = [&report, output_path](const FsStatus& status) {
+        report.Append("ERROR   : " + DisplayName(output_path.filename()) +
+                      " is written, but the directory can not be synced - " + status.reason());
+        report.SelectLast();
+    };
     if (group == nullptr) {
-        const FsStatus written = WriteNewFile(context.fs, output_path, write, true);
+        bool placed = false;
+        const FsStatus written = WriteNewFile(context.fs, output_path, write, true, &placed);
         if (!written.ok()) {
-            failed(written);
+            placed ? unsynced(written) : failed(written);
         }
         return written.ok();
     }
@@ -58,18 +64,39 @@ bool WriteImage(EngineContext& context, const std::filesystem::path& output_path
         failed(written.status);
         return false;
     }
+    // A new image keeps nothing: it takes its name after the group's sync.
+    struct NewImage final : WriteGroup::Placing {
+        FileSystem& fs;
+        std::function<void(const FsStatus&)> failed, unsynced;
+        std::function<void()> failed_later;
+        std::filesystem::path temporary, output_path;
+        FsStatus placed = FsStatus::Ok();
+        NewImage(FileSystem& fs, std::function<void(const FsStatus&)> failed,
+                 std::function<void(const FsStatus&)> unsynced, std::function<void()> failed_later,
+                 std::filesystem::path temporary, std::filesystem::path output_path)
+            : fs(fs),
+              failed(std::move(failed)),
+              unsynced(std::move(unsynced)),
+              failed_later(std::move(failed_later)),
+              temporary(std::move(temporary)),
+              output_path(std::move(output_path)) {}
+        void Name(const FsStatus& synced) override {
+            placed = synced.ok()
+                         ? PlaceTemporary(fs, temporary, output_path)
+                         : FsStatus::Fail(synced.reason() + DiscardTemporary(fs, temporary));
+        }
+        void Report(const FsStatus& names_synced) override {
+            if (!placed.ok()) {
+                failed(placed);
+                failed_later();
+            } else if (!names_synced.ok()) {
+                unsynced(names_synced);
+            }
+        }
+    };
     group->Defer(output_path, static_cast<std::int64_t>(image.size()), 0,
-                 [&fs = context.fs, failed, failed_later, temporary = written.path,
-                  output_path](const FsStatus& synced) {
-                     const FsStatus placed =
-                         synced.ok()
-                             ? PlaceTemporary(fs, temporary, output_path)
-                             : FsStatus::Fail(synced.reason() + DiscardTemporary(fs, temporary));
-                     if (!placed.ok()) {
-                         failed(placed);
-                         failed_later();
-                     }
-                 });
+                 std::make_unique<NewImage>(context.fs, failed, unsynced, failed_later,
+                                            written.path, output_path));
     return true;
 }
 

@@ -105,9 +105,18 @@ bool Generate(EngineContext& context, std::int64_t size, std::int64_t sector_siz
     window.SetProgressRange(0, paragraphs);
 
     // Written under a temporary name and renamed into place, never over an existing file.
+    bool placed = false;
     const FsStatus written = WriteNewFile(
         context.fs, path,
-        [&](OutputFile& file) { return WriteEmptyImage(file, header, paragraphs, window); }, true);
+        [&](OutputFile& file) { return WriteEmptyImage(file, header, paragraphs, window); }, true,
+        &placed);
+    if (placed && !written.ok()) {
+        // Complete under its name, which a power cut may yet take away.
+        report.Append("ERROR: " + DisplayName(path) +
+                      " is written, but the directory can not be synced - " + written.reason());
+        report.SelectLast();
+        return true;
+    }
     if (!written.ok()) {
         report.Append("ERROR: Can not write " + DisplayName(path) + " - " + written.reason());
         report.SelectLast();

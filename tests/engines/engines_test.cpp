@@ -526,7 +526,7 @@ TEST_F(FileSafety, RacesOneWritingRunPerDirectoryAndNoBackupReplacedInARun) {
 TEST_F(FileSafety, CaseFoldingVolumeWithoutLinksKeepsEveryOriginal) {
     FaultFileSystem exfat;
     fs = &exfat;
-    exfat.fold_case = true;
+    exfat.fold_case = exfat.identity_per_spelling = true;
     exfat.WithoutNoReplaceOrLinks();
     WriteFile(dir / "a.atr", Broken(1));
     WriteFile(dir / "A.B.ATR", Broken(2));
@@ -584,6 +584,50 @@ TEST_F(FileSafety, DirectoryReplacedMidRunGetsNothingWritten) {
     EXPECT_EQ(Snapshot(elsewhere / "moved"),
               (std::map<std::string, Bytes>{
                   {"A.ATR", Mended(1)}, {"A_org.atr", Broken(1)}, {"B.ATR", Broken(2)}}));
+}
+
+// A backup that another program replaced after the user agreed to lose it stays; a
+// directory that can not be synced is said on the image it concerns, and an image whose
+// backup may not survive a power cut stays as it is.
+TEST_F(FileSafety, BackupChangedAfterTheQuestionStaysAndFailedSyncsAreSaid) {
+    FaultFileSystem faulty;
+    fs = &faulty;
+    prompt.Answer(PromptTopic::OverwriteBackup, PromptAnswer::Yes);
+    WriteFile(dir / "GAME.ATR", Broken(1));
+    WriteFile(dir / "GAME_org.atr", Broken(2));
+    const Bytes theirs = {'n', 'e', 'w'};
+    faulty.before = [&](FsOperation operation, const std::filesystem::path&) {
+        if (operation == FsOperation::Sync) {
+            WriteFile(dir / "THEIRS", theirs);
+            std::filesystem::rename(dir / "THEIRS", dir / "GAME_org.atr");
+        }
+    };
+    RunBatch(true);
+    faulty.before = nullptr;
+    EXPECT_TRUE(
+        Reported(In("ERROR: Can not replace GAME_org.atr - another program changed it "
+                    "after the question; it stays")));
+    EXPECT_EQ(Snapshot(dir.path()),
+              (std::map<std::string, Bytes>{{"GAME.ATR", Broken(1)}, {"GAME_org.atr", theirs}}));
+
+    std::filesystem::remove(dir / "GAME_org.atr");
+    faulty.FailOn(FsOperation::SyncDirectory, 1);  // the backups' sync
+    RunBatch(true);
+    EXPECT_TRUE(
+        Reported(In("ERROR: Can not write the repaired image - the directory can not be "
+                    "synced - injected failure")));
+    EXPECT_EQ(Snapshot(dir.path()), (std::map<std::string, Bytes>{{"GAME.ATR", Broken(1)}}));
+    faulty.FailOn(FsOperation::SyncDirectory, 2);  // the new names' sync
+    RunBatch(true);
+    EXPECT_TRUE(
+        Reported(In("ERROR: Generate new GAME.ATR file, but the directory can not be "
+                    "synced - injected failure")));
+    EXPECT_EQ(ReadFile(dir / "GAME.ATR"), Mended(1));
+    faulty.FailOn(FsOperation::SyncDirectory, 1);
+    Generate("NEW");
+    EXPECT_EQ(report.lines, Lines{"ERROR: " + DisplayName(dir / "NEW.ATR") +
+                                  " is written, but the directory can not be synced - injected "
+                                  "failure"});
 }
 
 // A new image is private while it is written and takes a new file's mode only when

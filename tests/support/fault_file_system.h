@@ -16,7 +16,7 @@
 
 namespace korvane::testing {
 
-enum class FsOperation { Read, Create, Write, Close, Rename, Remove, Sync };
+enum class FsOperation { Read, Create, Write, Close, Rename, Remove, Sync, SyncDirectory };
 
 class FaultFileSystem final : public FileSystem {
     using Path = std::filesystem::path;
@@ -77,8 +77,20 @@ class FaultFileSystem final : public FileSystem {
     FsStatus Length(const Path& path, std::int64_t& length) override {
         return Fail(Op::Read, path) ? kReadError : inner_.Length(F(path), length);
     }
+    // With `identity_per_spelling`, each spelling of a name has an identity of its own.
     std::optional<FileIdentity> Identity(const Path& path) override {
-        return inner_.Identity(F(path));
+        std::optional<FileIdentity> identity = inner_.Identity(F(path));
+        if (identity && identity_per_spelling && F(path) != path) {
+            identity->inode ^= std::hash<std::string>()(path.filename().native());
+        }
+        return identity;
+    }
+    std::optional<FileStamp> Stamp(const Path& path) override {
+        std::optional<FileStamp> stamp = inner_.Stamp(F(path));
+        if (stamp) {
+            stamp->identity = *Identity(path);
+        }
+        return stamp;
     }
     // Its writes and closing fail by the rules for `target`.
     CreateResult CreateTemporary(const Path& target) override;
@@ -97,7 +109,7 @@ class FaultFileSystem final : public FileSystem {
         return Fail(Op::Sync, directory) ? kInjected : inner_.SyncFileSystem(directory);
     }
     FsStatus SyncDirectory(const Path& directory) override {
-        return inner_.SyncDirectory(directory);
+        return Fail(Op::SyncDirectory, directory) ? kInjected : inner_.SyncDirectory(directory);
     }
     FsStatus Remove(const Path& path) override {
         return Fail(Op::Remove, path) ? kInjected : inner_.Remove(F(path));
@@ -113,6 +125,7 @@ class FaultFileSystem final : public FileSystem {
     // True: names match whatever their letter case, as on FAT: a name leads to the entry
     // that differs from it only in case, and a new name keeps the case it was given.
     bool fold_case = false;
+    bool identity_per_spelling = false;  // as exfat-fuse gives them
     // Called before each operation, to change the directory at that moment.
     std::function<void(FsOperation, const Path&)> before;
 
