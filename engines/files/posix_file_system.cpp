@@ -14,6 +14,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "lock_file.h"
 #include "posix_status.h"
 
 namespace korvane {
@@ -169,15 +170,17 @@ class PosixInputFile final : public InputFile {
 
 class PosixDirectoryLock final : public DirectoryLock {
   public:
-    PosixDirectoryLock(int fd, std::function<void()> released)
-        : fd_(fd), released_(std::move(released)) {}
+    PosixDirectoryLock(int fd, LockFile file, std::function<void()> released)
+        : fd_(fd), file_(std::move(file)), released_(std::move(released)) {}
     ~PosixDirectoryLock() override {
         released_();
-        ::close(fd_);  // closing releases the lock
+        ReleaseLockFile(fd_, file_);
+        ::close(fd_);  // closing releases the flock
     }
 
   private:
     int fd_;
+    LockFile file_;
     std::function<void()> released_;
 };
 
@@ -320,22 +323,29 @@ FsStatus PosixFileSystem::Length(const std::filesystem::path& path, std::int64_t
     return Counted(status);
 }
 
+// The flock keeps out runs that reach the directory by the same path or a bind mount;
+// the lock file in the directory also those that reach it through another FUSE mount
+// (bindfs, a second mount of one share), where each mount keeps flocks of its own.
 LockResult PosixFileSystem::LockDirectory(const std::filesystem::path& directory) {
     LockResult result;
+    LockFile file;
     const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         result.status = ErrnoStatus(errno);
-    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    } else if (shares_flock_ && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         result.status = errno == EWOULDBLOCK ? FsStatus::Fail("another run is writing into it")
                                              : ErrnoStatus(errno);
         ::close(fd);
+    } else if (result.status = TakeLockFile(fd, file); !result.status.ok()) {
+        ::close(fd);
     } else {
         *locked_ = {directory, fd};
-        result.lock = std::make_unique<PosixDirectoryLock>(fd, [locked = locked_, fd] {
-            if (locked->fd == fd) {
-                *locked = {};
-            }
-        });
+        result.lock =
+            std::make_unique<PosixDirectoryLock>(fd, std::move(file), [locked = locked_, fd] {
+                if (locked->fd == fd) {
+                    *locked = {};
+                }
+            });
     }
     return result;
 }

@@ -40,6 +40,9 @@ class PosixFileSystem : public FileSystem {
     // links (FUSE volumes such as exfat-fuse and ntfs-3g), which the lock keeps safe.
     bool offers_noreplace_ = true;
     bool offers_links_ = true;
+    // False: as on a FUSE volume reached through two mounts, where an flock taken through
+    // one is not seen through the other.
+    bool shares_flock_ = true;
 
   private:
     // A name as the *at calls take it: relative to the locked directory when it lies in

@@ -506,9 +506,9 @@ class FileSafety : public Engine {
 TEST_F(FileSafety, RacesOneWritingRunPerDirectoryAndNoBackupReplacedInARun) {
     WriteFile(dir / "A.ATR", Broken(1));
     WriteFile(dir / "A.B.ATR", Broken(2));
-    const auto before = Snapshot(dir.path());
     {
         LockResult other = PosixFileSystem().LockDirectory(dir.path());  // another run
+        const auto before = Snapshot(dir.path());
         EngineContext context{window, report, prompt, *fs, state};
         EXPECT_TRUE(RunBatch(true).could_not_start);
         EXPECT_TRUE(RunXexConversionWithTemplate(context, dir / "none").could_not_start);
@@ -518,6 +518,34 @@ TEST_F(FileSafety, RacesOneWritingRunPerDirectoryAndNoBackupReplacedInARun) {
         EXPECT_EQ(prompt.asked()[2].icon, PromptIcon::Critical);
         EXPECT_FALSE(RunBatch(false).could_not_start) << "a check run takes no lock";
     }
+}
+
+// One directory reached by two paths whose flocks do not meet (two FUSE mounts): the lock
+// file in the directory refuses the second run. One left by a killed run is taken over.
+TEST_F(FileSafety, LockHoldsWhateverPathReachesTheDirectory) {
+    FaultFileSystem first, second;
+    first.LocksOfItsOwn();
+    second.LocksOfItsOwn();
+    fs = &second;
+    const TempDir paths;
+    std::filesystem::create_directory_symlink(dir.path(), paths / "other");
+    WriteFile(dir / "A.ATR", Broken(1));
+    {
+        const LockResult other = first.LockDirectory(paths / "other");
+        ASSERT_TRUE(other.status.ok());
+        EXPECT_TRUE(RunBatch(true).could_not_start);
+        EXPECT_EQ(ReadFile(dir / "A.ATR"), Broken(1));
+    }
+    const pid_t killed = fork();  // takes the lock and ends without a word
+    if (killed == 0) {
+        (void)PosixFileSystem().LockDirectory(dir.path()).lock.release();
+        _exit(0);
+    }
+    waitpid(killed, nullptr, 0);
+    ASSERT_TRUE(Has(".korvane-lock"));
+    EXPECT_FALSE(RunBatch(true).could_not_start);
+    EXPECT_EQ(ReadFile(dir / "A.ATR"), Mended(1));
+    EXPECT_FALSE(Has(".korvane-lock"));
 }
 
 // A volume that folds letter case and has neither RENAME_NOREPLACE nor hard links
@@ -639,7 +667,8 @@ TEST_F(FileSafety, PrivateWhileWrittenAndTemporaryNamesNeverRunOut) {
     faulty.before = [&](FsOperation operation, const std::filesystem::path&) {
         for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
             struct stat info {};
-            if (operation == FsOperation::Write && stat(entry.path().c_str(), &info) == 0) {
+            if (operation == FsOperation::Write && IsTemporaryName(entry.path().filename()) &&
+                stat(entry.path().c_str(), &info) == 0) {
                 modes.push_back(info.st_mode & 0777);
             }
         }

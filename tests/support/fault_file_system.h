@@ -122,6 +122,8 @@ class FaultFileSystem final : public FileSystem {
         hard_links = false;
         posix_.WithoutNoReplaceOrLinks();
     }
+    // Like one of two FUSE mounts of one directory: flocks taken through it are its own.
+    void LocksOfItsOwn() { posix_.LocksOfItsOwn(); }
     // True: names match whatever their letter case, as on FAT: a name leads to the entry
     // that differs from it only in case, and a new name keeps the case it was given.
     bool fold_case = false;
@@ -133,6 +135,7 @@ class FaultFileSystem final : public FileSystem {
     // The real file system, with the fallbacks of a FUSE volume on demand.
     struct Posix final : PosixFileSystem {
         void WithoutNoReplaceOrLinks() { offers_links_ = offers_noreplace_ = false; }
+        void LocksOfItsOwn() { shares_flock_ = false; }
     };
     // The path a case-folding file system takes `path` to.
     Path F(const Path& path) const {

@@ -1,0 +1,173 @@
+// A FUSE pass-through of a directory for the stress runs (bench only, never part of the
+// product): it refuses hard links (EPERM) and RENAME_NOREPLACE (EINVAL), as exfat-fuse and
+// ntfs-3g do, and forgets what a power cut would. It remembers which files were written
+// since their last fsync; on SIGUSR1 it empties each of them, as a disk that never got
+// their data, and exits at once, leaving the mount dead until it is unmounted. A syncfs
+// reaches no FUSE daemon, so only an fsync of a file keeps its data.
+//   cc -O2 -o fuse_passthrough fuse_passthrough.c $(pkg-config --cflags --libs fuse3)
+//   fuse_passthrough BACKING_DIR MOUNT_POINT [fuse options]
+#define FUSE_USE_VERSION 31
+#define _GNU_SOURCE
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <fuse.h>
+#include <pthread.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+static int backing = -1;  // the backing directory
+static pthread_mutex_t dirty_lock = PTHREAD_MUTEX_INITIALIZER;
+static ino_t dirty[65536];  // backing inodes written since their last fsync
+static size_t dirty_count;
+
+static const char* rel(const char* path) { return path[1] ? path + 1 : "."; }
+
+static void mark(ino_t inode, int written) {
+    pthread_mutex_lock(&dirty_lock);
+    size_t i = 0;
+    while (i < dirty_count && dirty[i] != inode) ++i;
+    if (written && i == dirty_count && dirty_count < 65536) dirty[dirty_count++] = inode;
+    if (!written && i < dirty_count) dirty[i] = dirty[--dirty_count];
+    pthread_mutex_unlock(&dirty_lock);
+}
+
+// The power cut: every file with unsynced data loses it, then the daemon is gone.
+static void cut(int signal) {
+    (void)signal;
+    DIR* listing = fdopendir(dup(backing));
+    struct dirent* entry;
+    while (listing && (entry = readdir(listing)) != NULL) {
+        for (size_t i = 0; i < dirty_count; ++i) {
+            if (entry->d_ino == dirty[i]) {
+                int fd = openat(backing, entry->d_name, O_WRONLY | O_TRUNC);
+                if (fd >= 0) fsync(fd), close(fd);
+            }
+        }
+    }
+    syncfs(backing);
+    _exit(0);
+}
+
+static int fail(int result) { return result < 0 ? -errno : result; }
+
+static int op_getattr(const char* path, struct stat* st, struct fuse_file_info* fi) {
+    (void)fi;
+    return fail(fstatat(backing, rel(path), st, AT_SYMLINK_NOFOLLOW));
+}
+static int op_readdir(const char* path, void* buf, fuse_fill_dir_t fill, off_t offset,
+                      struct fuse_file_info* fi, enum fuse_readdir_flags flags) {
+    (void)offset, (void)fi, (void)flags;
+    int fd = openat(backing, rel(path), O_RDONLY | O_DIRECTORY);
+    DIR* listing = fd < 0 ? NULL : fdopendir(fd);
+    if (!listing) return -errno;
+    struct dirent* entry;
+    while ((entry = readdir(listing)) != NULL) fill(buf, entry->d_name, NULL, 0, 0);
+    closedir(listing);
+    return 0;
+}
+static int op_open(const char* path, struct fuse_file_info* fi) {
+    int fd = openat(backing, rel(path), fi->flags & ~O_NOFOLLOW);
+    if (fd < 0) return -errno;
+    fi->fh = (uint64_t)fd;
+    return 0;
+}
+static int op_create(const char* path, mode_t mode, struct fuse_file_info* fi) {
+    int fd = openat(backing, rel(path), fi->flags | O_CREAT, mode);
+    if (fd < 0) return -errno;
+    fi->fh = (uint64_t)fd;
+    return 0;
+}
+static int op_read(const char* path, char* buf, size_t size, off_t offset,
+                   struct fuse_file_info* fi) {
+    (void)path;
+    return fail((int)pread((int)fi->fh, buf, size, offset));
+}
+static int op_write(const char* path, const char* buf, size_t size, off_t offset,
+                    struct fuse_file_info* fi) {
+    (void)path;
+    struct stat st;
+    if (fstat((int)fi->fh, &st) == 0) mark(st.st_ino, 1);
+    return fail((int)pwrite((int)fi->fh, buf, size, offset));
+}
+static int op_fsync(const char* path, int datasync, struct fuse_file_info* fi) {
+    (void)path, (void)datasync;
+    struct stat st;
+    if (fsync((int)fi->fh) != 0) return -errno;
+    if (fstat((int)fi->fh, &st) == 0) mark(st.st_ino, 0);
+    return 0;
+}
+static int op_fsyncdir(const char* path, int datasync, struct fuse_file_info* fi) {
+    (void)datasync, (void)fi;
+    int fd = openat(backing, rel(path), O_RDONLY | O_DIRECTORY);
+    int result = fd < 0 ? -errno : fail(fsync(fd));
+    if (fd >= 0) close(fd);
+    return result;
+}
+static int op_release(const char* path, struct fuse_file_info* fi) {
+    (void)path;
+    close((int)fi->fh);
+    return 0;
+}
+static int op_unlink(const char* path) { return fail(unlinkat(backing, rel(path), 0)); }
+static int op_mkdir(const char* path, mode_t mode) { return fail(mkdirat(backing, rel(path), mode)); }
+static int op_rmdir(const char* path) { return fail(unlinkat(backing, rel(path), AT_REMOVEDIR)); }
+static int op_rename(const char* from, const char* to, unsigned int flags) {
+    if (flags) return -EINVAL;  // no RENAME_NOREPLACE, no RENAME_EXCHANGE
+    return fail(renameat(backing, rel(from), backing, rel(to)));
+}
+static int op_link(const char* from, const char* to) {
+    (void)from, (void)to;
+    return -EPERM;  // no hard links
+}
+static int op_chmod(const char* path, mode_t mode, struct fuse_file_info* fi) {
+    (void)fi;
+    return fail(fchmodat(backing, rel(path), mode, 0));
+}
+static int op_chown(const char* path, uid_t uid, gid_t gid, struct fuse_file_info* fi) {
+    (void)fi;
+    return fail(fchownat(backing, rel(path), uid, gid, AT_SYMLINK_NOFOLLOW));
+}
+static int op_truncate(const char* path, off_t size, struct fuse_file_info* fi) {
+    if (fi) return fail(ftruncate((int)fi->fh, size));
+    int fd = openat(backing, rel(path), O_WRONLY);
+    int result = fd < 0 ? -errno : fail(ftruncate(fd, size));
+    if (fd >= 0) close(fd);
+    return result;
+}
+static int op_utimens(const char* path, const struct timespec tv[2], struct fuse_file_info* fi) {
+    (void)fi;
+    return fail(utimensat(backing, rel(path), tv, AT_SYMLINK_NOFOLLOW));
+}
+static int op_statfs(const char* path, struct statvfs* st) {
+    (void)path;
+    return fail(fstatvfs(backing, st));
+}
+
+static const struct fuse_operations operations = {
+    .getattr = op_getattr, .readdir = op_readdir, .open = op_open,       .create = op_create,
+    .read = op_read,       .write = op_write,     .fsync = op_fsync,     .fsyncdir = op_fsyncdir,
+    .release = op_release, .unlink = op_unlink,   .mkdir = op_mkdir,     .rmdir = op_rmdir,
+    .rename = op_rename,   .link = op_link,       .chmod = op_chmod,     .chown = op_chown,
+    .truncate = op_truncate, .utimens = op_utimens, .statfs = op_statfs,
+};
+
+int main(int argc, char* argv[]) {
+    if (argc < 3) {
+        fprintf(stderr, "usage: %s BACKING_DIR MOUNT_POINT [fuse options]\n", argv[0]);
+        return 2;
+    }
+    backing = open(argv[1], O_RDONLY | O_DIRECTORY);
+    if (backing < 0) {
+        perror(argv[1]);
+        return 2;
+    }
+    signal(SIGUSR1, cut);
+    argv[1] = argv[0];
+    return fuse_main(argc - 1, argv + 1, &operations, NULL);
+}
