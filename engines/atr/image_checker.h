@@ -45,7 +45,8 @@ class RepairedImagePlacing final : public WriteGroup::Placing {
     std::optional<FileStamp> replaced_backup_;
     std::shared_ptr<WrittenFiles> written_files_;
     enum class Kept { Nothing, Linked, Renamed } kept_ = Kept::Nothing;
-    std::string failure_;  // empty while all goes well
+    std::filesystem::path record_;  // the restore record, while the image's name is free
+    std::string failure_;           // empty while all goes well
 };
 
 class ImageChecker {

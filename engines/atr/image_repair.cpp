@@ -296,9 +296,16 @@ bool RepairedImagePlacing::Keep(const FsStatus& files_synced) {
         return cannot_keep(status);
     }
     // Without hard links: the old file is renamed to its backup name, and the image's name
-    // stays free until the repaired image takes it.
+    // stays free until the repaired image takes it. A record on disk first tells the next
+    // run to put the image back, should this run be cut off in between.
+    status = WriteRestoreRecord(fs_, image_.path, backup_path_, record_);
+    if (!status.ok()) {
+        Failed("Can not write the restore record - " + status.reason());
+        return false;
+    }
     status = fs_.RenameNoReplace(image_.path, backup_path_);
     if (!status.ok()) {
+        fs_.Remove(record_);
         return cannot_keep(status);
     }
     kept_ = Kept::Renamed;
@@ -319,13 +326,16 @@ void RepairedImagePlacing::Name(const FsStatus& kept_synced) {
                        ? std::string()
                        : "; the untouched image is also kept as " + backup;
         }
-        return fs_.RenameNoReplace(backup_path_, image_.path).ok()
-                   ? std::string()
-                   : "; the untouched image stays as " + backup;
+        if (!fs_.RenameNoReplace(backup_path_, image_.path).ok()) {
+            return "; the untouched image stays as " + backup;  // the record tells the next run
+        }
+        fs_.Remove(record_);
+        return std::string();
     };
     if (!kept_synced.ok()) {
         // The backup may not survive a power cut: the image stays as it is.
-        Failed(std::string(kWriteFailed) + "the directory can not be synced - " + kept_synced.reason() + undo());
+        Failed(std::string(kWriteFailed) + "the directory can not be synced - " +
+               kept_synced.reason() + undo());
         return;
     }
     const FsStatus status = kept_ == Kept::Linked ? fs_.RenameReplacing(temporary_, image_.path)
@@ -345,6 +355,9 @@ void RepairedImagePlacing::Report(const FsStatus& names_synced) {
     }
     written_files_->Add(fs_, backup_path_);
     written_files_->Add(fs_, image_.path);
+    if (!record_.empty() && names_synced.ok()) {
+        fs_.Remove(record_);  // the image's new name is on disk
+    }
     report_.Append(std::string(kIndent) +
                    (names_synced.ok() ? "Generate new " + shown + " file"
                                       : "ERROR: Generate new " + shown +

@@ -32,6 +32,78 @@ bool IsTemporaryName(const std::string& name) {
            name[19] == '-' && digits(20, 8, true) && name.ends_with(".tmp");
 }
 
+namespace {
+
+constexpr char kRecordHead[] = "korvane-restore";
+
+std::string FileNamed(const std::filesystem::path& path) {
+    return DisplayName(path.filename());
+}
+
+}  // namespace
+
+bool IsRestoreRecordName(const std::string& name) {
+    return name.ends_with(".put") && IsTemporaryName(name.substr(0, name.size() - 4) + ".tmp");
+}
+
+FsStatus WriteRestoreRecord(FileSystem& fs, const std::filesystem::path& image,
+                            const std::filesystem::path& backup, std::filesystem::path& record) {
+    // Names may hold any byte but NUL: NUL ends each field, and a record cut short lacks
+    // its last one.
+    std::string content = std::string(kRecordHead) + '\0' + image.native() + '\0' +
+                          backup.native() + '\0' + "end" + '\0';
+    const std::string temporary = TemporaryNameIn(image.parent_path()).native();
+    record = temporary.substr(0, temporary.size() - 4) + ".put";
+    CreateResult created = fs.CreateExclusive(record);
+    if (!created.status.ok()) {
+        return created.status;
+    }
+    FsStatus status = created.file->Write(
+        std::span(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()));
+    const FsStatus closed = created.file->Close(true);
+    status = status.ok() ? closed : status;
+    if (status.ok()) {
+        status = fs.SyncDirectory(record.parent_path());
+    }
+    if (!fs.Counted(status).ok()) {
+        fs.Remove(record);
+    }
+    return status;
+}
+
+std::string FollowRestoreRecord(FileSystem& fs, const std::filesystem::path& record) {
+    const ReadResult read = fs.ReadWhole(record, 65536);
+    std::vector<std::string> fields;
+    std::string field;
+    for (const std::uint8_t byte : read.bytes) {
+        if (byte == 0) {
+            fields.push_back(field);
+            field.clear();
+        } else {
+            field.push_back(static_cast<char>(byte));
+        }
+    }
+    std::string notice;
+    if (fields.size() == 4 && fields[0] == kRecordHead && fields[3] == "end") {
+        const std::filesystem::path image = fields[1];
+        const std::filesystem::path backup = fields[2];
+        if (!fs.Exists(image) && fs.IsRegularFile(backup)) {
+            const FsStatus renamed = fs.RenameNoReplace(backup, image);
+            if (!renamed.ok()) {
+                // Kept, so that every run says it until the image is back.
+                return "Can not put back " + FileNamed(image) +
+                       ", which an interrupted run left as " + FileNamed(backup) + " - " +
+                       renamed.reason();
+            }
+            fs.SyncDirectory(image.parent_path());
+            notice = "Put back " + FileNamed(image) + " from " + FileNamed(backup) +
+                     ", where an interrupted run left it";
+        }
+    }
+    fs.Remove(record);
+    return notice;
+}
+
 std::string DiscardTemporary(FileSystem& fs, const std::filesystem::path& temporary) {
     const FsStatus removed = fs.Remove(temporary);
     return removed.ok() ? std::string()

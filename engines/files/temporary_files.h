@@ -17,6 +17,18 @@ std::filesystem::path TemporaryNameIn(const std::filesystem::path& directory);
 // digits, "-", eight lower-case hexadecimal digits, ".tmp".
 bool IsTemporaryName(const std::string& name);
 
+// Where there are no hard links, the untouched image is renamed to its backup name before
+// the repaired one takes the image's name: for that moment the image's name is missing.
+// A restore record, written to the disk before the first rename, tells the next run to
+// put the image back from its backup if the run was cut off there. Its name is that of a
+// temporary file ending in ".put" instead of ".tmp".
+FsStatus WriteRestoreRecord(FileSystem& fs, const std::filesystem::path& image,
+                            const std::filesystem::path& backup, std::filesystem::path& record);
+bool IsRestoreRecordName(const std::string& name);
+// Follows a restore record: puts the image back when only its backup holds it, then
+// removes the record. Returns the notice, "" when nothing needed doing.
+std::string FollowRestoreRecord(FileSystem& fs, const std::filesystem::path& record);
+
 // Writes a complete file under a temporary name beside `target`: `write_body` writes the
 // content, and on any failure the temporary file is removed again. On success the
 // returned path names the closed, complete temporary file; on failure the reason also

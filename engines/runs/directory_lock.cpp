@@ -28,6 +28,14 @@ bool StartWritingRun(EngineContext& context, const std::filesystem::path& direct
     }
     const std::int64_t failures_before = context.fs.failed_operations();
     for (const DirectoryEntry& entry : entries) {
+        if (IsRestoreRecordName(entry.name.native())) {
+            const std::string notice =
+                FollowRestoreRecord(context.fs, JoinPath(directory, entry.name));
+            if (!notice.empty()) {
+                context.notice(notice);
+            }
+            continue;
+        }
         if (!IsTemporaryName(entry.name.native())) {
             continue;
         }

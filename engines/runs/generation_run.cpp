@@ -41,8 +41,10 @@ bool HoldsControlCharacter(const std::string& name) {
 }
 
 // Writes the header and `paragraphs` paragraphs of zero bytes.
+// A stop request (Ctrl-C, SIGTERM) ends it between chunks: the temporary file goes, and no
+// partial image ever takes the name.
 FsStatus WriteEmptyImage(OutputFile& file, const AtrHeaderBytes& header, std::int64_t paragraphs,
-                         WindowControls& window) {
+                         WindowControls& window, const volatile std::sig_atomic_t* stop_request) {
     static const std::array<std::uint8_t, kZeroChunkBytes> zeros{};
     FsStatus status = file.Write(header);
     std::int64_t written = 0;
@@ -52,6 +54,9 @@ FsStatus WriteEmptyImage(OutputFile& file, const AtrHeaderBytes& header, std::in
             std::span(zeros).first(static_cast<std::size_t>(chunk * atr::kParagraphSize)));
         written += chunk;
         window.SetProgressValue(written);
+        if (status.ok() && stop_request != nullptr && *stop_request != 0) {
+            status = FsStatus::Fail("the run was interrupted");
+        }
     }
     return status;
 }
@@ -108,8 +113,10 @@ bool Generate(EngineContext& context, std::int64_t size, std::int64_t sector_siz
     bool placed = false;
     const FsStatus written = WriteNewFile(
         context.fs, path,
-        [&](OutputFile& file) { return WriteEmptyImage(file, header, paragraphs, window); }, true,
-        &placed);
+        [&](OutputFile& file) {
+            return WriteEmptyImage(file, header, paragraphs, window, context.stop_request);
+        },
+        true, &placed);
     if (placed && !written.ok()) {
         // Complete under its name, which a power cut may yet take away.
         report.Append("ERROR: " + DisplayName(path) +
