@@ -1,0 +1,53 @@
+# bash completion for korvane-cli: its commands, each command's options, their values,
+# and directories for DIR.
+
+_korvane_cli() {
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
+    local command=${COMP_WORDS[1]}
+    # "--layout=lo" comes as the words "--layout", "=" and "lo".
+    if [[ $prev == = ]]; then
+        prev=${COMP_WORDS[COMP_CWORD - 2]}
+    elif [[ $cur == = ]]; then
+        cur=""
+    fi
+    if ((COMP_CWORD == 1)); then
+        COMPREPLY=($(compgen -W "check repair convert generate --help --version" -- "$cur"))
+        return
+    fi
+    local values=""
+    case $prev in
+        --layout) values="both short long" ;;
+        --sector-size)
+            values="128 256"
+            [[ $command == repair ]] && values+=" skip"
+            ;;
+        --fix-length) values="file header skip" ;;
+        --fix-layout) values="add cut skip" ;;
+        --overwrite-backup) values="yes no" ;;
+        --template)
+            compopt -o filenames 2>/dev/null
+            COMPREPLY=($(compgen -f -- "$cur"))
+            return
+            ;;
+        --sectors | --name) return ;;
+    esac
+    if [[ -n $values ]]; then
+        COMPREPLY=($(compgen -W "$values" -- "$cur"))
+        return
+    fi
+    if [[ $cur == -* ]]; then
+        local options=""
+        case $command in
+            check) options="--layout --min-size --no-min-size" ;;
+            repair) options="--layout --min-size --no-min-size --sector-size --fix-length
+                             --fix-layout --overwrite-backup" ;;
+            convert) options="--template --fit" ;;
+            generate) options="--sector-size --sectors --name" ;;
+        esac
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        return
+    fi
+    compopt -o filenames 2>/dev/null
+    COMPREPLY=($(compgen -d -- "$cur"))
+}
+complete -F _korvane_cli korvane-cli
