@@ -1,5 +1,5 @@
 # bash completion for korvane-cli: its commands, each command's options, their values,
-# and directories for DIR.
+# directories for DIR, and images for IMAGE.
 
 _korvane_cli() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
@@ -11,7 +11,7 @@ _korvane_cli() {
         cur=""
     fi
     if ((COMP_CWORD == 1)); then
-        COMPREPLY=($(compgen -W "check repair convert generate --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "check repair convert generate list extract --help --version" -- "$cur"))
         return
     fi
     local values=""
@@ -24,6 +24,11 @@ _korvane_cli() {
         --fix-length) values="file header skip" ;;
         --fix-layout) values="add cut skip" ;;
         --overwrite-backup) values="yes no" ;;
+        --to)
+            compopt -o filenames 2>/dev/null
+            COMPREPLY=($(compgen -d -- "$cur"))
+            return
+            ;;
         --template)
             compopt -o filenames 2>/dev/null
             COMPREPLY=($(compgen -f -- "$cur"))
@@ -43,11 +48,15 @@ _korvane_cli() {
                              --fix-layout --overwrite-backup" ;;
             convert) options="--template --fit" ;;
             generate) options="--sector-size --sectors --name" ;;
+            extract) options="--to" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return
     fi
     compopt -o filenames 2>/dev/null
     COMPREPLY=($(compgen -d -- "$cur"))
+    if [[ $command == list || $command == extract ]]; then
+        COMPREPLY+=($(compgen -f -X '!*.[Aa][Tt][Rr]' -- "$cur"))
+    fi
 }
 complete -F _korvane_cli korvane-cli
