@@ -2,6 +2,8 @@
 # Set-up, build and run in one step on a Debian 12 machine.
 #   scripts/korvane.sh run    install what is missing, build, start the program
 #   scripts/korvane.sh test   install what is missing, build with sanitizers, run all tests
+#   scripts/korvane.sh package  install what is missing, build the Debian package into
+#                               build-deb/ and check it with lintian
 set -euo pipefail
 
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -57,8 +59,22 @@ case "${1:-}" in
         grep -E '^Done [0-9]+ runs' "$top/build-fuzz/fuzz.log" || true
         ctest --test-dir "$top/build" --output-on-failure -j "$jobs"
         ;;
+    package)
+        # The build dependencies of debian/control, and the tools of the package build.
+        packages=(build-essential dpkg-dev debhelper cmake ninja-build qt6-base-dev qt6-svg-dev
+                  libchm-dev cc65 appstream desktop-file-utils lintian)
+        install_missing
+        cd "$top"
+        DEB_BUILD_OPTIONS="parallel=$jobs" dpkg-buildpackage -b -us -uc
+        # dpkg-buildpackage writes beside the source tree; the results go into build-deb/.
+        version=$(dpkg-parsechangelog -S Version)
+        rm -rf "$top/build-deb" && mkdir -p "$top/build-deb"
+        mv ../korvane_"$version"_* ../korvane-dbgsym_"$version"_* "$top/build-deb/"
+        lintian --fail-on error "$top"/build-deb/korvane_*.changes
+        ls "$top"/build-deb/*.deb
+        ;;
     *)
-        echo "usage: scripts/korvane.sh run|test" >&2
+        echo "usage: scripts/korvane.sh run|test|package" >&2
         exit 2
         ;;
 esac
