@@ -77,6 +77,18 @@ bool ApplyCommandDirectory(PlainWindow& window, const CommandLine& line) {
     return true;
 }
 
+ReportOutput::ReportOutput(const CommandLine& line, const WindowControls& window)
+    : stream_(stdout, g_stop_request),
+      json_sink_(stream_, line.command, window),
+      json_(HasFlag(line, "--json")) {}
+
+int ReportOutput::Finish(int status) {
+    if (json_) {
+        json_sink_.Finish();
+    }
+    return FinishRun(stream_, status);
+}
+
 bool HasFlag(const CommandLine& line, const std::string& flag) {
     return std::find(line.flags.begin(), line.flags.end(), flag) != line.flags.end();
 }
@@ -108,8 +120,10 @@ int RunCheckCommand(const CommandLine& line, bool repair) {
         std::fprintf(stderr, "korvane-cli: --layout takes both, short or long\n");
         return kExitCannotStart;
     }
-    StreamReportSink report(stdout, g_stop_request);
-    ScriptedPrompt prompt = TerminalPrompt(report);
+    PosixFileSystem fs;
+    PlainWindow window(fs);
+    ReportOutput output(line, window);
+    ScriptedPrompt prompt = TerminalPrompt(output.stream());
     if (repair) {
         const bool answers_ok =
             AddAnswer(prompt, line, "--sector-size", PromptTopic::SectorSize,
@@ -131,8 +145,6 @@ int RunCheckCommand(const CommandLine& line, bool repair) {
         }
     }
 
-    PosixFileSystem fs;
-    PlainWindow window(fs);
     window.SetPattern("*.atr");
     window.ChooseOption(layout == "short"  ? Control::Opt_short
                         : layout == "long" ? Control::Opt_long
@@ -144,14 +156,14 @@ int RunCheckCommand(const CommandLine& line, bool repair) {
 
     ProgramState state;
     state.repair_mode = repair;
-    EngineContext context{window, report, prompt, fs, state, &g_stop_request, PrintNotice};
+    EngineContext context{window, output.sink(), prompt, fs, state, &g_stop_request, PrintNotice};
     const CheckRunTotals totals = RunAtrCheck(context);
     if (totals.could_not_start) {
         return kExitCannotStart;
     }
-    return FinishRun(report, totals.failed_file_operations > 0 ? kExitFileOperationFailed
-                             : totals.invalid_count > 0        ? kExitFindings
-                                                               : kExitClean);
+    return output.Finish(totals.failed_file_operations > 0 ? kExitFileOperationFailed
+                         : totals.invalid_count > 0        ? kExitFindings
+                                                           : kExitClean);
 }
 
 }  // namespace korvane

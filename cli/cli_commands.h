@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "json_report_sink.h"
 #include "plain_window.h"
+#include "stream_report_sink.h"
 
 namespace korvane {
 
@@ -46,11 +48,29 @@ bool ApplyCommandDirectory(PlainWindow& window, const CommandLine& line);
 // Writes an engine's notice (not a report line) to standard error.
 void PrintNotice(const std::string& line);
 
-class StreamReportSink;
 // Writes the rest of the report and returns the exit status of a run that ended with
 // `status`, unless its report could not be written (2; 141 when its reader has gone) or
 // a signal interrupted it; each of these is said on standard error.
 int FinishRun(StreamReportSink& report, int status);
+
+// Where a command's report goes: standard output as text, or with --json as JSON.
+class ReportOutput {
+  public:
+    ReportOutput(const CommandLine& line, const WindowControls& window);
+    ReportOutput(const ReportOutput&) = delete;
+    ReportOutput& operator=(const ReportOutput&) = delete;
+    // The sink the engines write into.
+    ReportSink& sink() { return json_ ? static_cast<ReportSink&>(json_sink_) : stream_; }
+    // The text stream underneath, which a question on the terminal flushes first.
+    StreamReportSink& stream() { return stream_; }
+    // FinishRun for this output.
+    int Finish(int status);
+
+  private:
+    StreamReportSink stream_;
+    JsonReportSink json_sink_;
+    bool json_;
+};
 
 // Whether the flag `flag` (e.g. "--fit") was given.
 bool HasFlag(const CommandLine& line, const std::string& flag);

@@ -45,11 +45,11 @@ int RunConvertCommand(const CommandLine& line) {
     window.SetCheckValue(Control::chk_fit, HasFlag(line, "--fit") ? 1 : 0);
 
     // The missing template's message box goes to standard error.
-    StreamReportSink report(stdout, g_stop_request);
-    ScriptedPrompt prompt = TerminalPrompt(report);
+    ReportOutput output(line, window);
+    ScriptedPrompt prompt = TerminalPrompt(output.stream());
     ProgramState state;
     state.repair_mode = false;
-    EngineContext context{window, report, prompt, fs, state, &g_stop_request, PrintNotice};
+    EngineContext context{window, output.sink(), prompt, fs, state, &g_stop_request, PrintNotice};
     const ConversionRunTotals totals = RunXexConversionWithTemplate(context, template_path);
     if (totals.template_failed || totals.could_not_start) {
         // The message box keeps the window's wording; the path that was tried is named here.
@@ -59,9 +59,9 @@ int RunConvertCommand(const CommandLine& line) {
         }
         return kExitCannotStart;
     }
-    return FinishRun(report, totals.failed_file_operations > 0 ? kExitFileOperationFailed
-                             : totals.not_converted_count > 0  ? kExitFindings
-                                                               : kExitClean);
+    return output.Finish(totals.failed_file_operations > 0 ? kExitFileOperationFailed
+                         : totals.not_converted_count > 0  ? kExitFindings
+                                                           : kExitClean);
 }
 
 int RunGenerateCommand(const CommandLine& line) {
@@ -90,17 +90,17 @@ int RunGenerateCommand(const CommandLine& line) {
     UpdateImageSize(window);
     window.SetText(Control::Txt_filename, OptionValue(line, "--name", "NEWFILE"));
 
-    StreamReportSink report(stdout, g_stop_request);
-    ScriptedPrompt prompt = TerminalPrompt(report);
+    ReportOutput output(line, window);
+    ScriptedPrompt prompt = TerminalPrompt(output.stream());
     ProgramState state;
-    EngineContext context{window, report, prompt, fs, state, &g_stop_request, PrintNotice};
+    EngineContext context{window, output.sink(), prompt, fs, state, &g_stop_request, PrintNotice};
     const GenerationTotals totals = RunAtrGeneration(context);
     if (totals.could_not_start) {
         return kExitCannotStart;
     }
-    return FinishRun(report, totals.failed_file_operations > 0 ? kExitFileOperationFailed
-                             : totals.generated                ? kExitClean
-                                                               : kExitFindings);
+    return output.Finish(totals.failed_file_operations > 0 ? kExitFileOperationFailed
+                         : totals.generated                ? kExitClean
+                                                           : kExitFindings);
 }
 
 }  // namespace korvane

@@ -43,11 +43,11 @@ _korvane_cli() {
     if [[ $cur == -* ]]; then
         local options=""
         case $command in
-            check) options="--layout --min-size --no-min-size" ;;
+            check) options="--layout --min-size --no-min-size --json" ;;
             repair) options="--layout --min-size --no-min-size --sector-size --fix-length
-                             --fix-layout --overwrite-backup" ;;
-            convert) options="--template --fit" ;;
-            generate) options="--sector-size --sectors --name" ;;
+                             --fix-layout --overwrite-backup --json" ;;
+            convert) options="--template --fit --json" ;;
+            generate) options="--sector-size --sectors --name --json" ;;
             extract) options="--to" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

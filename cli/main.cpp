@@ -13,12 +13,15 @@ namespace {
 
 constexpr const char* kUsage =
     "usage:\n"
-    "  korvane-cli check    [--layout both|short|long] [--min-size|--no-min-size] DIR\n"
+    "  korvane-cli check    [--layout both|short|long] [--min-size|--no-min-size]\n"
+    "                       [--json] DIR\n"
     "  korvane-cli repair   [--layout both|short|long] [--min-size|--no-min-size]\n"
     "                       [--sector-size 128|256|skip] [--fix-length file|header|skip]\n"
-    "                       [--fix-layout add|cut|skip] [--overwrite-backup yes|no] DIR\n"
-    "  korvane-cli convert  [--template FILE] [--fit] DIR\n"
-    "  korvane-cli generate [--sector-size 128|256] [--sectors N] [--name NAME] DIR\n"
+    "                       [--fix-layout add|cut|skip] [--overwrite-backup yes|no]\n"
+    "                       [--json] DIR\n"
+    "  korvane-cli convert  [--template FILE] [--fit] [--json] DIR\n"
+    "  korvane-cli generate [--sector-size 128|256] [--sectors N] [--name NAME]\n"
+    "                       [--json] DIR\n"
     "  korvane-cli list     DIR|IMAGE\n"
     "  korvane-cli extract  IMAGE [NAME...] --to DIR\n"
     "  korvane-cli --help | --version\n";
@@ -48,7 +51,7 @@ struct CommandOptions {
 };
 
 const CommandOptions kCommands[] = {
-    {"check", {{"layout", true}, {"min-size", false}, {"no-min-size", false}}},
+    {"check", {{"layout", true}, {"min-size", false}, {"no-min-size", false}, {"json", false}}},
     {"repair",
      {{"layout", true},
       {"min-size", false},
@@ -56,9 +59,10 @@ const CommandOptions kCommands[] = {
       {"sector-size", true},
       {"fix-length", true},
       {"fix-layout", true},
-      {"overwrite-backup", true}}},
-    {"convert", {{"template", true}, {"fit", false}}},
-    {"generate", {{"sector-size", true}, {"sectors", true}, {"name", true}}},
+      {"overwrite-backup", true},
+      {"json", false}}},
+    {"convert", {{"template", true}, {"fit", false}, {"json", false}}},
+    {"generate", {{"sector-size", true}, {"sectors", true}, {"name", true}, {"json", false}}},
     {"list", {}},
     {"extract", {{"to", true}}, true},
 };

@@ -22,9 +22,6 @@ std::string SummaryCount(std::int64_t value) {
     return text;
 }
 
-namespace {
-
-// Length of the valid UTF-8 sequence starting at `text[i]`, or 0 if it is not one.
 std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(i);
@@ -62,8 +59,6 @@ std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
     }
     return length;
 }
-
-}  // namespace
 
 std::string DisplayName(const std::filesystem::path& path) {
     const std::string& raw = path.native();

@@ -14,6 +14,10 @@ std::string Dec(std::int64_t value);
 // A summary count: one leading blank in the place of the sign for 0 and above.
 std::string SummaryCount(std::int64_t value);
 
+// Length of the valid UTF-8 sequence starting at `text[i]`, or 0 if it is not one or
+// encodes a C1 control or a bidirectional control (which a report line shows escaped).
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t i);
+
 // A file name or path as one report line shows it: UTF-8 as it is, every byte that is
 // not part of valid UTF-8 and every control character written as \xNN.
 std::string DisplayName(const std::filesystem::path& path);
