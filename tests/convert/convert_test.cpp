@@ -298,5 +298,65 @@ TEST(CliConvert, StandardOutputIsTheEngineReportAndTheExitStatusItsOutcome) {
               std::string::npos);
 }
 
+// A thousand images of every fault and a hundred XEX files, made alike on every run: the
+// reports of korvane-cli check, repair and convert, and the files they leave, stay byte for
+// byte those stored in thousand_images.expected. On a difference the run's text is written
+// beside the test program for diff.
+TEST(CliReports, AThousandImagesGiveTheStoredReportsAndFiles) {
+    TempDir temp;
+    const std::filesystem::path dir = temp / "a";
+    std::filesystem::create_directories(dir / "sub.atr");
+    std::uint32_t seed = 30;
+    const auto pick = [&](std::uint32_t n) {
+        return (seed = seed * 1103515245u + 12345u) >> 8 & (n - 1);
+    };
+    const std::int64_t stated[] = {1024, 608, 1408, 1664, 2048, 3200, 92160, 1024};
+    const std::int64_t extra[] = {0, 0, 0, 20, -16, -400, 384, -1050};
+    for (int i = 0; i < 1000; ++i) {
+        Atr a{.stated = stated[pick(8)], .fill = static_cast<std::uint8_t>(i)};
+        a.sector = pick(4) == 0 ? 256u : pick(8) == 0 ? 512u : 128u;
+        a.id = pick(16) == 0 ? 0x92 : 0x96;
+        a.data = std::max<std::int64_t>(0, a.stated + extra[pick(8)]);
+        Bytes image = Image(i == 0 ? Atr{} : a);
+        image.resize(pick(32) == 0 ? pick(32) : image.size());
+        char name[16];
+        std::snprintf(name, sizeof name, pick(4) == 0 ? "g%03d.Atr" : "G%03d.ATR", i);
+        WriteFile(dir / name, image);
+    }
+    std::filesystem::create_symlink("G000.ATR", dir / "LINK.ATR");
+    WriteFile(temp / "T.ATR", Template());
+    for (int i = 0; i < 100; ++i) {
+        WriteFile(dir / ("X" + std::to_string(i) + ".XEX"),
+                  XexBytes(i == 99 ? 87876 : pick(64) * 1373 + pick(128), seed));
+    }
+    std::string text;
+    for (const std::string& line : std::vector<std::string>{
+             "check D", "check --layout short --no-min-size D",
+             "repair --sector-size 256 --fix-length file --fix-layout add --overwrite-backup yes D",
+             "convert --fit --template " + (temp / "T.ATR").string() + " D"}) {
+        const CommandResult run = RunCli(line, dir.string());
+        text += "== " + line.substr(0, line.find(" --template")) + ": " +
+                std::to_string(run.exit_status) + "\n" + run.out;
+    }
+    text += "== files\n";
+    for (const auto& [name, bytes] : Snapshot(dir)) {
+        std::uint32_t hash = 2166136261u;  // FNV-1a
+        for (const std::uint8_t byte : bytes) {
+            hash = (hash ^ byte) * 16777619u;
+        }
+        text += name + " " + std::to_string(bytes.size()) + " " + std::to_string(hash) + "\n";
+    }
+    for (std::size_t at; (at = text.find(temp.path().string())) != std::string::npos;) {
+        text.replace(at, temp.path().string().size(), "TMP");
+    }
+    const Bytes expected =
+        ReadFile(std::filesystem::path(__FILE__).parent_path() / "thousand_images.expected");
+    EXPECT_TRUE(text == std::string(expected.begin(), expected.end()));
+    if (text != std::string(expected.begin(), expected.end())) {
+        WriteFile(std::filesystem::path(KORVANE_CLI).parent_path() / "thousand_images.actual",
+                  Bytes(text.begin(), text.end()));
+    }
+}
+
 }  // namespace
 }  // namespace korvane::testing
