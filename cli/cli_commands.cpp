@@ -146,6 +146,7 @@ int RunCheckCommand(const CommandLine& line, bool repair) {
     }
 
     window.SetPattern("*.atr");
+    window.KeepListAfterRuns();
     window.ChooseOption(layout == "short"  ? Control::Opt_short
                         : layout == "long" ? Control::Opt_long
                                            : Control::Opt_both);

@@ -39,6 +39,7 @@ int RunConvertCommand(const CommandLine& line) {
     PosixFileSystem fs;
     PlainWindow window(fs);
     window.SetPattern("*.xex");
+    window.KeepListAfterRuns();
     if (!ApplyCommandDirectory(window, line)) {
         return kExitCannotStart;
     }
@@ -82,6 +83,7 @@ int RunGenerateCommand(const CommandLine& line) {
     PosixFileSystem fs;
     PlainWindow window(fs);
     window.SetPattern("*.atr");
+    window.KeepListAfterRuns();
     if (!ApplyCommandDirectory(window, line)) {
         return kExitCannotStart;
     }

@@ -21,8 +21,6 @@ constexpr std::int64_t kMinimumImage = 1040;  // header + 1 kB of data
 constexpr const char* kSkippedByUser = "Skip repair selected by user";
 // The error of a repaired image that could not be written completely.
 constexpr const char* kWriteFailed = "Can not write the repaired image - ";
-// A repair copies the image through a buffer of this size.
-constexpr std::size_t kChunkBytes = 256 * 1024;
 
 std::string FoldedName(const std::filesystem::path& path) {
     std::string folded = path.native();
@@ -366,32 +364,22 @@ void RepairedImagePlacing::Report(const FsStatus& names_synced) {
 }
 
 // The mended header, then the original's data up to the shortest length the repair steps
-// reached (never beyond the new length), then zeros: copied in chunks, so that no image is
-// ever held whole. The file takes the original's mode and owner.
+// reached (never beyond the new length), then zeros: copied by the file system, so that no
+// image is ever held whole. The file takes the original's mode and owner.
 FsStatus ImageChecker::StreamImage(OutputFile& file) {
-    static const std::vector<std::uint8_t> zeros(kChunkBytes);
-    // No larger than the original: a small image needs no 256 kB buffer.
-    std::vector<std::uint8_t> chunk(
-        std::min(kChunkBytes, static_cast<std::size_t>(check_.source->info().length)));
     FsStatus status = file.Adopt(check_.source->info());
     if (status.ok()) {
         status = file.Write(check_.header);
     }
-    const std::int64_t copied = std::min(check_.kept_length, check_.source->info().length);
-    for (std::int64_t at = atr::kHeaderSize; status.ok() && at < check_.physical_length;) {
-        const auto size = static_cast<std::size_t>(std::min<std::int64_t>(
-            kChunkBytes, (at < copied ? copied : check_.physical_length) - at));
-        std::size_t got = size;
-        if (at < copied) {
-            status = check_.source->ReadAt(at, std::span(chunk).first(size), got);
-            if (status.ok() && got != size) {
-                status = FsStatus::Fail("the image became shorter while it was repaired");
-            }
-        }
-        if (status.ok()) {
-            status = file.Write(std::span(at < copied ? chunk : zeros).first(size));
-        }
-        at += static_cast<std::int64_t>(size);
+    const auto header = static_cast<std::int64_t>(atr::kHeaderSize);
+    const std::int64_t kept =
+        std::max(header, std::min(check_.kept_length, check_.source->info().length));
+    std::int64_t copied = 0;
+    if (status.ok()) {
+        status = file.CopyFrom(*check_.source, header, kept, check_.physical_length - kept, copied);
+    }
+    if (status.ok() && copied != kept - header) {
+        status = FsStatus::Fail("the image became shorter while it was repaired");
     }
     return status;
 }

@@ -39,9 +39,12 @@ std::uint8_t LinkHigh(int file_number, int next_sector) {
 
 }  // namespace
 
-int TakeFreeSector(std::span<std::uint8_t> vtoc) {
-    for (int sector = 0; sector < dos2::kSectorCount; ++sector) {
-        if (dos2::SectorFree(vtoc, sector)) {
+int TakeFreeSector(std::span<std::uint8_t> vtoc, int from) {
+    for (int sector = from; sector < dos2::kSectorCount; ++sector) {
+        if (sector % 8 == 0 &&
+            vtoc[dos2::kVtocBitmapFirst + static_cast<std::size_t>(sector / 8)] == 0) {
+            sector += 7;  // a byte without a free bit
+        } else if (dos2::SectorFree(vtoc, sector)) {
             dos2::SetSectorFree(vtoc, sector, false);
             if (sector != 0) {
                 return sector;
@@ -92,7 +95,7 @@ bool WriteXexToImage(std::span<const std::uint8_t> xex, std::span<std::uint8_t> 
         const std::size_t remaining = length - position;
         int next = 0;
         if (remaining > dos2::kDataBytesPerSector) {
-            next = TakeFreeSector(vtoc);
+            next = TakeFreeSector(vtoc, current + 1);
             if (next == 0) {
                 complete = false;
                 break;

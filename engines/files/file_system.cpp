@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 #include "temporary_files.h"
 
@@ -35,6 +36,53 @@ OpenResult FileSystem::OpenRead(const std::filesystem::path& path) {
         result.file = std::make_unique<WholeFile>(std::move(read.bytes));
     }
     return result;
+}
+
+FsStatus ReadToEnd(InputFile& file, std::int64_t max_length, std::vector<std::uint8_t>& bytes) {
+    // One byte more than its length, to see the end in the same pass.
+    bytes.resize(static_cast<std::size_t>(std::min(file.info().length, max_length)) + 1);
+    std::size_t filled = 0;
+    for (;;) {
+        std::size_t got = 0;
+        const FsStatus read =
+            file.ReadAt(static_cast<std::int64_t>(filled), std::span(bytes).subspan(filled), got);
+        filled += got;
+        if (!read.ok() || filled < bytes.size()) {
+            bytes.resize(read.ok() ? filled : 0);
+            return read;
+        }
+        if (static_cast<std::int64_t>(filled) > max_length) {
+            bytes.clear();
+            return FsStatus::Fail("file is larger than " + std::to_string(max_length) + " bytes");
+        }
+        bytes.resize(filled + 65536);
+    }
+}
+
+FsStatus OutputFile::CopyFrom(InputFile& source, std::int64_t from, std::int64_t to,
+                              std::int64_t zeros, std::int64_t& copied) {
+    // Chunks: no file is ever held whole, and a small one needs no large buffer.
+    constexpr std::int64_t kChunk = 256 * 1024;
+    std::vector<std::uint8_t> chunk(
+        static_cast<std::size_t>(std::min(kChunk, std::max(to - from, zeros))));
+    copied = 0;
+    FsStatus status = FsStatus::Ok();
+    for (std::int64_t at = from; status.ok() && at < to;) {
+        std::size_t got = 0;
+        const auto part =
+            std::span(chunk).first(static_cast<std::size_t>(std::min(kChunk, to - at)));
+        status = source.ReadAt(at, part, got);
+        if (status.ok() && got > 0) {
+            status = Write(part.first(got));
+        }
+        copied += static_cast<std::int64_t>(got);
+        at = got < part.size() ? to : at + static_cast<std::int64_t>(got);
+    }
+    std::fill(chunk.begin(), chunk.end(), 0);
+    for (std::int64_t left = zeros; status.ok() && left > 0; left -= kChunk) {
+        status = Write(std::span(chunk).first(static_cast<std::size_t>(std::min(kChunk, left))));
+    }
+    return status;
 }
 
 FsStatus FileSystem::Length(const std::filesystem::path& path, std::int64_t& length) {

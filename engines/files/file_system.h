@@ -86,12 +86,21 @@ struct OpenResult {
     std::unique_ptr<InputFile> file;
 };
 
+// Reads `file` from its start to its end into `bytes`, whose memory is reused: to the end
+// even if the length changed since it was opened, but never past `max_length`.
+FsStatus ReadToEnd(InputFile& file, std::int64_t max_length, std::vector<std::uint8_t>& bytes);
+
 class OutputFile {
   public:
     virtual ~OutputFile() = default;
     virtual FsStatus Write(std::span<const std::uint8_t> bytes) = 0;
     // Gives the file the mode of `info`, and its owner and group where the process may.
     virtual FsStatus Adopt(const FileInfo& /*info*/) { return FsStatus::Ok(); }
+    // Appends bytes `from` to `to` of `source`, then `zeros` zero bytes; `copied` tells how
+    // many of the source's bytes came (fewer when it ended before `to`). Through a buffer
+    // here; a file system may copy inside the kernel and leave holes for the zeros.
+    virtual FsStatus CopyFrom(InputFile& source, std::int64_t from, std::int64_t to,
+                              std::int64_t zeros, std::int64_t& copied);
     // Flushes and closes; with `durable` the data reaches the disk before it returns.
     virtual FsStatus Close(bool durable) = 0;
 };
@@ -176,6 +185,22 @@ class FileSystem {
     // locked (it was renamed away and replaced).
     virtual bool LockedDirectoryReplaced(const std::filesystem::path& /*directory*/) {
         return false;
+    }
+    // Keeps `directory` open for the length of a run that reads in it: its files are then
+    // opened through the open directory, without walking the path again for each, and
+    // they stay those of the directory that was listed. Released when the handle goes; the
+    // default holds nothing, and a directory already locked needs no holding.
+    virtual std::unique_ptr<DirectoryLock> HoldDirectory(
+        const std::filesystem::path& /*directory*/) {
+        return nullptr;
+    }
+    // What became of the directory of a run: gone (a held directory removed, any other
+    // whose path names nothing any more), or a locked one replaced by another.
+    enum class DirectoryFate { Present, Gone, Replaced };
+    virtual DirectoryFate FateOf(const std::filesystem::path& directory) {
+        return !Exists(directory)                   ? DirectoryFate::Gone
+               : LockedDirectoryReplaced(directory) ? DirectoryFate::Replaced
+                                                    : DirectoryFate::Present;
     }
     // How many file operations (list, read, write, rename, remove) have failed so far.
     virtual std::int64_t failed_operations() const { return failed_; }

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <system_error>
 
 #include "lock_file.h"
@@ -96,9 +97,13 @@ class PosixOutputFile final : public OutputFile {
             }
             data += written;
             left -= static_cast<std::size_t>(written);
+            position_ += written;
         }
         return FsStatus::Ok();
     }
+
+    FsStatus CopyFrom(InputFile& source, std::int64_t from, std::int64_t to, std::int64_t zeros,
+                      std::int64_t& copied) override;
 
     FsStatus Adopt(const FileInfo& info) override {
         // The owner first: changing it may clear the set-id bits that the mode then sets.
@@ -133,16 +138,27 @@ class PosixOutputFile final : public OutputFile {
     }
 
   private:
+    // Copies inside the kernel; false when the file system refuses before the first byte.
+    bool CopyInKernel(int source, std::int64_t from, std::int64_t to, bool sparse,
+                      std::int64_t& copied, FsStatus& status);
+    // Extends the file by `zeros` bytes, a hole where the file system has them.
+    FsStatus Extend(std::int64_t zeros);
+
     int fd_;
     bool fsync_always_;
     bool adopted_ = false;
+    std::int64_t position_ = 0;  // bytes written so far
 };
 
 class PosixInputFile final : public InputFile {
   public:
-    PosixInputFile(int fd, const FileInfo& info) : fd_(fd), info_(info) {}
+    PosixInputFile(int fd, const FileInfo& info, std::int64_t allocated)
+        : fd_(fd), info_(info), allocated_(allocated) {}
     ~PosixInputFile() override { ::close(fd_); }
     const FileInfo& info() const override { return info_; }
+    int fd() const { return fd_; }
+    // Fewer bytes on the disk than its length: a file with holes.
+    bool sparse() const { return allocated_ < info_.length; }
 
     FsStatus ReadAt(std::int64_t offset, std::span<std::uint8_t> bytes, std::size_t& got) override {
         got = 0;
@@ -166,7 +182,76 @@ class PosixInputFile final : public InputFile {
   private:
     int fd_;
     FileInfo info_;
+    std::int64_t allocated_;
 };
+
+FsStatus PosixOutputFile::CopyFrom(InputFile& source, std::int64_t from, std::int64_t to,
+                                   std::int64_t zeros, std::int64_t& copied) {
+    const auto* posix = dynamic_cast<PosixInputFile*>(&source);
+    FsStatus status = FsStatus::Ok();
+    copied = 0;
+    if (posix == nullptr || !CopyInKernel(posix->fd(), from, to, posix->sparse(), copied, status)) {
+        return OutputFile::CopyFrom(source, from, to, zeros, copied);
+    }
+    return status.ok() ? Extend(zeros) : status;
+}
+
+bool PosixOutputFile::CopyInKernel(int source, std::int64_t from, std::int64_t to, bool sparse,
+                                   std::int64_t& copied, FsStatus& status) {
+    // A file with holes: only its data is copied, at the same distance from the start, and
+    // its holes stay holes; the end of the file is where the source ends now.
+    const std::int64_t start = position_;
+    const off_t end = sparse ? std::min<off_t>(to, ::lseek(source, 0, SEEK_END)) : to;
+    for (off_t at = from; at < end;) {
+        off_t data = sparse ? ::lseek(source, at, SEEK_DATA) : at;
+        off_t hole = end;
+        if (sparse && (data < 0 || data >= end)) {
+            data = end;  // holes to the end (ENXIO)
+        } else if (sparse) {
+            hole = std::min<off_t>(end, ::lseek(source, data, SEEK_HOLE));
+        }
+        if (data > at && ::lseek(fd_, start + (data - from), SEEK_SET) < 0) {
+            status = ErrnoStatus(errno);
+            return true;
+        }
+        at = data;
+        while (at < hole) {
+            const ssize_t moved =
+                ::copy_file_range(source, &at, fd_, nullptr, static_cast<size_t>(hole - at), 0);
+            if (moved < 0 && errno == EINTR) {
+                continue;
+            }
+            if (moved < 0 && at == from && (Refused(errno) || errno == EXDEV || errno == EBADF)) {
+                ::lseek(fd_, start, SEEK_SET);
+                return false;  // nothing copied yet: through a buffer instead
+            }
+            if (moved <= 0) {
+                status = moved < 0 ? ErrnoStatus(errno) : FsStatus::Ok();
+                copied = at - from;
+                position_ = start + copied;
+                return true;  // an error, or the source ended before `to`
+            }
+        }
+    }
+    copied = end - from;
+    position_ = start + copied;
+    // A hole at the end is the file's length, not yet its size.
+    if (sparse && (::ftruncate(fd_, position_) != 0 || ::lseek(fd_, position_, SEEK_SET) < 0)) {
+        status = ErrnoStatus(errno);
+    }
+    return true;
+}
+
+FsStatus PosixOutputFile::Extend(std::int64_t zeros) {
+    if (zeros <= 0) {
+        return FsStatus::Ok();
+    }
+    position_ += zeros;
+    if (::ftruncate(fd_, position_) != 0 || ::lseek(fd_, position_, SEEK_SET) < 0) {
+        return ErrnoStatus(errno);
+    }
+    return FsStatus::Ok();
+}
 
 class PosixDirectoryLock final : public DirectoryLock {
   public:
@@ -186,7 +271,8 @@ class PosixDirectoryLock final : public DirectoryLock {
 
 // Opens a file for reading without blocking (a FIFO would wait for a writer) and keeps it
 // only when it is a regular file; returns the descriptor or -1 with `status` set.
-int OpenRegular(int directory, const std::string& name, FileInfo& info, FsStatus& status) {
+int OpenRegular(int directory, const std::string& name, FileInfo& info, FsStatus& status,
+                std::int64_t* allocated = nullptr) {
     const int fd = ::openat(directory, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         status = ErrnoStatus(errno);
@@ -199,14 +285,36 @@ int OpenRegular(int directory, const std::string& name, FileInfo& info, FsStatus
         return -1;
     }
     info = {static_cast<std::int64_t>(st.st_size), st.st_mode, st.st_uid, st.st_gid};
+    if (allocated != nullptr) {
+        *allocated = static_cast<std::int64_t>(st.st_blocks) * 512;
+    }
     return fd;
 }
 
 }  // namespace
 
+namespace {
+
+// Whether `path` names an entry right in `directory`: by their bytes (the paths a run
+// joins), else component by component.
+bool DirectlyIn(const std::filesystem::path& path, const std::filesystem::path& directory) {
+    const std::string& whole = path.native();
+    const std::string& parent = directory.native();
+    const std::size_t slash = whole.rfind('/');
+    if (slash != std::string::npos && slash + 1 < whole.size() &&
+        std::string_view(whole).substr(0, slash) == parent) {
+        return true;
+    }
+    return path.has_parent_path() && path.parent_path() == directory;
+}
+
+}  // namespace
+
 PosixFileSystem::Place PosixFileSystem::At(const std::filesystem::path& path) const {
-    if (locked_->fd >= 0 && path.has_parent_path() && path.parent_path() == locked_->path) {
-        return {locked_->fd, path.filename().native()};
+    for (const Locked* open : {locked_.get(), held_.get()}) {
+        if (open->fd >= 0 && DirectlyIn(path, open->path)) {
+            return {open->fd, path.filename().native()};
+        }
     }
     return {AT_FDCWD, path.native()};
 }
@@ -230,14 +338,17 @@ FsStatus PosixFileSystem::List(const std::filesystem::path& directory,
         if (entry == nullptr) {
             break;
         }
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") {
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) {
             continue;
         }
-        // Following links, so that a link to a regular file counts.
-        struct stat info {};
-        const bool regular =
-            ::fstatat(::dirfd(listing), name.c_str(), &info, 0) == 0 && S_ISREG(info.st_mode);
+        // The listing tells most types; a link is followed, so that a link to a regular
+        // file counts, and a file system that tells none is asked for each.
+        bool regular = entry->d_type == DT_REG;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat info {};
+            regular = ::fstatat(::dirfd(listing), name, &info, 0) == 0 && S_ISREG(info.st_mode);
+        }
         entries.push_back({name, regular});
     }
     const int error = errno;
@@ -302,12 +413,13 @@ OpenResult PosixFileSystem::OpenRead(const std::filesystem::path& path) {
     OpenResult result;
     FileInfo info;
     const Place place = At(path);
-    const int fd = OpenRegular(place.directory, place.name, info, result.status);
+    std::int64_t allocated = 0;
+    const int fd = OpenRegular(place.directory, place.name, info, result.status, &allocated);
     if (fd < 0) {
         Counted(result.status);
         return result;
     }
-    result.file = std::make_unique<PosixInputFile>(fd, info);
+    result.file = std::make_unique<PosixInputFile>(fd, info, allocated);
     return result;
 }
 
@@ -339,7 +451,9 @@ LockResult PosixFileSystem::LockDirectory(const std::filesystem::path& directory
     } else if (result.status = TakeLockFile(fd, file); !result.status.ok()) {
         ::close(fd);
     } else {
-        *locked_ = {directory, fd};
+        struct stat info {};
+        ::fstat(fd, &info);  // of a descriptor just opened: can not fail
+        *locked_ = {directory, fd, {info.st_dev, info.st_ino}};
         result.lock =
             std::make_unique<PosixDirectoryLock>(fd, std::move(file), [locked = locked_, fd] {
                 if (locked->fd == fd) {
@@ -352,10 +466,42 @@ LockResult PosixFileSystem::LockDirectory(const std::filesystem::path& directory
 
 bool PosixFileSystem::LockedDirectoryReplaced(const std::filesystem::path& directory) {
     struct stat named {};
-    struct stat locked {};
     return locked_->fd >= 0 && directory == locked_->path &&
-           ::stat(directory.c_str(), &named) == 0 && ::fstat(locked_->fd, &locked) == 0 &&
-           (named.st_dev != locked.st_dev || named.st_ino != locked.st_ino);
+           ::stat(directory.c_str(), &named) == 0 &&
+           FileIdentity{named.st_dev, named.st_ino} != locked_->identity;
+}
+
+std::unique_ptr<DirectoryLock> PosixFileSystem::HoldDirectory(
+    const std::filesystem::path& directory) {
+    if (held_->fd >= 0 || (locked_->fd >= 0 && locked_->path == directory)) {
+        return nullptr;
+    }
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;  // its files are then opened by their paths, and fail alike
+    }
+    *held_ = {directory, fd, {}};
+    return std::make_unique<PosixDirectoryLock>(fd, LockFile{}, [held = held_, fd] {
+        if (held->fd == fd) {
+            *held = {};
+        }
+    });
+}
+
+FileSystem::DirectoryFate PosixFileSystem::FateOf(const std::filesystem::path& directory) {
+    // Held: a removed directory has no links left; one renamed away is still read.
+    struct stat info {};
+    if (held_->fd >= 0 && directory == held_->path && ::fstat(held_->fd, &info) == 0) {
+        return info.st_nlink == 0 ? DirectoryFate::Gone : DirectoryFate::Present;
+    }
+    // Locked: one look at what the path names now.
+    if (locked_->fd >= 0 && directory == locked_->path) {
+        return ::stat(directory.c_str(), &info) != 0 ? DirectoryFate::Gone
+               : FileIdentity{info.st_dev, info.st_ino} != locked_->identity
+                   ? DirectoryFate::Replaced
+                   : DirectoryFate::Present;
+    }
+    return FileSystem::FateOf(directory);
 }
 
 bool PosixFileSystem::Exists(const std::filesystem::path& path) {

@@ -34,6 +34,8 @@ class PosixFileSystem : public FileSystem {
     FsStatus SyncFileSystem(const std::filesystem::path& directory) override;
     LockResult LockDirectory(const std::filesystem::path& directory) override;
     bool LockedDirectoryReplaced(const std::filesystem::path& directory) override;
+    std::unique_ptr<DirectoryLock> HoldDirectory(const std::filesystem::path& directory) override;
+    DirectoryFate FateOf(const std::filesystem::path& directory) override;
 
   protected:
     // False: take the fallbacks as on a volume that refuses RENAME_NOREPLACE or hard
@@ -45,8 +47,8 @@ class PosixFileSystem : public FileSystem {
     bool shares_flock_ = true;
 
   private:
-    // A name as the *at calls take it: relative to the locked directory when it lies in
-    // it, otherwise the whole path from the working directory.
+    // A name as the *at calls take it: relative to the locked (or else the held) directory
+    // when it lies in it, otherwise the whole path from the working directory.
     struct Place {
         int directory;
         std::string name;
@@ -54,13 +56,15 @@ class PosixFileSystem : public FileSystem {
     Place At(const std::filesystem::path& path) const;
     // fsync of `directory`, or syncfs of its whole volume.
     FsStatus Sync(const std::filesystem::path& directory, bool whole_volume);
-    // The directory whose lock is held, shared with the lock, which clears it when
-    // released (it may outlive the file system).
+    // The directory whose lock is held, and the one held open for a run, each shared with
+    // its handle, which clears it when released (it may outlive the file system).
     struct Locked {
         std::filesystem::path path;
         int fd = -1;
+        FileIdentity identity;  // of the directory opened
     };
     std::shared_ptr<Locked> locked_ = std::make_shared<Locked>();
+    std::shared_ptr<Locked> held_ = std::make_shared<Locked>();
 };
 
 }  // namespace korvane

@@ -120,26 +120,36 @@ bool BuildLargerImage(EngineContext& context, const std::filesystem::path& outpu
     return WriteImage(context, output_path, image, &group, failed_later);
 }
 
+// The memory a run reuses from file to file: the XEX file read and the image built.
+struct RunBuffers {
+    std::vector<std::uint8_t> xex;
+    std::vector<std::uint8_t> image;
+};
+
 // One file's block: read, length tests, output name, skip or build.
 FileOutcome ConvertOne(EngineContext& context, const std::filesystem::path& directory,
                        const std::filesystem::path& name, const LoadedTemplate& loaded,
                        const std::optional<FitMode>& fit, WriteGroup& group,
-                       const std::function<void()>& failed_later) {
+                       const std::function<void()>& failed_later, RunBuffers& buffers) {
     ReportSink& report = context.report;
     const std::filesystem::path path = JoinPath(directory, name);
     const std::int64_t template_bound = FreeBytes(loaded.free_count);
     const std::int64_t bound = fit ? std::max(template_bound, fit->largest) : template_bound;
 
-    // The length first: a file of the wrong length is refused unread.
-    std::int64_t length = 0;
-    ReadResult read{context.fs.Length(path, length), {}};
-    if (read.status.ok() && (length >= kMinimumXexLength || fit) && length <= bound) {
-        read = context.fs.ReadWhole(path, bound);
-        length = static_cast<std::int64_t>(read.bytes.size());
+    // Opened once; the length first: a file of the wrong length is refused unread.
+    OpenResult opened = context.fs.OpenRead(path);
+    FsStatus status = opened.status;
+    std::int64_t length = status.ok() ? opened.file->info().length : 0;
+    std::vector<std::uint8_t>& xex = buffers.xex;
+    xex.clear();
+    if (status.ok() && (length >= kMinimumXexLength || fit) && length <= bound) {
+        status = context.fs.Counted(ReadToEnd(*opened.file, bound, xex));
+        length = static_cast<std::int64_t>(xex.size());
     }
+    opened.file.reset();
     report.Append("Read    : " + DisplayName(name));
-    if (!read.status.ok()) {
-        report.Append("          ERROR: XEX file can not be read - " + read.status.reason());
+    if (!status.ok()) {
+        report.Append("          ERROR: XEX file can not be read - " + status.reason());
         report.Append(FailLine());
         return FileOutcome::NotConverted;
     }
@@ -177,10 +187,10 @@ FileOutcome ConvertOne(EngineContext& context, const std::filesystem::path& dire
         report.Append("");
         return FileOutcome::NotConverted;
     }
-    const bool built =
-        larger ? BuildLargerImage(context, output_path, read.bytes, *fit->loader, *larger, group,
-                                  failed_later)
-               : BuildAtrImage(context, output_path, read.bytes, loaded, &group, failed_later);
+    const bool built = larger ? BuildLargerImage(context, output_path, xex, *fit->loader, *larger,
+                                                 group, failed_later)
+                              : BuildAtrImage(context, output_path, xex, loaded, &group,
+                                              failed_later, &buffers.image);
     report.Append("");
     return built ? FileOutcome::Converted : FileOutcome::NotConverted;
 }
@@ -223,6 +233,7 @@ ConversionRunTotals RunWithTemplate(EngineContext& outer,
     }
 
     ConversionRunTotals totals;
+    RunBuffers buffers;
     const std::filesystem::path directory = window.SourcePath();
     const auto convert_one = [&](const std::filesystem::path* name) {
         // An image that could not take its name after the group's sync counts as not
@@ -232,7 +243,7 @@ ConversionRunTotals RunWithTemplate(EngineContext& outer,
             ++totals.not_converted_count;
         };
         if (name != nullptr && ConvertOne(context, directory, *name, *loaded, fit, group,
-                                          failed_later) == FileOutcome::Converted) {
+                                          failed_later, buffers) == FileOutcome::Converted) {
             ++totals.converted_count;
         } else {
             ++totals.not_converted_count;
@@ -265,10 +276,13 @@ std::filesystem::path OutputNameFor(const std::filesystem::path& xex_name) {
 
 bool BuildAtrImage(EngineContext& context, const std::filesystem::path& output_path,
                    std::span<const std::uint8_t> xex, const LoadedTemplate& loaded,
-                   WriteGroup* group, const std::function<void()>& failed_later) {
+                   WriteGroup* group, const std::function<void()>& failed_later,
+                   std::vector<std::uint8_t>* image_buffer) {
     ReportSink& report = context.report;
     // Fresh copies: the loaded template stays as read for every file of the run.
-    std::vector<std::uint8_t> image = loaded.bytes;
+    std::vector<std::uint8_t> own_image;
+    std::vector<std::uint8_t>& image = image_buffer != nullptr ? *image_buffer : own_image;
+    image.assign(loaded.bytes.begin(), loaded.bytes.end());
     VtocBytes vtoc = loaded.vtoc;
     if (!WriteXexToImage(xex, image, vtoc, report)) {
         report.Append("ERROR   : Can not generate ATR file");

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <span>
+#include <vector>
 
 #include "engine_context.h"
 #include "template_image.h"
@@ -31,10 +32,11 @@ class WriteGroup;
 // Builds the image for one XEX file from fresh copies of the template and writes it as
 // a new file at `output_path`; true when the file was written. With a `group` the file
 // waits there for its name, and `failed_later` is called if it can not take it then.
+// The image is built in `image_buffer` when one is given, so that a run reuses its memory.
 bool BuildAtrImage(EngineContext& context, const std::filesystem::path& output_path,
                    std::span<const std::uint8_t> xex, const LoadedTemplate& loaded,
-                   WriteGroup* group = nullptr,
-                   const std::function<void()>& failed_later = nullptr);
+                   WriteGroup* group = nullptr, const std::function<void()>& failed_later = nullptr,
+                   std::vector<std::uint8_t>* image_buffer = nullptr);
 
 // Converts every XEX file of the file list with the template KELDRIX.ATR of the program
 // directory, one report block each, then writes the summary.

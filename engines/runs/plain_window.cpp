@@ -50,7 +50,7 @@ std::filesystem::path PlainWindow::FileEntry(std::int64_t index) const {
 
 void PlainWindow::RefreshFileList() {
     std::vector<std::filesystem::path> files;
-    if (ListSourceFiles(fs_, directory_, pattern_, files).ok()) {
+    if (relist_ && ListSourceFiles(fs_, directory_, pattern_, files).ok()) {
         files_ = std::move(files);
     }
 }

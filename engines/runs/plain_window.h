@@ -43,6 +43,8 @@ class PlainWindow final : public WindowControls {
     void SelectFileEntry(std::int64_t index) override { selected_file_ = index; }
     std::int64_t SelectedFileEntry() const { return selected_file_; }
     void RefreshFileList() override;
+    // The command-line tool shows no file list: the end of a run lists the directory no more.
+    void KeepListAfterRuns() { relist_ = false; }
     void SetPattern(const std::string& pattern) { pattern_ = pattern; }
 
     void SetProgressRange(std::int64_t minimum, std::int64_t maximum) override {
@@ -64,6 +66,7 @@ class PlainWindow final : public WindowControls {
     std::string pattern_ = "*.atr";
     std::vector<std::filesystem::path> files_;
     std::int64_t selected_file_ = -1;
+    bool relist_ = true;
     std::int64_t progress_minimum_ = 0;
     std::int64_t progress_maximum_ = 100;
     std::int64_t progress_value_ = 0;

@@ -32,6 +32,7 @@ bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
     state.engine_running = true;
 
     const std::filesystem::path directory = window.SourcePath();
+    const std::unique_ptr<DirectoryLock> held = context.fs.HoldDirectory(directory);
     const std::int64_t listed = window.FileCount();
     bool interrupted = false;
     bool gone = false;
@@ -46,13 +47,14 @@ bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
         window.SelectFileEntry(i - 1);
         const std::filesystem::path name = window.FileEntry(i - 1);
         each(&name);
-        if (!context.fs.Exists(directory)) {
+        const FileSystem::DirectoryFate fate = context.fs.FateOf(directory);
+        if (fate == FileSystem::DirectoryFate::Gone) {
             // Every further file would fail alike: one line instead of a block for each.
             // The summary of what was done still follows.
             context.report.Append("ERROR: The directory " + DisplayName(directory) +
                                   " is gone - the run stops");
             gone = true;
-        } else if (context.fs.LockedDirectoryReplaced(directory)) {
+        } else if (fate == FileSystem::DirectoryFate::Replaced) {
             // Renamed away and another put in its place: the run's files stay in the
             // directory it locked, and none is written into the new one.
             context.report.Append("ERROR: The directory " + DisplayName(directory) +

@@ -26,12 +26,13 @@ using BatchFileStep = std::function<void(const std::filesystem::path* name)>;
 // The batch loop over the file list: locks `controls`, sets the progress range to the
 // count in source_count and, while engine_running is set, records where each file's
 // block of report lines begins, moves the progress bar, selects the file's entry and
-// calls `each`. Then records where the summary begins, calls `summary`, and unlocks
-// and relists. A directory that is gone, or a locked directory replaced by another, ends
-// the loop with one report line, and the summary of what was done follows. A stop request
-// ends the loop after the file in hand, without a summary, and the result is false.
-// `finish`, when given, runs last before the controls are unlocked and the directory
-// listed anew: the files of a write group take their names there.
+// calls `each`; the directory is held open meanwhile (FileSystem::HoldDirectory). Then
+// records where the summary begins, calls `summary`, and unlocks and relists. A directory
+// that is gone, or a locked directory replaced by another, ends the loop with one report
+// line, and the summary of what was done follows. A stop request ends the loop after the
+// file in hand, without a summary, and the result is false. `finish`, when given, runs
+// last before the controls are unlocked and the directory listed anew: the files of a
+// write group take their names there.
 bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
                   const BatchFileStep& each, const std::function<void()>& summary,
                   const std::function<void()>& finish = nullptr);

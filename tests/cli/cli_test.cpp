@@ -4,6 +4,7 @@
 // standard error, and the exit status says whether anything failed or was repaired.
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -233,6 +234,28 @@ TEST(Cli, UnwritableReportAndInterruptedRun) {
         EXPECT_TRUE(std::string(text.begin(), text.end()).ends_with("\n\n"));
         EXPECT_TRUE(kill || Snapshot(dir.path()).begin()->first[0] == 'I') << "a temporary is left";
     }
+}
+
+// A repair that grows a sparse image keeps its holes and adds a hole: only its data takes
+// room on the disk, and it reads back as before with zeros added.
+TEST(Cli, RepairKeepsASparseImageSparse) {
+    TempDir dir;
+    Bytes image = Image({.stated = 8 << 20, .data = 0});
+    WriteFile(dir / "S.ATR", image);
+    std::filesystem::resize_file(dir / "S.ATR", 6 << 20);
+    image.resize(8 << 20, 0);
+    for (const std::int64_t at : {0, 3 << 20}) {
+        std::fstream(dir / "S.ATR", std::ios::in | std::ios::out | std::ios::binary)
+            .seekp(at + 16)
+            .write("data", 4);
+        std::copy_n("data", 4, image.begin() + at + 16);
+    }
+    EXPECT_EQ(RunCli("repair --fix-length file D", dir.path().string()).exit_status, 1);
+    struct stat written {};
+    ::stat((dir / "S.ATR").c_str(), &written);
+    EXPECT_LT(written.st_blocks, 1024) << "512-byte blocks";
+    image.resize((8 << 20) + 16);
+    EXPECT_EQ(ReadFile(dir / "S.ATR"), image);
 }
 
 }  // namespace

@@ -65,6 +65,10 @@ class FaultFileSystem final : public FileSystem {
     bool LockedDirectoryReplaced(const Path& directory) override {
         return inner_.LockedDirectoryReplaced(directory);
     }
+    std::unique_ptr<DirectoryLock> HoldDirectory(const Path& directory) override {
+        return inner_.HoldDirectory(directory);
+    }
+    DirectoryFate FateOf(const Path& directory) override { return inner_.FateOf(directory); }
     std::int64_t failed_operations() const override {
         return FileSystem::failed_operations() + inner_.failed_operations();
     }
