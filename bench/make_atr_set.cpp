@@ -3,6 +3,7 @@
 //
 //   make_atr_set --samples DIR      a handful of named good and broken images
 //   make_atr_set DIR COUNT          COUNT images of mixed kinds, about 130 kB each
+//   make_atr_set --small DIR COUNT  COUNT images of 1,040 bytes, every tenth broken
 //   make_atr_set --header FILE N    only the header of an image stating N data bytes
 #include <cstdint>
 #include <cstdio>
@@ -102,19 +103,23 @@ int main(int argc, char** argv) {
         const korvane::AtrHeaderBytes header = korvane::EncodeAtrHeader(std::atoll(argv[3]), 128);
         return Write(argv[2], Bytes(header.begin(), header.end())) ? 0 : 1;
     }
-    if (argc != 3) {
+    const bool small = argc == 4 && std::string(argv[1]) == "--small";
+    if (argc != 3 && !small) {
         std::fprintf(stderr,
-                     "usage: make_atr_set --samples DIR | make_atr_set DIR COUNT | "
+                     "usage: make_atr_set --samples DIR | make_atr_set [--small] DIR COUNT | "
                      "make_atr_set --header FILE LENGTH\n");
         return 2;
     }
-    const std::filesystem::path dir = argv[1];
+    const std::filesystem::path dir = argv[small ? 2 : 1];
     std::filesystem::create_directories(dir);
-    const int count = std::atoi(argv[2]);
+    const int count = std::atoi(argv[small ? 3 : 2]);
+    Bytes good = Image(1024, 128, 1024, 9);
+    Bytes broken = good;
+    broken[0] = 0x69;
     for (int i = 0; i < count; ++i) {
         char name[32];
-        std::snprintf(name, sizeof name, "IMG%05d.ATR", i);
-        if (!Write(dir / name, MixedImage(i))) {
+        std::snprintf(name, sizeof name, small ? "i%06d.atr" : "IMG%05d.ATR", i);
+        if (!Write(dir / name, small ? (i % 10 == 9 ? broken : good) : MixedImage(i))) {
             std::fprintf(stderr, "cannot write %s\n", (dir / name).c_str());
             return 1;
         }

@@ -21,7 +21,16 @@ void StreamReportSink::Append(const std::string& line) {
     }
 }
 
+void StreamReportSink::BlockComplete() {
+    constexpr std::size_t kGathered = 64 * 1024;
+    constexpr auto kHeld = std::chrono::milliseconds(50);
+    if (pending_.size() >= kGathered || std::chrono::steady_clock::now() - flushed_ >= kHeld) {
+        Flush();
+    }
+}
+
 void StreamReportSink::Flush() {
+    flushed_ = std::chrono::steady_clock::now();
     std::size_t done = 0;
     while (write_error_ == 0 && done < pending_.size()) {
         const ssize_t written = ::write(fd_, pending_.data() + done, pending_.size() - done);

@@ -1,10 +1,12 @@
 // The report list of the command-line tool, written to standard output as the engine
 // appends it: on a terminal line by line, so that a long run shows its progress;
-// otherwise each whole block (one file's lines, or the summary) in one write, so that a
-// file or pipe gets few large writes and never a block cut short by an interruption.
-// Only the block in hand is held. A line that can not be written stops the run.
+// otherwise whole blocks (one file's lines, or the summary) at a time, gathered up to
+// 64 kB or a twentieth of a second, so that a file or pipe gets few large writes, soon,
+// and never a block cut short by an interruption. A line that can not be written stops
+// the run.
 #pragma once
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -28,7 +30,7 @@ class StreamReportSink final : public ReportSink {
     void Append(const std::string& line) override;
     std::int64_t LineCount() const override { return lines_; }
     void SelectLast() override {}
-    void BlockComplete() override { Flush(); }
+    void BlockComplete() override;
     // Writes the lines held back, if any: before a question, and at the end of a run.
     void Flush();
     // The error of the first line that could not be written, or 0.
@@ -39,6 +41,7 @@ class StreamReportSink final : public ReportSink {
     bool line_by_line_;
     volatile std::sig_atomic_t& stop_request_;
     std::string pending_;
+    std::chrono::steady_clock::time_point flushed_ = std::chrono::steady_clock::now();
     std::int64_t lines_ = 0;
     int write_error_ = 0;
 };

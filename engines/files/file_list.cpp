@@ -34,20 +34,18 @@ bool SourceNameLess(const std::filesystem::path& a, const std::filesystem::path&
 FsStatus ListSourceFiles(FileSystem& fs, const std::filesystem::path& directory,
                          const std::string& pattern, std::vector<std::filesystem::path>& files) {
     files.clear();
-    std::vector<DirectoryEntry> entries;
-    const FsStatus status = fs.List(directory, entries);
-    if (!status.ok()) {
-        return status;
-    }
-    for (DirectoryEntry& entry : entries) {
+    // Only the names kept are held, not every entry of the directory.
+    const FsStatus status = fs.ForEachEntry(directory, [&](DirectoryEntry& entry) {
         const std::string& name = entry.name.native();
-        if (!entry.regular_file || name.empty() || name[0] == '.') {
-            continue;
-        }
         // Letter case is ignored, as on the disks the images come from.
-        if (::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0) {
+        if (entry.regular_file && !name.empty() && name[0] != '.' &&
+            ::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0) {
             files.push_back(std::move(entry.name));
         }
+    });
+    if (!status.ok()) {
+        files.clear();
+        return status;
     }
     std::sort(files.begin(), files.end(), SourceNameLess);
     return FsStatus::Ok();

@@ -85,6 +85,16 @@ FsStatus OutputFile::CopyFrom(InputFile& source, std::int64_t from, std::int64_t
     return status;
 }
 
+FsStatus FileSystem::ForEachEntry(const std::filesystem::path& directory,
+                                  const std::function<void(DirectoryEntry&)>& each) {
+    std::vector<DirectoryEntry> entries;
+    const FsStatus status = List(directory, entries);
+    for (DirectoryEntry& entry : entries) {
+        each(entry);
+    }
+    return status;
+}
+
 FsStatus FileSystem::Length(const std::filesystem::path& path, std::int64_t& length) {
     OpenResult opened = OpenRead(path);
     length = opened.status.ok() ? opened.file->info().length : 0;

@@ -127,6 +127,9 @@ class FileSystem {
     virtual ~FileSystem() = default;
     virtual FsStatus List(const std::filesystem::path& directory,
                           std::vector<DirectoryEntry>& entries) = 0;
+    // Hands each entry of `directory` to `each` in turn, without holding them all.
+    virtual FsStatus ForEachEntry(const std::filesystem::path& directory,
+                                  const std::function<void(DirectoryEntry&)>& each);
     // Reads a whole file; a file longer than `max_length` is refused unread.
     virtual ReadResult ReadWhole(const std::filesystem::path& path, std::int64_t max_length) = 0;
     // Opens a regular file for reading in parts; anything else is refused.

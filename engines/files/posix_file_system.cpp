@@ -291,29 +291,32 @@ int OpenRegular(int directory, const std::string& name, FileInfo& info, FsStatus
     return fd;
 }
 
-}  // namespace
-
-namespace {
-
-// Whether `path` names an entry right in `directory`: by their bytes (the paths a run
-// joins), else component by component.
-bool DirectlyIn(const std::filesystem::path& path, const std::filesystem::path& directory) {
+// The name of `path` in `directory` when it names an entry right in it, else empty: by
+// their bytes (the paths a run joins), else component by component.
+std::string_view NameIn(const std::filesystem::path& path, const std::filesystem::path& directory) {
     const std::string& whole = path.native();
-    const std::string& parent = directory.native();
     const std::size_t slash = whole.rfind('/');
     if (slash != std::string::npos && slash + 1 < whole.size() &&
-        std::string_view(whole).substr(0, slash) == parent) {
-        return true;
+        std::string_view(whole).substr(0, slash) == directory.native()) {
+        return std::string_view(whole).substr(slash + 1);
     }
-    return path.has_parent_path() && path.parent_path() == directory;
+    return slash != std::string::npos && path.parent_path() == directory
+               ? std::string_view(whole).substr(slash + 1)
+               : std::string_view();
+}
+
+// Whether two paths name the same directory: by their bytes, else component by component.
+bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b) {
+    return a.native() == b.native() || a == b;
 }
 
 }  // namespace
 
 PosixFileSystem::Place PosixFileSystem::At(const std::filesystem::path& path) const {
     for (const Locked* open : {locked_.get(), held_.get()}) {
-        if (open->fd >= 0 && DirectlyIn(path, open->path)) {
-            return {open->fd, path.filename().native()};
+        const std::string_view name = open->fd >= 0 ? NameIn(path, open->path) : std::string_view();
+        if (!name.empty()) {
+            return {open->fd, std::string(name)};
         }
     }
     return {AT_FDCWD, path.native()};
@@ -322,6 +325,12 @@ PosixFileSystem::Place PosixFileSystem::At(const std::filesystem::path& path) co
 FsStatus PosixFileSystem::List(const std::filesystem::path& directory,
                                std::vector<DirectoryEntry>& entries) {
     entries.clear();
+    return ForEachEntry(directory,
+                        [&](DirectoryEntry& entry) { entries.push_back(std::move(entry)); });
+}
+
+FsStatus PosixFileSystem::ForEachEntry(const std::filesystem::path& directory,
+                                       const std::function<void(DirectoryEntry&)>& each) {
     // By its path, also while locked: the file list shows what the path names now.
     const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* listing = fd < 0 ? nullptr : ::fdopendir(fd);
@@ -349,7 +358,8 @@ FsStatus PosixFileSystem::List(const std::filesystem::path& directory,
             struct stat info {};
             regular = ::fstatat(::dirfd(listing), name, &info, 0) == 0 && S_ISREG(info.st_mode);
         }
-        entries.push_back({name, regular});
+        DirectoryEntry listed{name, regular};
+        each(listed);
     }
     const int error = errno;
     ::closedir(listing);
@@ -491,11 +501,11 @@ std::unique_ptr<DirectoryLock> PosixFileSystem::HoldDirectory(
 FileSystem::DirectoryFate PosixFileSystem::FateOf(const std::filesystem::path& directory) {
     // Held: a removed directory has no links left; one renamed away is still read.
     struct stat info {};
-    if (held_->fd >= 0 && directory == held_->path && ::fstat(held_->fd, &info) == 0) {
+    if (held_->fd >= 0 && SamePath(directory, held_->path) && ::fstat(held_->fd, &info) == 0) {
         return info.st_nlink == 0 ? DirectoryFate::Gone : DirectoryFate::Present;
     }
     // Locked: one look at what the path names now.
-    if (locked_->fd >= 0 && directory == locked_->path) {
+    if (locked_->fd >= 0 && SamePath(directory, locked_->path)) {
         return ::stat(directory.c_str(), &info) != 0 ? DirectoryFate::Gone
                : FileIdentity{info.st_dev, info.st_ino} != locked_->identity
                    ? DirectoryFate::Replaced

@@ -15,6 +15,8 @@ class PosixFileSystem : public FileSystem {
   public:
     FsStatus List(const std::filesystem::path& directory,
                   std::vector<DirectoryEntry>& entries) override;
+    FsStatus ForEachEntry(const std::filesystem::path& directory,
+                          const std::function<void(DirectoryEntry&)>& each) override;
     ReadResult ReadWhole(const std::filesystem::path& path, std::int64_t max_length) override;
     OpenResult OpenRead(const std::filesystem::path& path) override;
     FsStatus Length(const std::filesystem::path& path, std::int64_t& length) override;

@@ -46,8 +46,14 @@ bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
         }
         window.SelectFileEntry(i - 1);
         const std::filesystem::path name = window.FileEntry(i - 1);
+        const std::int64_t failures = context.fs.failed_operations();
         each(&name);
-        const FileSystem::DirectoryFate fate = context.fs.FateOf(directory);
+        // A directory held for reading is looked at every 64 files and after a file whose
+        // reading failed (in a removed one every file fails); any other after each file.
+        const bool look =
+            held == nullptr || i % 64 == 0 || context.fs.failed_operations() != failures;
+        const FileSystem::DirectoryFate fate =
+            look ? context.fs.FateOf(directory) : FileSystem::DirectoryFate::Present;
         if (fate == FileSystem::DirectoryFate::Gone) {
             // Every further file would fail alike: one line instead of a block for each.
             // The summary of what was done still follows.
@@ -61,7 +67,7 @@ bool RunFileBatch(EngineContext& context, std::span<const Control> controls,
                                   " was replaced by another - the run stops");
             replaced = true;
         }
-        // Written before the stop request is read: a report that can no longer be
+        // Handed on before the stop request is read: a report that can no longer be
         // written stops the run before the next file.
         context.report.BlockComplete();
         interrupted = context.stop_request != nullptr && *context.stop_request != 0;
