@@ -7,8 +7,9 @@ namespace korvane {
 namespace {
 
 // A group holds at most this many files or bytes of temporary files: the held report
-// lines and the disk space taken twice stay bounded.
-constexpr std::size_t kGroupFiles = 64;
+// lines and the disk space taken twice stay bounded. Small images go a thousand to a
+// sync: on a disk each sync costs about as much as writing them.
+constexpr std::size_t kGroupFiles = 1024;
 constexpr std::int64_t kGroupBytes = 64 << 20;
 
 std::string Folded(const std::filesystem::path& name) {
