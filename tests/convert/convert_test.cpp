@@ -350,7 +350,7 @@ TEST(CliReports, AThousandImagesGiveTheStoredReportsAndFiles) {
         text.replace(at, temp.path().string().size(), "TMP");
     }
     const Bytes expected =
-        ReadFile(std::filesystem::path(__FILE__).parent_path() / "thousand_images.expected");
+        ReadFile(std::filesystem::path(KORVANE_EXPECTED_DIR) / "thousand_images.expected");
     EXPECT_TRUE(text == std::string(expected.begin(), expected.end()));
     if (text != std::string(expected.begin(), expected.end())) {
         WriteFile(std::filesystem::path(KORVANE_CLI).parent_path() / "thousand_images.actual",
