@@ -114,11 +114,22 @@ static int op_release(const char* path, struct fuse_file_info* fi) {
     close((int)fi->fh);
     return 0;
 }
-static int op_unlink(const char* path) { return fail(unlinkat(backing, rel(path), 0)); }
+// A file that goes is no longer dirty: its inode number may come back for another.
+static void forget(const char* path) {
+    struct stat st;
+    if (fstatat(backing, rel(path), &st, AT_SYMLINK_NOFOLLOW) == 0 && st.st_nlink == 1) {
+        mark(st.st_ino, 0);
+    }
+}
+static int op_unlink(const char* path) {
+    forget(path);
+    return fail(unlinkat(backing, rel(path), 0));
+}
 static int op_mkdir(const char* path, mode_t mode) { return fail(mkdirat(backing, rel(path), mode)); }
 static int op_rmdir(const char* path) { return fail(unlinkat(backing, rel(path), AT_REMOVEDIR)); }
 static int op_rename(const char* from, const char* to, unsigned int flags) {
     if (flags) return -EINVAL;  // no RENAME_NOREPLACE, no RENAME_EXCHANGE
+    forget(to);
     return fail(renameat(backing, rel(from), backing, rel(to)));
 }
 static int op_link(const char* from, const char* to) {

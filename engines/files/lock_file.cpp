@@ -127,9 +127,10 @@ FsStatus TakeLockFile(int directory, LockFile& lock) {
                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd >= 0) {
             struct stat info {};
+            // On the disk at once: after a power cut it tells of a boot that is over.
             const bool written = ::write(fd, content.data(), content.size()) ==
                                      static_cast<ssize_t>(content.size()) &&
-                                 ::fstat(fd, &info) == 0;
+                                 ::fsync(fd) == 0 && ::fstat(fd, &info) == 0;
             const int error = errno;
             ::close(fd);
             if (!written) {
