@@ -56,7 +56,10 @@ class RecordingFileSystem final : public FileSystem {
         }
         return {FsStatus::Ok(), inodes_[it->second].data};
     }
-    bool Exists(const Path& path) override { return names_.contains(path.filename()); }
+    // The one directory, "/d", and the names in it.
+    bool Exists(const Path& path) override {
+        return path == "/d" || names_.contains(path.filename());
+    }
     bool IsRegularFile(const Path& path) override { return Exists(path); }
     CreateResult CreateExclusive(const Path& path) override {
         struct Output final : OutputFile {
