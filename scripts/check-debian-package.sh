@@ -33,13 +33,17 @@ bash -c 'source /usr/share/bash-completion/bash_completion
 
 step "The installed korvane under xvfb-run"
 demo=$(mktemp -d)
+# The window is up when the X server lists it by its title; it must still run then.
 xvfb-run -a bash -c "korvane '$demo' & pid=\$!
-    for _ in \$(seq 50); do
-        xwininfo -root -tree | grep -q 'ATR File Check and Repair' && break
+    shown=no
+    for _ in \$(seq 150); do
+        xwininfo -root -tree | grep 'Korvane Tool Suite' && shown=yes && break
         sleep 0.2
     done
-    xwininfo -root -tree | grep 'ATR File Check and Repair'
-    kill \$pid; wait \$pid || true"
+    kill \$pid || shown=ended
+    wait \$pid
+    echo \"window: \$shown\"
+    [ \$shown = yes ]"
 
 step "korvane-cli from the PATH"
 command -v korvane-cli

@@ -71,6 +71,7 @@ case "${1:-}" in
         rm -rf "$top/build-deb" && mkdir -p "$top/build-deb"
         mv ../korvane_"$version"_* ../korvane-dbgsym_"$version"_* "$top/build-deb/"
         lintian --fail-on error "$top"/build-deb/korvane_*.changes
+        echo "lintian: no errors"
         ls "$top"/build-deb/*.deb
         ;;
     *)
