@@ -138,6 +138,8 @@ QWidget* ControlWidget(const MainWindow& window, Control control) {
             return c.Cmd_start_conversion;
         case Control::Cmd_generation:
             return c.Cmd_generation;
+        case Control::Cmd_start_contents:
+            return c.Cmd_start_contents;
         case Control::source_drive:
             return c.source_drive;
         case Control::source_dir:

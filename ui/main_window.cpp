@@ -119,6 +119,7 @@ MainWindow::MainWindow(ProgramState& state, FileSystem& fs, QSettings* settings,
     WidenLayout();
     CreateMenus();
     CreateReportActions();
+    CreateExtractAction();
     adapters_ = std::make_unique<EngineAdapters>(*this);
     ShowStartDirectory();
     ConnectHandlers();
@@ -225,6 +226,8 @@ void MainWindow::CreateControls() {
                                          QStringLiteral("Start Conversion"));
     c.Cmd_generation = StartButton(client, "Cmd_generation", 120, 304, 169, 25,
                                    QStringLiteral("Start Generation"));
+    c.Cmd_start_contents = StartButton(client, "Cmd_start_contents", 120, 304, 169, 25,
+                                       QStringLiteral("Start Listing"));
 
     c.ProgressBar1 = Place<QProgressBar>(client, "ProgressBar1", 8, 336, 385, 17);
     c.ProgressBar1->setTextVisible(false);
@@ -291,6 +294,7 @@ void MainWindow::WidenLayout() {
                                                             c.cmd_start_repair,
                                                             c.Cmd_start_conversion,
                                                             c.Cmd_generation,
+                                                            c.Cmd_start_contents,
                                                             c.ProgressBar1,
                                                             c.reportlst,
                                                             c.lblRemark}) {
@@ -344,7 +348,11 @@ void MainWindow::CreateMenus() {
                QKeySequence(Qt::CTRL | Qt::Key_X), &MainWindow::XEXmenu_Click);
     add_action(tool, "Generatemenu", QStringLiteral("ATR File &Generator "),
                QKeySequence(Qt::CTRL | Qt::Key_G), &MainWindow::Generatemenu_Click);
+    add_action(tool, "Contentsmenu", QStringLiteral("&Disk Contents"),
+               QKeySequence(Qt::CTRL | Qt::Key_D), &MainWindow::Contentsmenu_Click);
     tool->addSeparator();
+    add_action(tool, "ExtractFilesmenu", QStringLiteral("Extract &Files..."), QKeySequence(),
+               &MainWindow::ExtractSelectedImage);
     add_action(tool, "OpenFoldermenu", QStringLiteral("&Open Folder..."),
                QKeySequence(Qt::CTRL | Qt::Key_O), &MainWindow::ChooseFolder);
     add_action(tool, "SaveReportmenu", QStringLiteral("&Save Report..."),
@@ -388,6 +396,8 @@ void MainWindow::ConnectHandlers() {
     connect(c.Cmd_start_conversion, &QPushButton::clicked, this,
             [this] { Cmd_start_conversion_Click(); });
     connect(c.Cmd_generation, &QPushButton::clicked, this, [this] { Cmd_generation_Click(); });
+    connect(c.Cmd_start_contents, &QPushButton::clicked, this,
+            [this] { Cmd_start_contents_Click(); });
 }
 
 void MainWindow::SetToolTitle(const QString& caption, const QColor& background) {

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QRect>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -66,6 +67,7 @@ struct MainControls {
     QPushButton* cmd_start_repair = nullptr;
     QPushButton* Cmd_start_conversion = nullptr;
     QPushButton* Cmd_generation = nullptr;
+    QPushButton* Cmd_start_contents = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
     ReportList* reportlst = nullptr;
     QLabel* lblRemark = nullptr;
@@ -89,6 +91,7 @@ class MainWindow final : public QMainWindow {
     void ShowCheckTool();
     void ShowConverterTool();
     void ShowGeneratorTool();
+    void ShowContentsTool();
 
     // Load handler, run once after the window is created.
     void Form_Load();
@@ -97,6 +100,7 @@ class MainWindow final : public QMainWindow {
     void ATRmenu_Click();
     void XEXmenu_Click();
     void Generatemenu_Click();
+    void Contentsmenu_Click();
     void Exitmenu_Click();
     void Onlinehelp_Click();
     void Aboutmenu_Click();
@@ -112,6 +116,14 @@ class MainWindow final : public QMainWindow {
     void cmd_start_repair_Click();
     void Cmd_start_conversion_Click();
     void Cmd_generation_Click();
+    void Cmd_start_contents_Click();
+
+    // Writes every file of the image `image` into `folder`, with a block of report lines;
+    // "Extract Files..." asks for the folder first (through ChooseExtractFolder).
+    void ExtractFiles(const std::filesystem::path& image, const std::filesystem::path& folder);
+    void ExtractSelectedImage();
+    // Asks for the folder the files go to; empty when the user cancels. Tests replace it.
+    std::function<std::filesystem::path()> ChooseExtractFolder;
 
     // A pick in the file list: jumps to the picked file's report block.
     void source_file_Click();
@@ -165,7 +177,7 @@ class MainWindow final : public QMainWindow {
     // then shows the nearest ancestor that can.
     bool ApplySourceDirectory();
     void ShowNearestAncestor(const std::filesystem::path& directory);
-    // The three start buttons of the file tools follow the count: usable when it is not 0.
+    // The four start buttons of the file tools follow the count: usable when it is not 0.
     void FollowCount();
     void FillDriveList();
     void ShowDriveOf(const std::filesystem::path& directory);
@@ -176,6 +188,8 @@ class MainWindow final : public QMainWindow {
     void FollowClientSize();
     // The report's context menu and keys, and "Save Report..." and "Open Folder...".
     void CreateReportActions();
+    // "Extract Files..." in the file list's context menu, with the folder chooser.
+    void CreateExtractAction();
     void SaveReportAs();
     void ChooseFolder();
     // Remembers the folder, the tool and the window size; restores them at start.

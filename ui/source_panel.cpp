@@ -123,6 +123,7 @@ void MainWindow::FollowCount() {
     controls_.cmd_start_test->setEnabled(any);
     controls_.cmd_start_repair->setEnabled(any);
     controls_.Cmd_start_conversion->setEnabled(any);
+    controls_.Cmd_start_contents->setEnabled(any);
 }
 
 namespace {

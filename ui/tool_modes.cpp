@@ -1,4 +1,4 @@
-// The three tool modes, the load handler and the menu handlers of the main window.
+// The four tool modes, the load handler and the menu handlers of the main window.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -53,12 +53,14 @@ struct ToolMode {
     bool frame;
     int directory_height;
     // The start buttons, shown or hidden in the order each mode has always set them.
-    std::array<std::pair<QPushButton * MainControls::*, bool>, 4> buttons;
+    std::array<std::pair<QPushButton * MainControls::*, bool>, 5> buttons;
     const char* pattern;
     const char* count_caption;
     const char* frame_title;
     // The generator's controls instead of the check box, and its size shown anew.
     bool generator;
+    // The converter's fit check box.
+    bool fit;
 };
 
 namespace {
@@ -67,15 +69,18 @@ constexpr auto kTest = &MainControls::cmd_start_test;
 constexpr auto kRepair = &MainControls::cmd_start_repair;
 constexpr auto kConvert = &MainControls::Cmd_start_conversion;
 constexpr auto kGenerate = &MainControls::Cmd_generation;
+constexpr auto kContents = &MainControls::Cmd_start_contents;
 
-// The three modes, a row each, the fields in the order of ToolMode.
+// The four modes, a row each, the fields in the order of ToolMode.
 // clang-format off
 const ToolMode kCheckTool = {"ATR File Check and Repair", qRgb(0, 0, 255), true, true, kDirectoryListHeight,
-    {{{kTest, true}, {kRepair, true}, {kConvert, false}, {kGenerate, false}}}, kAtrPattern, "Number of found ATR files:", "", false};
+    {{{kTest, true}, {kRepair, true}, {kConvert, false}, {kGenerate, false}, {kContents, false}}}, kAtrPattern, "Number of found ATR files:", "", false, false};
 const ToolMode kConverterTool = {"XEX to ATR File Converter", qRgb(255, 0, 0), false, false, kDirectoryListTallHeight,
-    {{{kTest, false}, {kRepair, false}, {kGenerate, false}, {kConvert, true}}}, kXexPattern, "Number of found XEX files:", "", false};
+    {{{kTest, false}, {kRepair, false}, {kGenerate, false}, {kContents, false}, {kConvert, true}}}, kXexPattern, "Number of found XEX files:", "", false, true};
 const ToolMode kGeneratorTool = {"ATR File Generator", qRgb(0, 192, 0), false, true, kDirectoryListHeight,
-    {{{kTest, false}, {kRepair, false}, {kConvert, false}, {kGenerate, true}}}, kAtrPattern, "Number of found ATR files:", "Filename", true};
+    {{{kTest, false}, {kRepair, false}, {kConvert, false}, {kContents, false}, {kGenerate, true}}}, kAtrPattern, "Number of found ATR files:", "Filename", true, false};
+const ToolMode kContentsTool = {"Disk Contents", qRgb(128, 0, 160), false, false, kDirectoryListTallHeight,
+    {{{kTest, false}, {kRepair, false}, {kConvert, false}, {kGenerate, false}, {kContents, true}}}, kAtrPattern, "Number of found ATR files:", "", false, false};
 // clang-format on
 
 }  // namespace
@@ -94,7 +99,7 @@ void MainWindow::ShowTool(const ToolMode& mode) {
     c.Frame1->setTitle(QString::fromLatin1(mode.frame_title));
     c.Txt_filename->setVisible(mode.generator);
     c.chk_expand_images->setVisible(!mode.generator);
-    c.chk_fit->setVisible(!mode.frame);  // the converter's
+    c.chk_fit->setVisible(mode.fit);
     c.Frm_atr_gen->setVisible(mode.generator);
     c.Frm_image_size->setVisible(mode.generator);
     if (mode.generator) {
@@ -112,6 +117,10 @@ void MainWindow::ShowConverterTool() {
 
 void MainWindow::ShowGeneratorTool() {
     ShowTool(kGeneratorTool);
+}
+
+void MainWindow::ShowContentsTool() {
+    ShowTool(kContentsTool);
 }
 
 void MainWindow::Form_Load() {
@@ -133,6 +142,11 @@ void MainWindow::XEXmenu_Click() {
 
 void MainWindow::Generatemenu_Click() {
     ShowGeneratorTool();
+    SetSourceCount(QString::number(controls_.source_file->Count()));
+}
+
+void MainWindow::Contentsmenu_Click() {
+    ShowContentsTool();
     SetSourceCount(QString::number(controls_.source_file->Count()));
 }
 

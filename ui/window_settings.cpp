@@ -24,7 +24,7 @@ const QString kFolderKey = QStringLiteral("folder");
 const QString kToolKey = QStringLiteral("tool");
 const QString kSizeKey = QStringLiteral("size");
 
-enum class Tool { Check = 0, Converter = 1, Generator = 2 };
+enum class Tool { Check = 0, Converter = 1, Generator = 2, Contents = 3 };
 
 // A path the desktop handed over as text, as the bytes of the file system.
 std::filesystem::path LocalPath(const QString& text) {
@@ -48,6 +48,7 @@ void MainWindow::RememberChoices() const {
     settings_->setValue(kFolderKey, QByteArray::fromStdString(controls_.source_dir->path()));
     const Tool tool = !controls_.Cmd_generation->isHidden()         ? Tool::Generator
                       : !controls_.Cmd_start_conversion->isHidden() ? Tool::Converter
+                      : !controls_.Cmd_start_contents->isHidden()   ? Tool::Contents
                                                                     : Tool::Check;
     settings_->setValue(kToolKey, static_cast<int>(tool));
     settings_->setValue(kSizeKey, size());
@@ -64,6 +65,9 @@ void MainWindow::RestoreChoices() {
             break;
         case Tool::Generator:
             Generatemenu_Click();
+            break;
+        case Tool::Contents:
+            Contentsmenu_Click();
             break;
         case Tool::Check:
             break;

@@ -1,7 +1,8 @@
 // korvane-screenshots: renders the main window in its three modes, after a check run, a
 // repair run and a Start in a directory that was removed, made larger with a long report,
-// the About box and the help window, and the check report and the help window once more
-// with a dark colour scheme, into PNG files for the documentation. Not part of the product.
+// the disk-contents tool after a run, the About box and the help window, and the check
+// report, the disk-contents report and the help window once more with a dark colour
+// scheme, into PNG files for the documentation. Not part of the product.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -12,6 +13,8 @@
 #include <cstdio>
 
 #include "about_box.h"
+#include "disk_formats.h"
+#include "dos_disk.h"
 #include "file_list_view.h"
 #include "file_system.h"
 #include "help_window.h"
@@ -75,6 +78,22 @@ int main(int argc, char** argv) {
     std::filesystem::copy(korvane::testing::kSamples, disks);
     korvane::testing::WriteFile(disks / "JUMPMAN.XEX", korvane::testing::Bytes(9000, 0xFF));
     korvane::testing::WriteFile(disks / "RIVERRAID.XEX", korvane::testing::Bytes(8200, 0xFF));
+    // DOS disks for the disk-contents tool: one of each kind the converter lays out, and
+    // one whose VTOC has lost track of a file's sectors.
+    const korvane::BootLoader loader{korvane::testing::Bytes(384, 0),
+                                     korvane::testing::Bytes(500, 1)};
+    const auto disk = [&](const char* name, const korvane::DiskFormat& format, std::size_t length) {
+        korvane::testing::Bytes image =
+            korvane::LayOutBootDisk(format, loader, korvane::testing::Bytes(length, 0xFF));
+        if (std::string(name) == "DAMAGED.ATR") {
+            image[16 + 359 * 128 + 3] ^= 1;  // the free count, one off
+        }
+        korvane::testing::WriteFile(root / "atari" / "games" / name, image);
+    };
+    disk("BIGDEMO.ATR", *korvane::MakeMyDosDisk(2000), 400000);
+    disk("DAMAGED.ATR", *korvane::MakeEnhancedDensityDisk(), 30000);
+    disk("DOUBLE.ATR", *korvane::MakeDoubleDensityDisk(), 150000);
+    disk("ENHANCED.ATR", *korvane::MakeEnhancedDensityDisk(), 110000);
 
     korvane::ProgramState state;
     korvane::PosixFileSystem fs;
@@ -128,6 +147,16 @@ int main(int argc, char** argv) {
     ok = Save(&window, output, "window-resized-report.png") && ok;
     window.resize(window.minimumSizeHint());
 
+    // The disk-contents tool after a run, the damaged disk's block picked.
+    window.OpenDirectory(root / "atari" / "games");
+    window.Contentsmenu_Click();
+    window.controls().Cmd_start_contents->click();
+    window.controls().source_file->Select(1);
+    QApplication::processEvents();
+    ok = Save(&window, output, "window-contents-report.png") && ok;
+    window.ATRmenu_Click();
+    window.OpenDirectory(disks);
+
     window.Aboutmenu_Click();
     QApplication::processEvents();
     ok = Save(window.about_box(), output, "about-box.png") && ok;
@@ -145,6 +174,12 @@ int main(int argc, char** argv) {
     window.controls().source_file->Select(4);
     QApplication::processEvents();
     ok = Save(&window, output, "window-check-report-dark.png") && ok;
+    window.OpenDirectory(root / "atari" / "games");
+    window.Contentsmenu_Click();
+    window.controls().Cmd_start_contents->click();
+    window.controls().source_file->Select(1);
+    QApplication::processEvents();
+    ok = Save(&window, output, "window-contents-report-dark.png") && ok;
     help.browser()->setSource(QUrl(QStringLiteral("report.html")));
     QApplication::processEvents();
     ok = Save(&help, output, "help-window-dark.png") && ok;

@@ -15,6 +15,7 @@ enum class Control {
     cmd_start_repair,
     Cmd_start_conversion,
     Cmd_generation,
+    Cmd_start_contents,
     source_drive,
     source_dir,
     source_path,

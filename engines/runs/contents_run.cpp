@@ -17,10 +17,8 @@ constexpr const char* kIndent = "        ";
 constexpr std::size_t kNameColumn = 16;
 
 constexpr Control kLockedControls[] = {
-    Control::source_path,
-    Control::source_file,
-    Control::source_dir,
-    Control::source_drive,
+    Control::Cmd_start_contents, Control::source_path,  Control::source_file,
+    Control::source_dir,         Control::source_drive,
 };
 
 std::string FailLine() {

@@ -5,6 +5,8 @@
 // files byte for byte; questions through real message boxes; the jump from a picked file
 // name to its report block and the conditions under which it stays put.
 #include "directory_list.h"
+#include "disk_formats.h"
+#include "dos_disk.h"
 #include "drive_list.h"
 #include "help_window.h"
 #include "window_harness.h"
@@ -39,10 +41,10 @@ class SlowFiles final : public PosixFileSystem {
     }
 };
 
-// How many of the three start buttons of the file tools are usable.
+// How many of the four start buttons of the file tools are usable.
 int StartButtonsEnabled(const MainControls& c) {
     return c.cmd_start_test->isEnabled() + c.cmd_start_repair->isEnabled() +
-           c.Cmd_start_conversion->isEnabled();
+           c.Cmd_start_conversion->isEnabled() + c.Cmd_start_contents->isEnabled();
 }
 
 }  // namespace
@@ -60,7 +62,7 @@ class WindowTest : public QObject {
         const MainControls& c = h.controls();
         QCOMPARE(StartButtonsEnabled(c), 0);
         Activate(c.source_dir, dir / "three");
-        QCOMPARE(StartButtonsEnabled(c), 3);
+        QCOMPARE(StartButtonsEnabled(c), 4);
         // A file that appears after the listing is found by the start button.
         CopySamples(dir / "three", {{"TINY.ATR", "d.atr"}});
         c.cmd_start_test->click();
@@ -72,7 +74,7 @@ class WindowTest : public QObject {
              {std::pair{"XEXmenu", 0}, {"Generatemenu", 4}, {"ATRmenu", 4}}) {
             h.Trigger(action);
             QCOMPARE(c.source_count->text(), QString::number(count));
-            QCOMPARE(StartButtonsEnabled(c), count > 0 ? 3 : 0);
+            QCOMPARE(StartButtonsEnabled(c), count > 0 ? 4 : 0);
             QCOMPARE(h.ReportLines(), report);
             QVERIFY(c.chk_fit->isHidden() == (count > 0) &&
                     !c.chk_fit->isChecked());  // converter's
@@ -351,6 +353,40 @@ class WindowTest : public QObject {
         // The image that could not be read is counted outside the report.
         QCOMPARE(h.window().statusBar()->currentMessage(),
                  QStringLiteral("Files that could not be read or written in this run: 1"));
+    }
+
+    void diskContentsToolAndExtraction() {
+        TempDir dir;
+        std::filesystem::copy(kSamples, dir / "disks");
+        const Bytes xex(5000, 0x5A);
+        Bytes dos = LayOutBootDisk(*MakeDoubleDensityDisk(), {Bytes(384, 0), Bytes(300, 1)}, xex);
+        WriteFile(dir / "disks" / "DOS.ATR", dos);
+        dos[400 + (7 - 4) * 256 + 255] = 254;  // a byte count beyond the sector's 253
+        WriteFile(dir / "disks" / "BAD.ATR", dos);
+        std::filesystem::copy(dir / "disks", dir / "copy");
+        WindowHarness h(dir / "disks");
+        const MainControls& c = h.controls();
+        h.Trigger("Contentsmenu");
+        QCOMPARE(c.lblname->text(), QStringLiteral("Disk Contents"));
+        QVERIFY(!c.Cmd_start_contents->isHidden() && c.cmd_start_test->isHidden() &&
+                c.chk_fit->isHidden() && c.Frame1->isHidden());
+        c.Cmd_start_contents->click();
+        QCOMPARE(h.ReportLines(), CliReport("list", dir / "copy"));
+        // F3 goes to the damaged disk's block.
+        c.reportlst->SelectLine(-1);
+        h.Trigger("NextFailure");
+        QCOMPARE(c.reportlst->Line(c.reportlst->SelectedLine()), QStringLiteral("Read  : BAD.ATR"));
+        // "Extract Files..." from the file list's context menu writes the picked image's
+        // files into the folder chosen.
+        std::filesystem::create_directories(dir / "out");
+        h.window().ChooseExtractFolder = [&] { return dir / "out"; };
+        h.Pick(h.FileListEntries().indexOf("DOS.ATR"));
+        QVERIFY(c.source_file->actions().contains(
+            h.window().findChild<QAction*>(QStringLiteral("ExtractFilesmenu"))));
+        h.Trigger("ExtractFilesmenu");
+        QCOMPARE(ReadFile(dir / "out" / "AUTORUN.SYS"), xex);
+        QCOMPARE(ReadFile(dir / "out" / "KELDRIX.SYS"), Bytes(300, 1));
+        QCOMPARE(h.ReportLines().at(h.ReportLines().size() - 2), std::string("Result: PASS"));
     }
 
     void foldersAreRemembered() {
