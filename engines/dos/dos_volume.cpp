@@ -18,6 +18,9 @@ constexpr std::int64_t kWindowBytes = 64 * 1024;
 constexpr int kBootSectorSize = 128;
 // Subdirectories deeper than this are not followed.
 constexpr int kDeepestDirectory = 8;
+// Entries read from a disk at most, subdirectories included (memory stays bounded on a
+// disk whose subdirectories nest in every entry).
+constexpr std::size_t kMostEntries = 4096;
 // A finding names this many sector ranges, then how many sectors there are in all.
 constexpr std::size_t kRangesShown = 8;
 
@@ -195,6 +198,14 @@ class VolumeReader {
         }
         for (VolumeFile& file : entries) {
             const std::size_t index = listing_.files.size();
+            if (index >= kMostEntries) {
+                if (!entries_cut_) {
+                    listing_.findings.push_back("More than " + Number(kMostEntries) +
+                                                " directory entries: the rest are not read");
+                }
+                entries_cut_ = true;
+                return;
+            }
             listing_.files.push_back(file);
             CheckEntry(index, depth);
         }
@@ -331,6 +342,7 @@ class VolumeReader {
     VolumeListing& listing_;
     int count_;
     std::vector<int> directory_sectors_;
+    bool entries_cut_ = false;
     std::vector<std::uint32_t> owner_;    // file index + 1 for each sector, 0 for none
     std::vector<std::uint32_t> visited_;  // the stamp of the last walk through each sector
 };
