@@ -7,14 +7,16 @@
 #      `korvane-cli convert --fit` (DOS 2.0 single density, DOS 2.5 enhanced density,
 #      DOS 2.0 double density, MyDOS), disks atr writes (mkfs dos2.0s, dos2.5, dos2.0d,
 #      then 1 to 8 files put) and SpartaDOS disks mkatr writes. Per disk: our listing's
-#      names and byte counts against lsatr's; our extracted files against those of
-#      `lsatr -x` and of `atr x`, byte for byte; SpartaDOS disks must be named so.
+#      names and byte counts against lsatr's and (on the disks atr reads: not MyDOS)
+#      atr's; our extracted files against those of `lsatr -x` and of `atr x`, byte for
+#      byte; SpartaDOS disks must be named so.
 #   2. `list` of 10,000 images against `cat` of the same images to /dev/null, warm
 #      cache, median of 5 (target: ratio <= 1.5).
 #   3. peak memory (`/usr/bin/time -f %M`) of `list` of one MyDOS image of about 16 MB
 #      (target: < 16 MB).
 #   bench/contents-bench.sh [BUILD_DIR]   (a Release build; default build-release)
 #   COUNT=200 PEERS=DIR SEED=N            disks per kind, peers' place, random seed
+#   AGREEMENT_ONLY=1                      part 1 alone
 set -euo pipefail
 source "$(dirname "$0")/bench-lib.sh"
 template="$build/bin/KELDRIX.ATR"
@@ -55,8 +57,11 @@ our_list() {
 peer_list() {
     "$lsatr" "$1" 2>/dev/null | awk -F'\t' 'NR > 1 {sub("^/", "", $NF); gsub(" ", "", $1); print $NF, $1}' | sort
 }
+atr_list() {
+    "$atr" "$1" ls -la1 2>/dev/null | awk '/^-/ {print toupper($NF), $2}' | sort
+}
 
-declare -A disks listed extracted atr_extracted
+declare -A disks listed extracted atr_listed atr_extracted
 check_disk() {  # check_disk KIND IMAGE [atr]
     local kind=$1 image=$2 ours="$data/ours" theirs="$data/theirs" same=1
     disks[$kind]=$((${disks[$kind]:-0} + 1))
@@ -70,8 +75,12 @@ check_disk() {  # check_disk KIND IMAGE [atr]
         extracted[$kind]=$((${extracted[$kind]:-0} + 1))
     fi
     if [ "${3:-}" = atr ]; then
+        if [ "$(our_list "$image")" = "$(atr_list "$image")" ]; then
+            atr_listed[$kind]=$((${atr_listed[$kind]:-0} + 1))
+        fi
         rm -rf "$theirs" && mkdir "$theirs"
-        "$atr" "$image" x -a -o "$theirs" >/dev/null 2>&1 || true
+        # In the folder itself: atr's own -o loses the folder's name after the first file.
+        (cd "$theirs" && "$atr" "$image" x -a >/dev/null 2>&1) || true
         for file in "$ours"/*; do
             cmp -s "$file" "$theirs/$(basename "$file" | tr 'A-Z' 'a-z')" || same=0
         done
@@ -117,16 +126,21 @@ mkdir "$data/sparta"
 for i in $(seq 1 "$count"); do
     random_file "$data/file" "$(between 1 20000)"
     "$mkatr" "$data/sparta/S$i.ATR" "$data/file" >/dev/null 2>&1
-    "$cli" list "$data/sparta/S$i.ATR" | grep -q "File system: SpartaDOS" && sparta=$((sparta + 1))
+    case "$("$cli" list "$data/sparta/S$i.ATR")" in
+        *"File system: SpartaDOS"*) sparta=$((sparta + 1)) ;;
+    esac
 done
 
 echo
-printf '%-14s %6s %14s %18s %16s\n' kind disks "list = lsatr" "files = lsatr -x" "files = atr x"
+printf '%-14s %6s %13s %17s %11s %14s\n' kind disks "list=lsatr" "files=lsatr -x" "list=atr" \
+    "files=atr x"
 for kind in "fit sd" "fit ed" "fit dd" "fit mydos" "atr dos2.0s" "atr dos2.5" "atr dos2.0d"; do
-    printf '%-14s %6s %14s %18s %16s\n' "$kind" "${disks[$kind]:-0}" "${listed[$kind]:-0}" \
-        "${extracted[$kind]:-0}" "${atr_extracted[$kind]:--}"
+    printf '%-14s %6s %13s %17s %11s %14s\n' "$kind" "${disks[$kind]:-0}" "${listed[$kind]:-0}" \
+        "${extracted[$kind]:-0}" "${atr_listed[$kind]:--}" "${atr_extracted[$kind]:--}"
 done
 printf '%-14s %6s %s\n' "mkatr sparta" "$count" "named SpartaDOS: $sparta"
+
+[ -z "${AGREEMENT_ONLY:-}" ] || exit 0
 
 # 2. list against cat over 10,000 images: copies of the disks above.
 mkdir "$data/many"

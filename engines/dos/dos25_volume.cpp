@@ -12,6 +12,11 @@ namespace {
 class Dos25Volume final : public VolumeFormat {
   public:
     VolumeKind Kind() const override { return VolumeKind::kDos25Enhanced; }
+    // A file that reaches sectors from 720 up has flags $03, which DOS 2.0 does not take
+    // for a file in use.
+    bool InUse(std::uint8_t flags) const override {
+        return (flags & (dos2::kFlagInUse | dos2::kFlagOpenForOutput)) != 0;
+    }
     bool SystemSector(int sector) const override {
         return sector <= 3 ||
                (sector >= dos2::kVtocSector && sector <= dos2::kDirectoryLastSector) ||

@@ -221,13 +221,13 @@ class VolumeReader {
             ReadSubdirectory(index, depth);
             return;
         }
-        if ((file.flags & dos2::kFlagInUse) == 0) {
+        if (!format_.InUse(file.flags)) {
             listing_.findings.push_back(name + ": directory entry " + Number(file.entry) +
                                         " has flags $" + Hex2(file.flags) +
                                         ", which mark no file in use");
             return;
         }
-        if ((file.flags & dos2::kFlagOpenForOutput) != 0) {
+        if ((file.flags & dos2::kFlagOpenForOutput) != 0 && (file.flags & dos2::kFlagInUse) != 0) {
             listing_.findings.push_back(name + ": flags $" + Hex2(file.flags) +
                                         " say the file was never closed");
         }

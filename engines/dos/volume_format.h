@@ -45,6 +45,8 @@ class VolumeFormat {
     // Whether a data sector of a file with these directory flags links with 16 bits.
     virtual bool SixteenBitLinks(std::uint8_t /*flags*/) const { return false; }
     virtual bool Subdirectories() const { return false; }
+    // Whether directory flags mark a file in use: bit 6 ($40).
+    virtual bool InUse(std::uint8_t flags) const { return (flags & 0x40) != 0; }
     // The sectors the file system keeps for itself (boot sectors, VTOC, directory) and
     // those no file may take.
     virtual bool SystemSector(int sector) const = 0;

@@ -202,7 +202,9 @@ TEST_F(ContentsTest, NamesExactlyTheFaultMade) {
          kDd,
          [](Bytes& d) { d[Offset(256, 7, 253)] = 1 << 2; },
          {"AUTORUN.SYS: file number other than 0 in sector 7"}},
-        // Enhanced density: the second VTOC's count of the sectors from 720.
+        // Enhanced density: a file reaching sectors from 720 up has flags $03, and the
+        // second VTOC counts the free sectors from 720.
+        {"DOS 2.5 flags", kEd, [&](Bytes& d) { d[autorun] = 0x03; }, {}},
         {"VTOC2 count",
          kEd,
          [](Bytes& d) { Put16(d, Offset(128, 1024, 122), 1); },
