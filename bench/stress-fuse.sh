@@ -7,9 +7,10 @@
 #   - exfat: an exFAT image through exfat-fuse (letter case folded, an inode number per
 #     spelling, no hard links).
 # On each: KILLS repairs killed (SIGKILL) at random points, then a whole repair; on the
-# pass-through also CUTS power cuts mid-repair, each followed by a fresh mount and a whole
-# repair; through two paths (the pass-through and its directory, bindfs and its
-# directory) TRIALS pairs of repairs started at once; on exFAT the images a.atr and
+# pass-through, directly and under bindfs, also CUTS power cuts mid-repair, each followed
+# by fresh mounts and a whole repair; through two paths (the pass-through and its
+# directory, bindfs and its directory, exFAT and bindfs over it) TRIALS pairs of repairs
+# started at once; on exFAT the images a.atr and
 # A.B.ATR, whose backups share one name in two spellings. After each part every original
 # must be whole under its own name or as its backup, every image under its name the
 # original or its complete repair, and no temporary file of ours left.
@@ -143,6 +144,29 @@ kills "bindfs" "$data/bind"
 two_paths "bindfs and its directory" "$data/bind" "$data/bind-back"
 fusermount3 -u "$data/bind"
 
+# bindfs over the pass-through: power cuts below bindfs, which passes each fsync on.
+for cut in $(seq 1 "${CUTS:-10}"); do
+    fresh "$data/pt-back"
+    sync
+    mount_pt
+    bindfs "$data/pt" "$data/bind"
+    "$cli" repair --fix-length file --overwrite-backup yes "$data/bind" >/dev/null 2>&1 &
+    run=$!
+    sleep "$(echo "$RANDOM / 32768 * $span" | bc -l)"
+    pkill -USR1 -f -x "$passthrough $data/pt-back $data/pt -o default_permissions" || true
+    kill -KILL "$run" 2>/dev/null || true
+    wait "$run" 2>/dev/null || true
+    fusermount3 -u -z "$data/bind" 2>/dev/null || true
+    fusermount3 -u -z "$data/pt" 2>/dev/null || true
+    sleep 0.2
+    mount_pt
+    bindfs "$data/pt" "$data/bind"
+    repair "$data/bind" || true
+    verify "bindfs over the pass-through: power cut $cut, then a whole repair" "$data/bind"
+    fusermount3 -u "$data/bind"
+    fusermount3 -u "$data/pt"
+done
+
 # exFAT through exfat-fuse.
 truncate -s 256M "$data/exfat.img"
 mkfs.exfat "$data/exfat.img" >/dev/null
@@ -151,6 +175,9 @@ loop=$(losetup -f --show "$data/exfat.img")
 mount.exfat-fuse "$loop" "$data/exfat" >/dev/null 2>&1
 mounts+=("$data/exfat")
 kills "exfat-fuse" "$data/exfat"
+bindfs "$data/exfat" "$data/bind"
+two_paths "exfat-fuse and bindfs over it" "$data/exfat" "$data/bind"
+fusermount3 -u "$data/bind"
 rm -rf "$data/exfat"/* "$data/exfat"/.korvane-* 2>/dev/null || true
 head -c 1060 "$data/originals/IMG00000.ATR" > "$data/exfat/a.atr"
 head -c 1060 "$data/originals/IMG00001.ATR" > "$data/exfat/A.B.ATR"

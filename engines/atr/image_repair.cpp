@@ -272,7 +272,7 @@ bool RepairedImagePlacing::Keep(const FsStatus& files_synced) {
                    " - another program changed it after the question; it stays");
             return false;
         }
-        const FsStatus removed = fs_.Remove(backup_path_);
+        const FsStatus removed = now ? fs_.Remove(backup_path_) : FsStatus::Ok();  // gone already
         if (!removed.ok()) {
             Failed("Can not delete " + backup + " - " + removed.reason());
             return false;
