@@ -37,9 +37,17 @@ static void mark(ino_t inode, int written) {
     pthread_mutex_unlock(&dirty_lock);
 }
 
-// The power cut: every file with unsynced data loses it, then the daemon is gone.
-static void cut(int signal) {
-    (void)signal;
+// The power cut: every file with unsynced data loses it, then the daemon is gone. It
+// runs in a thread of its own and holds the dirty list throughout, so that an fsync in
+// flight is either answered before the cut or never.
+static void* cut(void* unused) {
+    (void)unused;
+    sigset_t usr1;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    int signal = 0;
+    sigwait(&usr1, &signal);
+    pthread_mutex_lock(&dirty_lock);
     DIR* listing = fdopendir(dup(backing));
     struct dirent* entry;
     while (listing && (entry = readdir(listing)) != NULL) {
@@ -160,7 +168,16 @@ static int op_statfs(const char* path, struct statvfs* st) {
     return fail(fstatvfs(backing, st));
 }
 
+// Started once the daemon runs in the background, which keeps no thread of before.
+static void* op_init(struct fuse_conn_info* conn, struct fuse_config* config) {
+    (void)conn, (void)config;
+    pthread_t cutter;
+    pthread_create(&cutter, NULL, cut, NULL);
+    return NULL;
+}
+
 static const struct fuse_operations operations = {
+    .init = op_init,
     .getattr = op_getattr, .readdir = op_readdir, .open = op_open,       .create = op_create,
     .read = op_read,       .write = op_write,     .fsync = op_fsync,     .fsyncdir = op_fsyncdir,
     .release = op_release, .unlink = op_unlink,   .mkdir = op_mkdir,     .rmdir = op_rmdir,
@@ -178,7 +195,10 @@ int main(int argc, char* argv[]) {
         perror(argv[1]);
         return 2;
     }
-    signal(SIGUSR1, cut);
+    sigset_t usr1;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &usr1, NULL);  // every thread leaves it to the cutting one
     argv[1] = argv[0];
     return fuse_main(argc - 1, argv + 1, &operations, NULL);
 }
