@@ -38,7 +38,7 @@ FsStatus ListSourceFiles(FileSystem& fs, const std::filesystem::path& directory,
     const FsStatus status = fs.ForEachEntry(directory, [&](DirectoryEntry& entry) {
         const std::string& name = entry.name.native();
         // Letter case is ignored, as on the disks the images come from.
-        if (entry.regular_file && !name.empty() && name[0] != '.' &&
+        if ((entry.regular_file || entry.type_unknown) && !name.empty() && name[0] != '.' &&
             ::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0) {
             files.push_back(std::move(entry.name));
         }

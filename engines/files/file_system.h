@@ -39,6 +39,7 @@ class FsStatus {
 struct DirectoryEntry {
     std::filesystem::path name;
     bool regular_file = false;  // a regular file, or a link that leads to one
+    bool type_unknown = false;  // its type could not be read
 };
 
 struct ReadResult {

@@ -352,13 +352,18 @@ FsStatus PosixFileSystem::ForEachEntry(const std::filesystem::path& directory,
             continue;
         }
         // The listing tells most types; a link is followed, so that a link to a regular
-        // file counts, and a file system that tells none is asked for each.
+        // file counts, and a file system that tells none is asked for each. A dangling
+        // link is no file; an entry whose type can not be read (a loop of links) is kept,
+        // so that reading it fails where the user sees it.
         bool regular = entry->d_type == DT_REG;
+        bool unknown = false;
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
             struct stat info {};
-            regular = ::fstatat(::dirfd(listing), name, &info, 0) == 0 && S_ISREG(info.st_mode);
+            const bool stated = ::fstatat(::dirfd(listing), name, &info, 0) == 0;
+            regular = stated && S_ISREG(info.st_mode);
+            unknown = !stated && errno != ENOENT;
         }
-        DirectoryEntry listed{name, regular};
+        DirectoryEntry listed{name, regular, unknown};
         each(listed);
     }
     const int error = errno;

@@ -51,10 +51,11 @@ std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
     if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
         return 0;
     }
-    // C1 control characters are escaped like the C0 ones, and so are the bidirectional
-    // controls, which would reorder the rest of the line on the screen.
-    if ((code >= 0x80 && code <= 0x9F) || (code >= 0x202A && code <= 0x202E) ||
-        (code >= 0x2066 && code <= 0x2069)) {
+    // C1 control characters are escaped like the C0 ones, and so are the line and
+    // paragraph separators, which end a line on the screen, and the bidirectional
+    // controls, which would reorder the rest of it.
+    if ((code >= 0x80 && code <= 0x9F) || code == 0x2028 || code == 0x2029 ||
+        (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069)) {
         return 0;
     }
     return length;
@@ -67,7 +68,9 @@ std::string DisplayName(const std::filesystem::path& path) {
     for (std::size_t i = 0; i < raw.size();) {
         const auto lead = static_cast<unsigned char>(raw[i]);
         const std::size_t length = Utf8SequenceLength(raw, i);
-        if (length == 0 || lead < 0x20 || lead == 0x7F) {
+        // The backslash too, so that a name shown with "\xNN" can not be mistaken for one
+        // that holds those four characters.
+        if (length == 0 || lead < 0x20 || lead == 0x7F || lead == '\\') {
             // An escaped C1 control takes all its bytes with it, each as \xNN.
             const std::size_t take = length == 0 ? 1 : length;
             for (std::size_t k = 0; k < take; ++k) {

@@ -235,6 +235,18 @@ TEST(Text, PathsAndNumbers) {
     EXPECT_EQ(AbsoluteDirectory("/").native(), "/");
     EXPECT_EQ(JoinPath("/", "A.ATR").native(), "/A.ATR");
     EXPECT_EQ(LeadingNumber(" 12.6 bytes"), 13);
+    // One name, one line: a literal backslash, DEL and the line and paragraph separators
+    // are escaped as the other controls and the bytes that are not UTF-8.
+    EXPECT_EQ(DisplayName("a\\xFF\xFF\x7F\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xA7.atr"),
+              "a\\x5CxFF\\xFF\\x7F\\xE2\\x80\\xA8\\xE2\\x80\\xA9\xE2\x80\xA7.atr");
+}
+
+// A run in the root directory: the locked directory "/" is still found by its own name.
+TEST(Text, RootDirectoryLockedIsNotGone) {
+    PosixFileSystem fs;
+    const LockResult lock = fs.LockDirectory("/");
+    ASSERT_TRUE(lock.status.ok());
+    EXPECT_TRUE(fs.Exists("/") && fs.Identity("/") && !fs.LockedDirectoryReplaced("/"));
 }
 
 using Answers = std::vector<std::pair<PromptTopic, PromptAnswer>>;
@@ -376,6 +388,21 @@ TEST_F(Engine, BackupsAndHowTheBatchCountsRepairedImages) {
     CheckFile("MY.A.ATR", Broken(2));
     EXPECT_EQ(prompt.asked().back().title, "File MY_org.atr exists");
     EXPECT_EQ(Tail(3)[0], In("Overwrite existing Backupfile"));
+}
+
+// An old backup replaced in the run is read as it is by then: the original of GAME.ATR,
+// a failing backup that is skipped and not counted.
+TEST_F(Engine, BackupReplacedEarlierInTheRunIsReadAsItIsNow) {
+    prompt.Answer(PromptTopic::FileLength, PromptAnswer::Yes);
+    prompt.Answer(PromptTopic::OverwriteBackup, PromptAnswer::Yes);
+    WriteFile(dir / "GAME.ATR", Broken(1));
+    WriteFile(dir / "GAME_org.atr", Bytes(3));
+    RunBatch(true);
+    const auto block = std::find(report.lines.begin(), report.lines.end(), "Read  : GAME_org.atr");
+    ASSERT_NE(block, report.lines.end());
+    EXPECT_EQ(*(block + 1), In("Physical filelength         = $424 bytes (1060 byte)"));
+    EXPECT_TRUE(Reported("Skip GAME_org.atr"));
+    EXPECT_EQ(Tail(2), (Lines{"Valid    ATR-files:  0", "Repaired ATR-files:  1"}));
 }
 
 // A batch's repaired images take their names only after one sync of them all: when it
