@@ -33,7 +33,9 @@ CheckResult ImageChecker::Run() {
     std::size_t got = 0;
     FsStatus status = opened.status;
     if (status.ok() && opened.file->info().length > atr::kMaxLength) {
-        status = FsStatus::Fail("file is larger than " + Dec(atr::kMaxLength) + " bytes");
+        // Counted as a file that could not be read, as the other reasons are.
+        status =
+            fs_.Counted(FsStatus::Fail("file is larger than " + Dec(atr::kMaxLength) + " bytes"));
     } else if (status.ok()) {
         status = fs_.Counted(opened.file->ReadAt(0, check_.header, got));
     }

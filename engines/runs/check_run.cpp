@@ -82,6 +82,9 @@ CheckRunTotals RunAtrCheck(EngineContext& outer) {
         image.name = *name;
         image.path = JoinPath(directory, image.name);
         image.backup_dir = backup_dir;
+        // A waiting image that is to take this name (as its backup) takes it first, so
+        // that the block describes the file as it then is.
+        group.CommitIfWaiting(image.path);
         const CheckResult result = CheckImage(image, settings, report, context.prompt, context.fs);
         if (result.count == CountClass::Valid) {
             ++totals.valid_count;
