@@ -1,5 +1,6 @@
 // korvane-cli convert and generate: the converter and the generator over a directory.
 #include <cstdio>
+#include <system_error>
 
 #include "cli_commands.h"
 #include "conversion_run.h"
@@ -29,6 +30,23 @@ long SectorCount(const std::string& text) {
     return value <= 65535 ? value : 0;
 }
 
+// Why the template at `path` counts as missing: not there (or a dangling link), not a
+// regular file, or not to be looked at; empty for a regular file.
+std::string TemplateFault(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))
+                   ? "not found (a dangling link)"
+                   : "not found";
+    }
+    if (error) {
+        return "can not be read - " + error.message();
+    }
+    return status.type() == std::filesystem::file_type::regular ? std::string()
+                                                                : "is not a regular file";
+}
+
 }  // namespace
 
 int RunConvertCommand(const CommandLine& line) {
@@ -53,10 +71,14 @@ int RunConvertCommand(const CommandLine& line) {
     EngineContext context{window, output.sink(), prompt, fs, state, &g_stop_request, PrintNotice};
     const ConversionRunTotals totals = RunXexConversionWithTemplate(context, template_path);
     if (totals.template_failed || totals.could_not_start) {
-        // The message box keeps the window's wording; the path that was tried is named here.
-        if (totals.template_failed && !fs.Exists(template_path)) {
-            std::fprintf(stderr, "korvane-cli: template %s not found\n",
-                         DisplayName(template_path).c_str());
+        // The message box keeps the window's wording; the path that was tried is named here,
+        // with what is wrong with it.
+        if (totals.template_failed) {
+            const std::string why = TemplateFault(template_path);
+            if (!why.empty()) {
+                std::fprintf(stderr, "korvane-cli: template %s %s\n",
+                             DisplayName(template_path).c_str(), why.c_str());
+            }
         }
         return kExitCannotStart;
     }

@@ -100,7 +100,7 @@ ScriptedPrompt TerminalPrompt(StreamReportSink& report) {
 PromptAnswer AskOnTerminal(const Prompt& prompt) {
     const PromptAnswer unchanging = ScriptedPrompt::UnchangingAnswer(prompt);
     if (prompt.buttons == PromptButtons::Ok) {
-        std::fprintf(stderr, "%s: %s\n", prompt.title.c_str(), prompt.text.c_str());
+        std::fprintf(stderr, "korvane-cli: %s: %s\n", prompt.title.c_str(), prompt.text.c_str());
         return PromptAnswer::Ok;
     }
     if (!::isatty(STDIN_FILENO)) {
@@ -111,8 +111,8 @@ PromptAnswer AskOnTerminal(const Prompt& prompt) {
     }
     const bool with_cancel = prompt.buttons == PromptButtons::YesNoCancel;
     for (;;) {
-        std::fprintf(stderr, "%s\n%s %s ", prompt.title.c_str(), prompt.text.c_str(),
-                     with_cancel ? "[Y]es/[n]o/[c]ancel" : "[Y]es/[n]o");
+        std::fprintf(stderr, "korvane-cli: %s\nkorvane-cli: %s %s ", prompt.title.c_str(),
+                     prompt.text.c_str(), with_cancel ? "[Y]es/[n]o/[c]ancel" : "[Y]es/[n]o");
         std::fflush(stderr);
         const std::optional<std::string> reply = ReadReply();
         if (!reply) {

@@ -229,6 +229,13 @@ ConversionRunTotals RunWithTemplate(EngineContext& outer,
         if (fit->loader) {
             fit->largest =
                 LargestFitLength(static_cast<std::int64_t>(fit->loader->loader_file.size()));
+        } else {
+            // Said once, before the first file: the blocks of too large files then show
+            // the template's bound as without fit mode.
+            report.Append(
+                "Fit     : No larger disks - the template's directory entry 0 is not "
+                "KELDRIX.SYS or its boot sectors are not the loader's");
+            report.Append("");
         }
     }
 

@@ -38,11 +38,9 @@ std::optional<LoadedTemplate> LoadTemplateImage(EngineContext& context,
                                                 const std::filesystem::path& template_path) {
     ReportSink& report = context.report;
 
-    // Only a regular file counts; a directory or a dangling link of that name does not,
-    // and neither does a hidden name (one that begins with "."), which the listing of the
-    // program directory leaves out.
-    const std::string name = template_path.filename().native();
-    if (name.empty() || name[0] == '.' || !context.fs.IsRegularFile(template_path)) {
+    // Only a regular file counts; a directory or a dangling link of that name does not.
+    // A template named by the user may have any name, a hidden one too.
+    if (!context.fs.IsRegularFile(template_path)) {
         Prompt missing;
         missing.topic = PromptTopic::MissingTemplate;
         missing.title = "ERROR";

@@ -123,6 +123,24 @@ TEST(Cli, ExitStatusZeroWhenNothingFailsAndOddNamesEscaped) {
     EXPECT_EQ(std::filesystem::file_size(dir / "sub" / "NEWFILE.ATR"), 8388496u);
     std::filesystem::create_symlink("/proc/self/mem", dir / "sub" / "MEM.ATR");
     EXPECT_EQ(RunCli("check sub", "", dir.path()).exit_status, 3);
+    // So does an image larger than 2 GiB (sparse), which is not read.
+    std::filesystem::remove(dir / "sub" / "MEM.ATR");
+    std::filesystem::resize_file(dir / "sub" / "NEWFILE.ATR", 1LL << 31);
+    const CommandResult large = RunCli("check sub", "", dir.path());
+    EXPECT_EQ(large.exit_status, 3);
+    EXPECT_NE(large.out.find("Read  : NEWFILE.ATR\n        ERROR: File can not be read - file is "
+                             "larger than 2147483647 bytes\n"),
+              std::string::npos);
+    std::filesystem::remove(dir / "sub" / "NEWFILE.ATR");
+    // An entry whose type can not be read (a loop of links) is reported, not left out.
+    std::filesystem::create_symlink("LOOP.ATR", dir / "sub" / "LOOP.ATR");
+    const CommandResult loop = RunCli("check sub", "", dir.path());
+    EXPECT_EQ(loop.exit_status, 3);
+    EXPECT_NE(loop.out.find("Read  : LOOP.ATR\n"
+                            "        ERROR: File can not be read - Too many levels of symbolic "
+                            "links\n"),
+              std::string::npos)
+        << loop.out;
 }
 
 TEST(Cli, UsageErrorsExitTwoWithoutAReport) {
@@ -138,6 +156,28 @@ TEST(Cli, UsageErrorsExitTwoWithoutAReport) {
         EXPECT_EQ(result.exit_status, 2) << line;
         EXPECT_EQ(result.out, "") << line;
         EXPECT_NE(result.err, "") << line;
+        for (const std::string& message : SplitLines(result.err)) {
+            EXPECT_TRUE(message.starts_with("korvane-cli: ")) << line << ": " << message;
+        }
+    }
+    // A flag given a value is named; each command's --help is its usage.
+    EXPECT_TRUE(RunCli("convert --fit=yes D", dir.path())
+                    .err.starts_with("korvane-cli: --fit takes no value\n"));
+    const CommandResult help = RunCli("repair --help", dir.path());
+    EXPECT_EQ(help.exit_status, 0);
+    EXPECT_TRUE(help.out.starts_with(
+        "usage:\n"
+        "  korvane-cli repair   [--layout both|short|long] [--min-size|--no-min-size]\n"
+        "                       [--sector-size 128|256|skip] [--fix-length file|header|skip]\n"
+        "                       [--fix-layout add|cut|skip] [--overwrite-backup yes|no]\n"
+        "                       [--json] DIR\n"
+        "exit status:\n"))
+        << help.out;
+    for (const char* command : {"check", "convert", "generate"}) {
+        const CommandResult usage = RunCli(command + std::string(" --help"), dir.path());
+        EXPECT_TRUE(usage.exit_status == 0 &&
+                    usage.out.starts_with("usage:\n  korvane-cli " + std::string(command)))
+            << usage.out;
     }
     EXPECT_EQ(Snapshot(dir.path()), before);
     EXPECT_NE(RunCli("convert --template D/no.atr D", dir.path()).err.find(dir / "no.atr"),
@@ -159,7 +199,9 @@ TEST(Cli, AsksOnTheTerminal) {
         RunCommand(KORVANE_CLI, {"repair", dir.path().native()}, {}, ::ptsname(terminal));
     ::close(terminal);
     EXPECT_EQ(run.exit_status, 1);
-    EXPECT_NE(run.err.find("B.ATR is invalid\n<YES> adapt physical file length"), std::string::npos)
+    EXPECT_NE(run.err.find(
+                  "korvane-cli: B.ATR is invalid\nkorvane-cli: <YES> adapt physical file length"),
+              std::string::npos)
         << run.err;
     EXPECT_NE(run.out.find("Modify header"), std::string::npos) << run.out;
     EXPECT_EQ(ReadFile(dir / "B.ATR")[2], 1040 / 16);
@@ -211,7 +253,9 @@ TEST(Cli, UnwritableReportAndInterruptedRun) {
         return RunCommand("/bin/sh", {"-c", script}, dir.path()).err;
     };
     const std::string cli = KORVANE_CLI " ";
-    EXPECT_NE(Sh("exec " + cli + "check . >/dev/full").find("No space left"), std::string::npos);
+    EXPECT_NE(Sh(cli + "check . >/dev/full; echo status $? >&2")
+                  .find("No space left on device\nstatus 2\n"),
+              std::string::npos);
     // A reader that has gone stops the run as a signal would, whether SIGPIPE is ignored.
     for (const char* trap : {"", "trap '' PIPE; "}) {
         EXPECT_NE(

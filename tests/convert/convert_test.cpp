@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <random>
 
+#include <sys/stat.h>
+
 #include "convert_fixture.h"
 #include "generation_run.h"
 #include "image_geometry.h"
@@ -274,11 +276,37 @@ TEST(CliConvert, StandardOutputIsTheEngineReportAndTheExitStatusItsOutcome) {
     EXPECT_EQ(SplitLines(run.out), f.report.lines);
     EXPECT_EQ(Snapshot(f.source_dir), converted);
     std::filesystem::remove(f.source_dir / "A.ATR");
-    EXPECT_EQ(RunCli("convert --fit" + line.substr(7), f.source_dir).exit_status, 0);  // B too
+    // B too; a template without the loader gives no larger disks, and the report says so.
+    run = RunCli("convert --fit" + line.substr(7), f.source_dir);
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_NE(run.out.find("bytes\n\nFit     : No larger disks - the template's directory "
+                           "entry 0 is not KELDRIX.SYS or its boot sectors are not the "
+                           "loader's\n\nRead    : A.XEX\n"),
+              std::string::npos)
+        << run.out;
     EXPECT_TRUE(std::filesystem::exists(f.source_dir / "B.ATR"));
     std::filesystem::remove(f.source_dir / "B.XEX");
     std::filesystem::remove(f.source_dir / "A.ATR");
     EXPECT_EQ(RunCli(line, f.source_dir).exit_status, 0);
+    // A template with a hidden name is as good as any; what is no template is named on
+    // standard error with what it is.
+    std::filesystem::rename(f.temp / "my.atr", f.temp / ".my.atr");
+    std::filesystem::remove(f.source_dir / "A.ATR");
+    EXPECT_EQ(RunCli("convert --template " + (f.temp / ".my.atr").native() + " D", f.source_dir)
+                  .exit_status,
+              0);
+    ::mkfifo((f.temp / "fifo").c_str(), 0644);
+    std::filesystem::create_symlink("gone", f.temp / "dangling");
+    for (const auto& [path, why] : {std::pair{f.temp.path(), "is not a regular file"},
+                                    {f.temp / "fifo", "is not a regular file"},
+                                    {std::filesystem::path("/dev/zero"), "is not a regular file"},
+                                    {f.temp / "dangling", "not found (a dangling link)"},
+                                    {f.temp / "none", "not found"}}) {
+        run = RunCli("convert --template " + path.native() + " D", f.source_dir);
+        EXPECT_EQ(run.exit_status, 2);
+        EXPECT_TRUE(run.err.ends_with("korvane-cli: template " + path.native() + " " + why + "\n"))
+            << run.err;
+    }
     // A template refused: its lines, and exit status 2.
     run = RunCli("convert --template D/A.XEX D", f.source_dir);
     EXPECT_EQ(run.exit_status, 2);
