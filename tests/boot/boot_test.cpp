@@ -225,6 +225,7 @@ TEST(Boot, FitModeDisks) {
         {125751, "720 sectors of 256 bytes" + larger},
         {178366, "1024 sectors of 256 bytes" + larger},
         {307200, "1229 sectors of 256 bytes" + larger},
+        {500000, "1992 sectors of 256 bytes" + larger},  // two VTOC sectors
     };
     const Bytes loader = DiskReader(Keldrix()).Files().at("KELDRIX SYS").first;
     for (const auto& [length, disk] : cases) {
@@ -248,6 +249,14 @@ TEST(Boot, FitModeDisks) {
         EXPECT_EQ(files.at("AUTORUN SYS").first, xex);
         EXPECT_EQ(files.at("KELDRIX SYS").first, loader);
         EXPECT_EQ(files.size(), 2u);
+        // Flags: a DOS 2 file ($42), with 16-bit links on MyDOS disks ($46); the loader
+        // locked ($20); in the template it comes first. VTOC2 begins with VTOC bytes 16-99.
+        const int flags = r.mydos ? 0x46 : 0x42, first = length < 128 ? 1 : 0;
+        EXPECT_EQ(r.Sector(361)[first * 16], flags);
+        EXPECT_EQ(r.Sector(361)[16 - first * 16], flags | 0x20);
+        EXPECT_TRUE(r.count != 1040 ||
+                    std::equal(r.Sector(1024).begin(), r.Sector(1024).begin() + 84,
+                               r.Sector(360).begin() + 16));
         // Used: the boot sectors, VTOC and directory, the files' sectors, and the sectors
         // beyond each format's bit field; every other sector free.
         std::vector<bool> in_file(static_cast<std::size_t>(r.count) + 1);
@@ -280,6 +289,21 @@ TEST(Boot, FitModeDisks) {
                 << at;
         }
     }
+}
+
+// A template whose boot sectors are not the loader's (here: 16-bit links) has no loader
+// for the larger disks: the report says so once, and a large file is refused.
+TEST(Boot, FitModeWithoutTheLoaderSaysSo) {
+    ConvertFixture f;
+    Bytes changed = Keldrix();
+    changed[At(1, 0x172)] = 0x80;
+    f.PutTemplate(changed);
+    f.PutXex("P.XEX", RandomXex(87876, 1));
+    f.window.SetCheckValue(Control::chk_fit, 1);
+    EXPECT_EQ(f.Run().converted_count, 0);
+    EXPECT_EQ(f.report.lines.at(4),
+              "Fit     : No larger disks - the template's directory entry 0 "
+              "is not KELDRIX.SYS or its boot sectors are not the loader's");
 }
 
 // Deleted, open and unused entries and another name are passed over, also into a later

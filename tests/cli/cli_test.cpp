@@ -151,7 +151,8 @@ TEST(Cli, UsageErrorsExitTwoWithoutAReport) {
          {"", "check", "check --layout middle D", "check --layout", "check --fix-length file D",
           "check -x D", "check D D", "frobnicate D", "check D/missing",
           "repair --fix-length=maybe D", "repair D/A.ATR", "check ''",
-          "check --min-size --no-min-size D", "generate --sectors 65536 D"}) {
+          "check --min-size --no-min-size D", "generate --sectors 65536 D",
+          "generate --sector-size 256 --sectors 2 D"}) {
         const CommandResult result = RunCli(line, dir.path(), dir.path());
         EXPECT_EQ(result.exit_status, 2) << line;
         EXPECT_EQ(result.out, "") << line;

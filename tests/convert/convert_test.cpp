@@ -228,6 +228,7 @@ TEST(RunAtrGeneration, NamesSizesAndTheImageWritten) {
         {"..", "92176", "", 128, "ERROR: A file name can not begin with \".\""},
         {"N\nL", "92176", "", 128, "ERROR: A file name can not hold control characters"},
         {"N\xC2\x9B", "92176", "", 128, "ERROR: A file name can not hold control characters"},
+        {"N\x7F", "92176", "", 128, "ERROR: A file name can not hold control characters"},
         {"BIG", "16776592", "65535", 256, ""}};  // last: the others read the directory whole
     std::filesystem::create_directory(f.source_dir / "DIR.ATR");
     std::filesystem::create_symlink(f.source_dir / "nowhere", f.source_dir / "LINK.ATR");

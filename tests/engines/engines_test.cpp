@@ -142,6 +142,9 @@ const CheckCase kChecks[] = {
     {"WrongIdentifier", Image({.id = 0xA9}), kBoth, true, 2, false,
       {In("Header: ATR-file identifier = Fail - Expect $96,$02 - Read $A9 $2"),
        In("Header: Image size          = $16800 bytes (92160 byte)"), kSector128}},
+    {"WrongSecondIdentifierByte", [] { Bytes b = Img(128, 1024); b[1] = 0x03; return b; }(), kBoth,
+      true, 2, false, {In("Header: ATR-file identifier = Fail - Expect $96,$02 - Read $96 $3"),
+       In("Header: Image size          = $400 bytes (1024 byte)"), kSector128}},
     {"NoLayoutFor128", Img(128, 1008), kShort, false, 5, true, {}},
     {"BadSectorSize", Img(1000, 1008), kBoth, true, 4, false,
       {In("Header: ATARI sector size   = $3E8"), "ERROR : Expect $80 or $100 ATARI sector size",
@@ -320,6 +323,8 @@ const RepairCase kRepairs[] = {
       {"Cut 20 bytes unused space"}},
     {"LengthNo", Rec(128, 960, 1000), {{kLengthQ, kNo}}, kBoth, false, Rec(128, 992, 1000),
       {"Modify header"}},
+    {"LengthNoThenLayout", Rec(256, 768, 1000), {{kLengthQ, kNo}, {kLayoutQ, kYes}}, kLong, false,
+      Rec(256, 1024, 1032), {"Modify header", "Add 32 bytes empty area"}},
     {"LengthCancel", Atr{.stated = 960, .data = 1000, .reserved = 0xAA}, {{kLengthQ, kCancel}},
       kBoth, false, Rec(128, 960, 1000), {}},
     {"SmallGrows", Rec(256, 256), {}, kBoth, true, Rec(256, 1024), {"Add 768 byte"}},
@@ -339,6 +344,8 @@ const RepairCase kRepairs[] = {
       {"Refused: the header states 16776976 bytes, more than the largest ATR image holds"}},
     {"GrowsToTheLargest", Rec(256, kMax, 0), {{kLengthQ, kYes}}, kBoth, false, Rec(256, kMax),
       {"Add 16776960 bytes empty area"}},
+    {"LayoutGrowsToTheLargest", Rec(256, kMax - 16), {{kLayoutQ, kYes}}, kLong, false,
+      Rec(256, kMax), {"Add 16 bytes empty area"}},
     {"LayoutBeyondTheLargest", Rec(256, kMax - 16, kMax + 32),
       {{kLengthQ, kCancel}, {kLayoutQ, kYes}}, kLong, false, Rec(256, kMax - 16, kMax + 32),
       {"Refused: adding 16 bytes would exceed the largest ATR image"}},
@@ -619,6 +626,30 @@ TEST_F(FileSafety, NameTakenMeanwhileIsNeverReplaced) {
     EXPECT_EQ(Snapshot(dir.path()).size(), 2u) << "no temporary file left";
 }
 
+// Each new file is on the disk before it takes its name, and the name before the run goes
+// on: a generated image, a repair alone, and the repairs of a batch with one sync for all.
+TEST_F(FileSafety, NewFilesAndTheirNamesReachTheDisk) {
+    FaultFileSystem recording;
+    fs = &recording;
+    Lines seen;
+    recording.before = [&](FsOperation operation, const std::filesystem::path& path) {
+        const char* names[] = {"", "", "", "", "rename ", "", "sync all ", "sync ", "file sync "};
+        if (*names[static_cast<int>(operation)] != '\0') {
+            seen.push_back(names[static_cast<int>(operation)] + path.filename().native());
+        }
+    };
+    Generate("NEW");
+    const std::string d = dir.path().filename();
+    EXPECT_EQ(seen, (Lines{"file sync NEW.ATR", "rename NEW.ATR", "sync " + d}));
+    seen.clear();
+    CheckFile("A.ATR", Broken(1));
+    EXPECT_EQ(seen, (Lines{"file sync A.ATR", "rename A_org.atr", "rename A.ATR", "sync " + d}));
+    seen.clear();
+    WriteFile(dir / "B.ATR", Broken(2));
+    RunBatch(true);
+    EXPECT_EQ(seen, (Lines{"sync all " + d, "rename B_org.atr", "rename B.ATR", "sync " + d}));
+}
+
 // The directory renamed away and another put in its place during the first repair: the
 // run stops with one line and its summary, and writes nothing into the new directory.
 TEST_F(FileSafety, DirectoryReplacedMidRunGetsNothingWritten) {
@@ -782,6 +813,7 @@ TEST_F(FileSafety, NamesOddFilesOwnerAndTemporaries) {
                   std::stoul(taken.substr(20, 8), nullptr, 16) + 1);
     std::filesystem::create_directory(dir / next);
     WriteFile(dir / ".korvane-+000000001-00000000.tmp", {});
+    WriteFile(dir / ".korvane-0000000001-000000000.tmp", {});  // 33 characters
     const GenerationTotals totals = Generate("ANOTHER");
     EXPECT_TRUE(totals.generated && totals.failed_file_operations == 0);
     std::sort(notices.begin(), notices.end());  // in the directory's order
@@ -791,7 +823,11 @@ TEST_F(FileSafety, NamesOddFilesOwnerAndTemporaries) {
                                   ", a temporary file left by an interrupted run"}));
     EXPECT_EQ(report.lines.back(), "successfully generated");
     EXPECT_EQ(report.lines.size(), 2u) << "nothing but the run's own lines";
-    EXPECT_TRUE(!Has(ours) && Has(".korvane-+000000001-00000000.tmp"));
+    EXPECT_TRUE(!Has(ours) && Has(".korvane-+000000001-00000000.tmp") &&
+                Has(".korvane-0000000001-000000000.tmp"));
+    // Creating a file never writes over one that is there.
+    EXPECT_EQ(posix.CreateExclusive(dir / longest).status.reason(), "File exists");
+    EXPECT_EQ(ReadFile(dir / longest).size(), 1040u);
     std::filesystem::remove(dir / next);
 
     FaultFileSystem faulty;

@@ -16,7 +16,19 @@
 
 namespace korvane::testing {
 
-enum class FsOperation { Read, Create, Write, Close, Rename, Remove, Sync, SyncDirectory };
+// FileSync: a new file's data brought to the disk as it is closed; it never fails, and
+// `before` sees it.
+enum class FsOperation {
+    Read,
+    Create,
+    Write,
+    Close,
+    Rename,
+    Remove,
+    Sync,
+    SyncDirectory,
+    FileSync
+};
 
 class FaultFileSystem final : public FileSystem {
     using Path = std::filesystem::path;
@@ -180,6 +192,7 @@ class FaultOutputFile final : public OutputFile {
     }
     FsStatus Adopt(const FileInfo& info) override { return real_->Adopt(info); }
     FsStatus Close(bool durable) override {
+        durable ? void(owner_.ShouldFail(FsOperation::FileSync, shown_)) : void();
         const FsStatus status = real_->Close(durable);
         return owner_.ShouldFail(FsOperation::Close, shown_) != nullptr
                    ? FsStatus::Fail("injected failure")

@@ -399,7 +399,10 @@ class WindowTest : public QObject {
             use(h);
             h.window().close();
         };
+        QSize size;
         launch([&](WindowHarness& h) {
+            h.window().resize(h.window().size() + QSize(40, 30));
+            size = h.window().size();
             // A folder dropped on the window opens there; one typed into the path line that
             // is not there says so.
             QMimeData data;
@@ -416,10 +419,11 @@ class WindowTest : public QObject {
                     line->text().startsWith("Cannot open nowhere"));
             h.Trigger("XEXmenu");
         });
-        // The next launch opens the last folder with the last tool; once the folder is gone,
-        // the current directory.
+        // The next launch opens the last folder with the last tool in the last size; once
+        // the folder is gone, the current directory.
         launch([&](WindowHarness& h) {
             QCOMPARE(h.controls().source_dir->path(), dir / "kept");
+            QCOMPARE(h.window().size(), size);
             QVERIFY(!h.controls().Cmd_start_conversion->isHidden());
         });
         std::filesystem::remove(dir / "kept");
