@@ -6,6 +6,9 @@
 #include <random>
 
 #include "convert_fixture.h"
+#include "disk_formats.h"
+#include "dos_disk.h"
+#include "larger_disk.h"
 #include "sim.h"
 #include "xex_writer.h"
 
@@ -304,6 +307,22 @@ TEST(Boot, FitModeWithoutTheLoaderSaysSo) {
     EXPECT_EQ(f.report.lines.at(4),
               "Fit     : No larger disks - the template's directory entry 0 "
               "is not KELDRIX.SYS or its boot sectors are not the loader's");
+}
+
+// The DOS 2.5 disk with sectors free below 720 (a small file, laid out directly): VTOC2
+// repeats the bit field of sectors 48 to 719 as it is once the files are in.
+TEST(Boot, EnhancedDensityVtoc2RepeatsTheBitField) {
+    const Bytes atr =
+        LayOutBootDisk(*MakeEnhancedDensityDisk(), *TakeBootLoader(Keldrix()), RandomXex(1000, 1));
+    const DiskReader r(atr);
+    EXPECT_TRUE(r.Free(700) && !r.Free(4));
+    EXPECT_TRUE(std::equal(r.Sector(1024).begin(), r.Sector(1024).begin() + 84,
+                           r.Sector(360).begin() + 16));
+    int upper = 0;  // and counts the free sectors from 720 up
+    for (int s = 720; s < 1024; ++s) {
+        upper += r.Free(s) ? 1 : 0;
+    }
+    EXPECT_EQ(r.Sector(1024)[122] | r.Sector(1024)[123] << 8, upper);
 }
 
 // Deleted, open and unused entries and another name are passed over, also into a later

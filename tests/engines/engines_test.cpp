@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "conversion_run.h"
+#include "file_list.h"
 #include "generation_run.h"
 #include "memory_file_system.h"
 #include "posix_file_system.h"
@@ -240,8 +241,10 @@ TEST(Text, PathsAndNumbers) {
     EXPECT_EQ(LeadingNumber(" 12.6 bytes"), 13);
     // One name, one line: a literal backslash, DEL and the line and paragraph separators
     // are escaped as the other controls and the bytes that are not UTF-8.
-    EXPECT_EQ(DisplayName("a\\xFF\xFF\x7F\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xA7.atr"),
-              "a\\x5CxFF\\xFF\\x7F\\xE2\\x80\\xA8\\xE2\\x80\\xA9\xE2\x80\xA7.atr");
+    EXPECT_EQ(DisplayName("a\\xFF\xFF\x7F\xC2\x9F\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xA7.atr"),
+              "a\\x5CxFF\\xFF\\x7F\\xC2\\x9F\\xE2\\x80\\xA8\\xE2\\x80\\xA9\xE2\x80\xA7.atr");
+    // A name before every longer name it begins, whatever the letter case.
+    EXPECT_TRUE(SourceNameLess("B.ATR", "b.atr.atr") && !SourceNameLess("b.atr.atr", "B.ATR"));
 }
 
 // A run in the root directory: the locked directory "/" is still found by its own name.
@@ -338,6 +341,8 @@ const RepairCase kRepairs[] = {
     {"LongUnderShort", Rec(256, 92160), {}, kShort, false, Rec(256, 91776), {"Cut 384 byte"}},
     {"ShortUnderLong", Rec(256, 183936), {}, kLong, false, Rec(256, 184320),
       {"Add 384 bytes empty area"}},
+    {"CutAllTheData", Rec(256, 256, 384), {{kLengthQ, kCancel}}, kShort, false, Rec(256, 0),
+      {"Cut 384 byte"}},
     {"CutBeyondTheData", Rec(256, 256), {}, kShort, false, Rec(256, 256),
       {"Refused: can not cut 384 byte from an image with 256 bytes of data"}},
     {"BeyondTheLargest", kBeyond, {{kLengthQ, kYes}}, kBoth, false, kBeyond,
@@ -626,7 +631,7 @@ TEST_F(FileSafety, NameTakenMeanwhileIsNeverReplaced) {
     EXPECT_EQ(Snapshot(dir.path()).size(), 2u) << "no temporary file left";
 }
 
-// Each new file is on the disk before it takes its name, and the name before the run goes
+// Each new file is on the disk before it takes its name, and each name before the run goes
 // on: a generated image, a repair alone, and the repairs of a batch with one sync for all.
 TEST_F(FileSafety, NewFilesAndTheirNamesReachTheDisk) {
     FaultFileSystem recording;
@@ -643,11 +648,13 @@ TEST_F(FileSafety, NewFilesAndTheirNamesReachTheDisk) {
     EXPECT_EQ(seen, (Lines{"file sync NEW.ATR", "rename NEW.ATR", "sync " + d}));
     seen.clear();
     CheckFile("A.ATR", Broken(1));
-    EXPECT_EQ(seen, (Lines{"file sync A.ATR", "rename A_org.atr", "rename A.ATR", "sync " + d}));
+    EXPECT_EQ(seen, (Lines{"sync all " + d, "rename A_org.atr", "sync " + d, "rename A.ATR",
+                           "sync " + d}));
     seen.clear();
     WriteFile(dir / "B.ATR", Broken(2));
     RunBatch(true);
-    EXPECT_EQ(seen, (Lines{"sync all " + d, "rename B_org.atr", "rename B.ATR", "sync " + d}));
+    EXPECT_EQ(seen, (Lines{"sync all " + d, "rename B_org.atr", "sync " + d, "rename B.ATR",
+                           "sync " + d}));
 }
 
 // The directory renamed away and another put in its place during the first repair: the
