@@ -10,7 +10,8 @@ top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
 packages=(build-essential cmake ninja-build ccache libgtest-dev qt6-base-dev qt6-svg-dev cc65
-          libchm-dev clang libclang-rt-14-dev fonts-noto-mono eatmydata python3-jsonschema)
+          libchm-dev clang libclang-rt-14-dev fonts-noto-mono eatmydata python3-jsonschema
+          xvfb xauth openbox xdotool)
 
 install_missing() {
     local missing=()

@@ -46,6 +46,7 @@ bool IsUserInput(const QEvent* event) {
         case QEvent::MouseButtonDblClick:
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
+        case QEvent::InputMethod:
         case QEvent::Wheel:
         case QEvent::Shortcut:
         case QEvent::ShortcutOverride:
@@ -92,13 +93,18 @@ class InputSwallower final : public QObject {
     bool let_questions_through_;
 };
 
+// How many input guards are in place now.
+int guards_in_place = 0;
+
 }  // namespace
 
 RunInputGuard::RunInputGuard() : swallower_(std::make_unique<InputSwallower>(true)) {
     QCoreApplication::instance()->installEventFilter(swallower_.get());
+    ++guards_in_place;
 }
 
 RunInputGuard::~RunInputGuard() {
+    --guards_in_place;
     QCoreApplication::instance()->removeEventFilter(swallower_.get());
 }
 
@@ -123,7 +129,10 @@ void RepaintPump::FileReached() {
 
 void RepaintPump::Now() {
     sync_();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // Under a guard, input is taken from the platform now and thrown away as it arrives:
+    // input that a platform held back would be delivered once the run is over.
+    QCoreApplication::processEvents(guards_in_place > 0 ? QEventLoop::AllEvents
+                                                        : QEventLoop::ExcludeUserInputEvents);
     timer_.start();
 }
 
@@ -343,7 +352,9 @@ EngineAdapters::EngineAdapters(MainWindow& window)
 void DiscardPendingInput() {
     InputSwallower swallower(false);
     QCoreApplication::instance()->installEventFilter(&swallower);
-    QCoreApplication::processEvents();
+    // What the window system has sent until now is fetched, then dropped.
+    QGuiApplication::sync();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, RepaintPump::kIntervalMs);
     QCoreApplication::instance()->removeEventFilter(&swallower);
 }
 

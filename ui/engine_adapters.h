@@ -1,7 +1,7 @@
 // The adapters that give the engines the window: WindowControls over the widgets,
 // ReportSink over the report list, UserPrompt over message boxes. While an engine runs,
-// the window is repainted now and then so that the progress bar and the report move,
-// without handing user input to any handler.
+// the window is repainted now and then so that the progress bar and the report move; the
+// mouse and keyboard input that arrives meanwhile is thrown away, never handed to a handler.
 #pragma once
 
 #include <QElapsedTimer>
@@ -21,7 +21,8 @@ namespace korvane {
 class MainWindow;
 class ReportList;
 
-// Repaints the window during a run, at most once per interval, with user input held back.
+// Repaints the window during a run, at most once per interval, consuming the input that
+// arrived (which a RunInputGuard throws away).
 class RepaintPump {
   public:
     static constexpr int kIntervalMs = 50;
@@ -120,7 +121,8 @@ class EngineAdapters {
 // Drops the mouse and keyboard input that came in while an engine ran.
 void DiscardPendingInput();
 
-// While it lives, mouse and keyboard input reaches only a question box of the run.
+// While it lives, mouse and keyboard input reaches only a question box of the run; all
+// other input is thrown away as the window takes it from the platform.
 class RunInputGuard {
   public:
     RunInputGuard();

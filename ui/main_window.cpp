@@ -452,8 +452,11 @@ void MainWindow::RunEngine(std::int64_t (*engine)(EngineContext&), QWidget* butt
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // A run is never cut short: it may be between renaming an image and writing it.
+    // A run is never cut short: it may be between renaming an image and writing it. A close
+    // request meanwhile is refused with a word why, and does not come back after the run.
     if (engine_busy_) {
+        statusBar()->showMessage(
+            QStringLiteral("The window stays open while a run is in progress"));
         event->ignore();
         return;
     }
