@@ -8,6 +8,7 @@
 #include "main_window.h"
 #include "posix_file_system.h"
 #include "program_state.h"
+#include "stop_signals.h"
 
 int main(int argc, char** argv) {
     // The desktop's own style; Qt falls back to Fusion where the platform has none.
@@ -27,5 +28,6 @@ int main(int argc, char** argv) {
         window.GoToFolder(std::filesystem::path(argv[argc - 1]));
     }
     window.show();
+    korvane::CloseOnStopSignals(window);
     return application.exec();
 }

@@ -28,6 +28,7 @@
 #include "help_window.h"
 #include "program_facts.h"
 #include "report_list.h"
+#include "stop_signals.h"
 #include "window_fonts.h"
 
 namespace korvane {
@@ -427,8 +428,10 @@ void MainWindow::RunEngine(std::int64_t (*engine)(EngineContext&), QWidget* butt
         // so is what the platform held back until its end: none of it acts afterwards on
         // controls that have changed meanwhile.
         const RunInputGuard guard;
-        EngineContext context{adapters_->controls, adapters_->report, *adapters_->prompt, fs_,
-                              state_};
+        // A stop signal ends the run after the file in hand, as it ends korvane-cli's.
+        EngineContext context{
+            adapters_->controls, adapters_->report, *adapters_->prompt, fs_, state_,
+            StopSignalRequest()};
         // Notes about the directory go to the status line, never into the report list.
         context.notice = [this](const std::string& line) {
             statusBar()->showMessage(QString::fromStdString(line));
@@ -449,6 +452,9 @@ void MainWindow::RunEngine(std::int64_t (*engine)(EngineContext&), QWidget* butt
     }
     // The summary comes into view, whichever line the run left selected.
     controls_.reportlst->scrollToBottom();
+    if (*StopSignalRequest() != 0) {
+        close();
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -9,6 +9,7 @@
 #include "dos_disk.h"
 #include "drive_list.h"
 #include "help_window.h"
+#include "stop_signals.h"
 #include "window_harness.h"
 
 #include <thread>
@@ -428,6 +429,25 @@ class WindowTest : public QObject {
         });
         std::filesystem::remove(dir / "kept");
         launch([&](WindowHarness& h) { QCOMPARE(h.controls().source_dir->path(), dir / "start"); });
+    }
+
+    // Last: the stop request stays for the rest of the process.
+    void stopSignalEndsTheRunThenTheWindow() {
+        TempDir dir;
+        CopySamples(dir.path(),
+                    {{"GAME.ATR", "a.atr"}, {"GAME.ATR", "b.atr"}, {"GAME.ATR", "d.atr"}});
+        SlowFiles files;
+        WindowHarness h(dir.path(), &files);
+        CloseOnStopSignals(h.window());
+        files.on_open = [](const std::filesystem::path& path) {
+            path.filename() == "b.atr" ? std::raise(SIGTERM) : 0;
+        };
+        h.controls().cmd_start_test->click();
+        const std::vector<std::string> report = h.ReportLines();
+        QCOMPARE(std::count_if(report.begin(), report.end(),
+                               [](const std::string& line) { return line.starts_with("Read"); }),
+                 2);
+        QVERIFY(!h.window().isVisible());
     }
 };
 
