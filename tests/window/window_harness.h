@@ -8,6 +8,7 @@
 #include <QtWidgets>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "file_list_view.h"
 #include "main_window.h"
@@ -41,6 +42,22 @@ inline bool RowInView(const QAbstractItemView* view, std::int64_t row) {
 inline std::vector<std::string> CliReport(const std::string& line, const std::string& dir) {
     return SplitLines(RunCli(line + " D", dir).out);
 }
+
+// The real file system, calling `on_open` as each image is opened, each open taking
+// `delay` longer, and the file named `unreadable` refused as unreadable.
+class WatchedFiles : public PosixFileSystem {
+  public:
+    std::function<void(const std::filesystem::path&)> on_open = [](const auto&) {};
+    std::chrono::milliseconds delay{0};
+    std::string unreadable;
+    OpenResult OpenRead(const std::filesystem::path& path) override {
+        on_open(path);
+        std::this_thread::sleep_for(delay);
+        return path.filename() == unreadable
+                   ? OpenResult{Counted(FsStatus::Fail("Input/output error")), nullptr}
+                   : PosixFileSystem::OpenRead(path);
+    }
+};
 
 class WindowHarness {
   public:
