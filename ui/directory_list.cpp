@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <algorithm>
 #include <system_error>
 
@@ -108,9 +109,13 @@ void DirectoryList::resizeEvent(QResizeEvent* event) {
 
 bool DirectoryList::eventFilter(QObject* watched, QEvent* event) {
     if (watched == path_line_ && event->type() == QEvent::FocusIn) {
-        // Editing starts from the whole path, selected, so that typing replaces it.
-        path_line_->setText(QString::fromStdString(DisplayName(path_)));
+        // Editing starts from the whole path, selected, so that typing replaces it: after a
+        // path that could not be opened, that path, to be corrected. Selected again once a
+        // click that gave the focus has placed the cursor.
+        path_line_->setText(
+            QString::fromStdString(DisplayName(status_.isEmpty() ? path_ : failed_)));
         path_line_->selectAll();
+        QTimer::singleShot(0, path_line_, &QLineEdit::selectAll);
     } else if (watched == path_line_ && event->type() == QEvent::FocusOut) {
         ShowPathLine();
     } else if (watched == path_line_ && event->type() == QEvent::KeyPress &&
@@ -137,8 +142,9 @@ bool DirectoryList::SetPath(const std::filesystem::path& directory) {
     std::vector<std::filesystem::path> names;
     if (const std::error_code ec = ListSubdirectories(directory, names)) {
         // The highlight goes back to the directory shown; the line above says why.
+        failed_ = directory;
         status_ = QStringLiteral("Cannot open %1: %2")
-                      .arg(QString::fromStdString(DisplayName(directory.filename())),
+                      .arg(QString::fromStdString(DisplayName(directory)),
                            QString::fromStdString(ec.message()));
         setCurrentRow(current_row_);
         ShowPathLine();

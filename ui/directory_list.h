@@ -43,6 +43,8 @@ class DirectoryList final : public QListWidget {
     int current_row_ = -1;
     QLineEdit* path_line_;
     QString status_;
+    // The directory that could not be opened, while status_ says so.
+    std::filesystem::path failed_;
 };
 
 // The sub-directories of `directory` (links to directories count), hidden names left

@@ -1,5 +1,6 @@
 #include "help_window.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -77,7 +78,12 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     find_box_->setMaximumWidth(240);
     tools->addSeparator();
     tools->addWidget(find_box_);
+    find_result_ = new QLabel(this);
+    find_result_->setObjectName(QStringLiteral("helpFindResult"));
+    find_result_->setContentsMargins(6, 0, 6, 0);
+    tools->addWidget(find_result_);
     connect(find_box_, &QLineEdit::returnPressed, this, [this] { FindNext(); });
+    connect(find_box_, &QLineEdit::textEdited, find_result_, &QLabel::clear);
     auto* find = new QAction(this);
     find->setShortcut(QKeySequence::Find);
     connect(find, &QAction::triggered, this, [this] {
@@ -87,7 +93,16 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* close_window = new QAction(this);
     close_window->setObjectName(QStringLiteral("helpClose"));
     close_window->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)});
-    connect(close_window, &QAction::triggered, this, &QWidget::close);
+    // Escape in the search box leaves the box first, its text and result cleared.
+    connect(close_window, &QAction::triggered, this, [this] {
+        if (find_box_->hasFocus()) {
+            find_box_->clear();
+            find_result_->clear();
+            browser_->setFocus(Qt::ShortcutFocusReason);
+        } else {
+            close();
+        }
+    });
     addActions({find, close_window});
 
     auto* layout = new QVBoxLayout(this);
@@ -104,11 +119,19 @@ bool HelpWindow::FindNext() {
     if (text.isEmpty()) {
         return false;
     }
+    find_result_->clear();
     if (browser_->find(text)) {
         return true;
     }
+    const QTextCursor place = browser_->textCursor();
     browser_->moveCursor(QTextCursor::Start);
-    return browser_->find(text);
+    if (browser_->find(text)) {
+        return true;
+    }
+    // No match anywhere: the place stays as it was, and the box says so.
+    browser_->setTextCursor(place);
+    find_result_->setText(QStringLiteral("not found"));
+    return false;
 }
 
 void HelpWindow::Open(const std::filesystem::path& help_file) {

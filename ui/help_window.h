@@ -9,6 +9,7 @@
 
 #include "chm_archive.h"
 
+class QLabel;
 class QLineEdit;
 
 namespace korvane {
@@ -39,9 +40,12 @@ class HelpWindow final : public QWidget {
     HelpBrowser* browser() const { return browser_; }
     // Selects the next match of the search box's text in the page; false when none.
     bool FindNext();
+    // Whether a help file's pages are shown.
+    bool HasPages() const { return home_.isValid(); }
 
   private:
     QLineEdit* find_box_ = nullptr;
+    QLabel* find_result_ = nullptr;
     std::unique_ptr<ChmArchive> archive_;
     HelpBrowser* browser_;
     QUrl home_;

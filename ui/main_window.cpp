@@ -2,6 +2,7 @@
 
 #include <QStatusBar>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -29,6 +30,7 @@
 #include "program_facts.h"
 #include "report_list.h"
 #include "stop_signals.h"
+#include "window_colours.h"
 #include "window_fonts.h"
 
 namespace korvane {
@@ -44,6 +46,9 @@ constexpr int kClientHeight = 549;
 const QColor kListGrey(224, 224, 224);
 const QColor kListText(0, 0, 0);
 const QColor kListDisabledText(96, 96, 96);
+// The selected row, also in a list disabled during a run: the file being read.
+const QColor kListHighlight(0, 60, 140);
+const QColor kListDisabledHighlight(88, 88, 88);
 
 // The report list shows at least this many rows, whatever the fixed-pitch font; its
 // height in the layout, and the top of the hint below it.
@@ -74,6 +79,10 @@ void SetListColours(QWidget* widget) {
     palette.setColor(QPalette::Base, kListGrey);
     palette.setColor(QPalette::Text, kListText);
     palette.setColor(QPalette::Disabled, QPalette::Text, kListDisabledText);
+    palette.setColor(QPalette::Highlight, kListHighlight);
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Disabled, QPalette::Highlight, kListDisabledHighlight);
+    palette.setColor(QPalette::Disabled, QPalette::HighlightedText, Qt::white);
     widget->setPalette(palette);
 }
 
@@ -116,6 +125,7 @@ MainWindow::MainWindow(ProgramState& state, FileSystem& fs, QSettings* settings,
     setObjectName(QStringLiteral("back"));
     setWindowTitle(QString::fromLatin1(kProgramTitle));
     setWindowIcon(AppIcon());
+    setPalette(ReadablePalette(QApplication::palette()));
     CreateControls();
     WidenLayout();
     CreateMenus();
@@ -405,7 +415,11 @@ void MainWindow::SetToolTitle(const QString& caption, const QColor& background) 
     controls_.lblname->setText(caption);
     QPalette palette = controls_.lblname->palette();
     palette.setColor(QPalette::Window, background);
-    palette.setColor(QPalette::WindowText, Qt::white);
+    // White on blue, black on red and on green: whichever reads better.
+    palette.setColor(QPalette::WindowText,
+                     Contrast(Qt::white, background) >= Contrast(Qt::black, background)
+                         ? QColor(Qt::white)
+                         : QColor(Qt::black));
     controls_.lblname->setPalette(palette);
 }
 
@@ -455,6 +469,17 @@ void MainWindow::RunEngine(std::int64_t (*engine)(EngineContext&), QWidget* butt
     if (*StopSignalRequest() != 0) {
         close();
     }
+}
+
+bool MainWindow::event(QEvent* event) {
+    // The status line holds what a run could not do: hovering a menu leaves it alone.
+    if (event->type() == QEvent::StatusTip) {
+        return true;
+    }
+    if (event->type() == QEvent::ApplicationPaletteChange) {
+        setPalette(ReadablePalette(QApplication::palette()));
+    }
+    return QMainWindow::event(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

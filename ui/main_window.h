@@ -157,6 +157,7 @@ class MainWindow final : public QMainWindow {
     bool GoToFolder(const std::filesystem::path& folder);
 
   protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <system_error>
 
 #include "check_run.h"
@@ -95,6 +96,7 @@ void MainWindow::SetSourcePathText(const std::filesystem::path& path) {
 void MainWindow::source_path_Change() {
     SetSourceCount(QString::number(controls_.source_file->Count()));
     controls_.reportlst->Clear();
+    statusBar()->clearMessage();
 }
 
 void MainWindow::SetSourceCount(const QString& caption) {

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -87,6 +88,8 @@ const ToolMode kContentsTool = {"Disk Contents", qRgb(128, 0, 160), false, false
 
 void MainWindow::ShowTool(const ToolMode& mode) {
     const MainControls& c = controls_;
+    // What the status line said belongs to the tool shown before.
+    statusBar()->clearMessage();
     SetToolTitle(QString::fromLatin1(mode.title), QColor(mode.background));
     c.Option_Frm->setVisible(mode.options);
     c.Frame1->setVisible(mode.frame);
@@ -161,7 +164,10 @@ void MainWindow::Onlinehelp_Click() {
     if (!help_window_) {
         help_window_ = std::make_unique<HelpWindow>();
     }
-    help_window_->Open(help_file);
+    // Once open, F1 raises the help at the page it shows.
+    if (!help_window_->HasPages()) {
+        help_window_->Open(help_file);
+    }
     help_window_->show();
     help_window_->raise();
     help_window_->activateWindow();

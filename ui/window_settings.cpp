@@ -22,9 +22,20 @@ namespace {
 
 const QString kFolderKey = QStringLiteral("folder");
 const QString kToolKey = QStringLiteral("tool");
-const QString kSizeKey = QStringLiteral("size");
+const QString kGeometryKey = QStringLiteral("geometry");
 
 enum class Tool { Check = 0, Converter = 1, Generator = 2, Contents = 3 };
+
+// A folder named by a user or remembered, made absolute and lexically normal: "." and
+// "name/.." go, links stay as they are.
+std::filesystem::path NormalFolder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    std::filesystem::path normal = std::filesystem::absolute(folder, ec).lexically_normal();
+    if (normal.has_relative_path() && normal.filename().empty()) {
+        normal = normal.parent_path();
+    }
+    return normal;
+}
 
 // A path the desktop handed over as text, as the bytes of the file system.
 std::filesystem::path LocalPath(const QString& text) {
@@ -37,7 +48,8 @@ std::filesystem::path MainWindow::RememberedFolder() const {
     if (settings_ == nullptr) {
         return {};
     }
-    return std::filesystem::path(settings_->value(kFolderKey).toByteArray().toStdString());
+    const std::filesystem::path folder(settings_->value(kFolderKey).toByteArray().toStdString());
+    return folder.is_absolute() ? NormalFolder(folder) : folder;
 }
 
 void MainWindow::RememberChoices() const {
@@ -51,7 +63,8 @@ void MainWindow::RememberChoices() const {
                       : !controls_.Cmd_start_contents->isHidden()   ? Tool::Contents
                                                                     : Tool::Check;
     settings_->setValue(kToolKey, static_cast<int>(tool));
-    settings_->setValue(kSizeKey, size());
+    // The normal place and size, and whether the window is maximised, as Qt keeps them.
+    settings_->setValue(kGeometryKey, saveGeometry());
     settings_->sync();
 }
 
@@ -72,17 +85,17 @@ void MainWindow::RestoreChoices() {
         case Tool::Check:
             break;
     }
-    const QSize remembered = settings_->value(kSizeKey).toSize();
-    if (remembered.isValid()) {
-        resize(remembered.expandedTo(minimumSizeHint()));
-    }
+    restoreGeometry(settings_->value(kGeometryKey).toByteArray());
 }
 
 bool MainWindow::GoToFolder(const std::filesystem::path& folder) {
+    // A file stands for the folder that holds it; a folder that cannot be opened is named,
+    // with the reason, in the path line.
+    const std::filesystem::path normal = NormalFolder(folder);
     std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
-    // A folder that cannot be opened is named, with the reason, in the path line.
-    return !ec && OpenDirectory(AbsoluteDirectory(absolute));
+    const bool file =
+        std::filesystem::exists(normal, ec) && !std::filesystem::is_directory(normal, ec);
+    return OpenDirectory(file ? normal.parent_path() : normal);
 }
 
 void MainWindow::ChooseFolder() {

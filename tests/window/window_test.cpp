@@ -148,9 +148,19 @@ class WindowTest : public QObject {
         QTest::keyClicks(QApplication::focusWidget(), "Start Repair");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QCOMPARE(help->browser()->textCursor().selectedText(), QStringLiteral("Start Repair"));
+        // A find without a match says so and keeps the place; Escape leaves the search box
+        // first, then closes the window; F1 brings it back at the page it showed.
+        QTest::keyClicks(QApplication::focusWidget(), " xyzzy");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(help->browser()->textCursor().selectedText(), QStringLiteral("Start Repair"));
+        QCOMPARE(help->findChild<QLabel*>("helpFindResult")->text(), QStringLiteral("not found"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(help->isVisible());
         QTest::keyClick(help, Qt::Key_Escape);
         QVERIFY(!help->isVisible());
-        help->show();
+        h.Trigger("Onlinehelp");
+        QVERIFY(help->isVisible() &&
+                help->browser()->documentTitle() == QStringLiteral("ATR File Check and Repair"));
         // The help window goes when the main window is closed.
         h.Trigger("Exitmenu");
         QVERIFY(!h.window().isVisible() && !help->isVisible());
@@ -343,6 +353,16 @@ class WindowTest : public QObject {
         // The image that could not be read is counted outside the report.
         QCOMPARE(h.window().statusBar()->currentMessage(),
                  QStringLiteral("Files that could not be read or written in this run: 1"));
+        // Hovering a menu leaves it there; a change of tool or of directory clears it.
+        QStatusTipEvent tip{QString()};
+        QApplication::sendEvent(&h.window(), &tip);
+        QVERIFY(!h.window().statusBar()->currentMessage().isEmpty());
+        h.Trigger("XEXmenu");
+        QVERIFY(h.window().statusBar()->currentMessage().isEmpty());
+        h.Trigger("ATRmenu");
+        c.cmd_start_test->click();
+        h.window().OpenDirectory(dir.path().parent_path());
+        QVERIFY(h.window().statusBar()->currentMessage().isEmpty());
     }
 
     void diskContentsToolAndExtraction() {
@@ -381,22 +401,24 @@ class WindowTest : public QObject {
 
     void foldersAreRemembered() {
         TempDir dir;
-        std::filesystem::create_directories(dir / "kept");
+        CopySamples(dir / "kept", {{"TINY.ATR", "a.atr"}});
         std::filesystem::create_directories(dir / "start");
+        QSize normal;
         QSettings settings(QString::fromStdString(dir / "korvane.conf"), QSettings::IniFormat);
         const auto launch = [&](const std::function<void(WindowHarness&)>& use) {
             WindowHarness h(dir / "start", nullptr, &settings);
             use(h);
             h.window().close();
         };
-        QSize size;
         launch([&](WindowHarness& h) {
-            h.window().resize(h.window().size() + QSize(40, 30));
-            size = h.window().size();
-            // A folder dropped on the window opens there; one typed into the path line that
-            // is not there says so.
+            // A folder given as on the command line is shown and kept absolute and normal.
+            QVERIFY(h.window().GoToFolder("../start/./../kept/") &&
+                    h.controls().source_dir->path() == dir / "kept");
+            h.window().OpenDirectory(dir / "start");
+            // A file dropped on the window opens its folder; a path typed into the path line
+            // that is not there is named whole, and a click gives it back selected.
             QMimeData data;
-            data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir / "kept"))});
+            data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir / "kept" / "a.atr"))});
             QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
             QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton,
                                   Qt::NoModifier);
@@ -405,19 +427,72 @@ class WindowTest : public QObject {
             QLineEdit* line = h.controls().source_dir->path_line();
             line->setText("../nowhere");
             QTest::keyClick(line, Qt::Key_Return);
+            const QString nowhere = QString::fromStdString(dir / "nowhere");
             QVERIFY(h.controls().source_dir->path() == dir / "kept" &&
-                    line->text().startsWith("Cannot open nowhere"));
+                    line->toolTip().startsWith("Cannot open " + nowhere + ": "));
+            QTest::mouseClick(line, Qt::LeftButton);
+            QTRY_COMPARE(line->selectedText(), nowhere);
             h.Trigger("XEXmenu");
+            // Closed maximised: the normal size is kept beside the maximised state.
+            h.window().resize(h.window().size() + QSize(30, 20));
+            normal = h.window().size();
+            h.window().showMaximized();
         });
         // The next launch opens the last folder with the last tool in the last size; once
         // the folder is gone, the current directory.
         launch([&](WindowHarness& h) {
             QCOMPARE(h.controls().source_dir->path(), dir / "kept");
-            QCOMPARE(h.window().size(), size);
             QVERIFY(!h.controls().Cmd_start_conversion->isHidden());
+            QVERIFY(h.window().isMaximized() && h.window().normalGeometry().size() == normal);
         });
-        std::filesystem::remove(dir / "kept");
+        std::filesystem::remove_all(dir / "kept");
         launch([&](WindowHarness& h) { QCOMPARE(h.controls().source_dir->path(), dir / "start"); });
+    }
+
+    // Each text against what it stands on, in every widget and tool, enabled and disabled,
+    // in a light scheme and a dark one whose disabled colours are faint.
+    void textsAreReadableInLightAndDarkSchemes() {
+        const auto luminance = [](const QColor& color) {
+            double sum = 0;
+            for (const auto& [value, weight] : {std::pair{color.redF(), 0.2126},
+                                                {color.greenF(), 0.7152},
+                                                {color.blueF(), 0.0722}}) {
+                sum += weight *
+                       (value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4));
+            }
+            return sum + 0.05;
+        };
+        QPalette dark(QColor(60, 60, 60), QColor(45, 45, 45));
+        dark.setColor(QPalette::Disabled, QPalette::Highlight, QColor(70, 70, 70));
+        dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(90, 90, 90));
+        dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(90, 90, 90));
+        const QPalette original = QApplication::palette();
+        TempDir dir;
+        for (const QPalette& scheme : {QApplication::style()->standardPalette(), dark}) {
+            QApplication::setPalette(scheme);
+            WindowHarness h(dir.path());
+            for (const char* tool : {"ATRmenu", "XEXmenu", "Generatemenu"}) {
+                h.Trigger(tool);
+                for (const QWidget* widget : h.window().findChildren<QWidget*>()) {
+                    for (const QPalette::ColorGroup group :
+                         {QPalette::Active, QPalette::Disabled}) {
+                        for (const auto& [text, ground] :
+                             {std::pair{QPalette::WindowText, QPalette::Window},
+                              {QPalette::Text, QPalette::Base},
+                              {QPalette::ButtonText, QPalette::Button},
+                              {QPalette::HighlightedText, QPalette::Highlight}}) {
+                            const QColor fore = widget->palette().color(group, text),
+                                         back = widget->palette().color(group, ground);
+                            const double ratio = std::max(luminance(fore), luminance(back)) /
+                                                 std::min(luminance(fore), luminance(back));
+                            QVERIFY2(!widget->isVisible() || back.alpha() == 0 || ratio >= 4.5,
+                                     qPrintable(widget->objectName() + QString::number(ratio)));
+                        }
+                    }
+                }
+            }
+        }
+        QApplication::setPalette(original);
     }
 
     // Last: the stop request stays for the rest of the process.
