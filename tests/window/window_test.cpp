@@ -430,6 +430,7 @@ class WindowTest : public QObject {
             const QString nowhere = QString::fromStdString(dir / "nowhere");
             QVERIFY(h.controls().source_dir->path() == dir / "kept" &&
                     line->toolTip().startsWith("Cannot open " + nowhere + ": "));
+            QApplication::setActiveWindow(&h.window());
             QTest::mouseClick(line, Qt::LeftButton);
             QTRY_COMPARE(line->selectedText(), nowhere);
             h.Trigger("XEXmenu");
