@@ -21,7 +21,10 @@ int main(int argc, char** argv) {
     // The values shared between the window's handlers and the engines.
     korvane::ProgramState program_state;
     korvane::PosixFileSystem file_system;
-    korvane::MainWindow window(program_state, file_system, &settings);
+    // `korvane DIR` lists DIR, never the remembered folder first.
+    const std::filesystem::path start =
+        argc > 1 ? std::filesystem::path(argv[argc - 1]) : std::filesystem::path();
+    korvane::MainWindow window(program_state, file_system, &settings, nullptr, start);
     window.Form_Load();
     if (argc > 1) {
         // The folder as the bytes given, since a name need not be valid UTF-8.

@@ -120,8 +120,13 @@ QPushButton* StartButton(QWidget* parent, const char* name, int left, int top, i
 
 }  // namespace
 
-MainWindow::MainWindow(ProgramState& state, FileSystem& fs, QSettings* settings, QWidget* parent)
-    : QMainWindow(parent), state_(state), fs_(fs), settings_(settings) {
+MainWindow::MainWindow(ProgramState& state, FileSystem& fs, QSettings* settings, QWidget* parent,
+                       const std::filesystem::path& start_folder)
+    : QMainWindow(parent),
+      state_(state),
+      fs_(fs),
+      settings_(settings),
+      start_folder_(start_folder) {
     setObjectName(QStringLiteral("back"));
     setWindowTitle(QString::fromLatin1(kProgramTitle));
     setWindowIcon(AppIcon());
@@ -464,8 +469,10 @@ void MainWindow::RunEngine(std::int64_t (*engine)(EngineContext&), QWidget* butt
     if (button->isVisible() && button->isEnabled()) {
         button->setFocus(Qt::OtherFocusReason);
     }
-    // The summary comes into view, whichever line the run left selected.
+    // The summary comes into view, whichever line the run left selected, and the file the
+    // run selected last stays in view in the file list.
     controls_.reportlst->scrollToBottom();
+    controls_.source_file->scrollTo(controls_.source_file->currentIndex());
     if (*StopSignalRequest() != 0) {
         close();
     }

@@ -78,8 +78,9 @@ class MainWindow final : public QMainWindow {
 
   public:
     // `settings`, when given, keeps the last folder, tool and window size between launches.
+    // `start_folder`, when given, is listed instead of the remembered folder.
     MainWindow(ProgramState& state, FileSystem& fs, QSettings* settings = nullptr,
-               QWidget* parent = nullptr);
+               QWidget* parent = nullptr, const std::filesystem::path& start_folder = {});
     ~MainWindow() override;
 
     const MainControls& controls() const { return controls_; }
@@ -213,6 +214,7 @@ class MainWindow final : public QMainWindow {
     // Where source_count stands when the count caption leaves it room.
     int count_left_ = 0;
     QSettings* settings_ = nullptr;
+    std::filesystem::path start_folder_;
     // The places of the layout, the window's smallest size, for the controls that grow.
     QSize layout_size_;
     QRect title_place_, files_place_, report_place_, remark_place_;

@@ -6,11 +6,14 @@
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSaveFile>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "directory_list.h"
+#include "file_list_view.h"
 #include "main_window.h"
 #include "report_list.h"
 #include "report_text.h"
@@ -99,6 +102,18 @@ void MainWindow::JumpToFailure(bool forward) {
         // As a pick does: the verdict into view first, then the block's first line.
         report->SelectLine(target->second);
         report->SelectLine(target->first);
+        // The file list follows to the failing file's entry, where the report's blocks are
+        // still the list's files.
+        const std::int64_t files = std::min(state_.last_run_count, controls_.source_file->Count());
+        for (std::int64_t k = 0;
+             !state_.repair_mode && controls_.Cmd_generation->isHidden() && k < files; ++k) {
+            if (state_.FileReportLine(k + 1) == target->first) {
+                applying_engine_selection_ = true;
+                controls_.source_file->Select(k);
+                applying_engine_selection_ = false;
+                break;
+            }
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 // The source panel of the main window: drive, directory and file list with the chain of
 // change handlers that keeps them in step, and the four start buttons.
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -60,11 +61,16 @@ bool MainWindow::OpenDirectory(const std::filesystem::path& directory) {
     if (directory == controls_.source_dir->path()) {
         return true;
     }
-    if (!controls_.source_dir->SetPath(directory)) {
+    // Listing a folder of many thousand files takes a moment: the pointer says so.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool listed = controls_.source_dir->SetPath(directory);
+    if (!listed) {
+        QGuiApplication::restoreOverrideCursor();
         return false;
     }
     ShowDriveOf(directory);
     source_dir_Change();
+    QGuiApplication::restoreOverrideCursor();
     return true;
 }
 

@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -97,7 +98,9 @@ void MainWindow::ShowTool(const ToolMode& mode) {
     for (const auto& [button, visible] : mode.buttons) {
         (c.*button)->setVisible(visible);
     }
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);  // the file list is listed anew
     c.source_file->SetPattern(mode.pattern);
+    QGuiApplication::restoreOverrideCursor();
     SetCountCaption(c.Label1, c.source_count, count_left_, QString::fromLatin1(mode.count_caption));
     c.Frame1->setTitle(QString::fromLatin1(mode.frame_title));
     c.Txt_filename->setVisible(mode.generator);

@@ -45,6 +45,9 @@ std::filesystem::path LocalPath(const QString& text) {
 }  // namespace
 
 std::filesystem::path MainWindow::RememberedFolder() const {
+    if (!start_folder_.empty()) {
+        return NormalFolder(start_folder_);
+    }
     if (settings_ == nullptr) {
         return {};
     }

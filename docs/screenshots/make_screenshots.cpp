@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     disk("ENHANCED.ATR", *korvane::MakeEnhancedDensityDisk(), 110000);
 
     korvane::ProgramState state;
-    korvane::PosixFileSystem fs;
+    korvane::testing::WatchedFiles fs;
     korvane::ScriptedPrompt prompt;
     korvane::MainWindow window(state, fs);
     window.SetPrompt(&prompt);
@@ -170,6 +170,15 @@ int main(int argc, char** argv) {
     // The same with a dark colour scheme: the lists keep their light grey with black text,
     // the help pages their white page.
     UseDarkPalette();
+    // A run in progress: the file being read stands out in the disabled file list.
+    fs.on_open = [&](const std::filesystem::path& path) {
+        if (path.filename() == "GAME.ATR") {
+            window.SyncRunDisplay();
+            ok = Save(&window, output, "window-run-dark.png") && ok;
+        }
+    };
+    window.controls().cmd_start_test->click();
+    fs.on_open = [](const std::filesystem::path&) {};
     window.controls().cmd_start_test->click();
     window.controls().source_file->Select(4);
     QApplication::processEvents();

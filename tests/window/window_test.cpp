@@ -194,9 +194,12 @@ class WindowTest : public QObject {
         for (const char* action : {"PreviousFailure", "PreviousFailure", "PreviousFailure",
                                    "NextFailure", "NextFailure", "NextFailure"}) {
             h.Trigger(action);
-            steps << QString::number(c.reportlst->SelectedLine());
+            steps << QStringLiteral("%1:%2")
+                         .arg(c.reportlst->SelectedLine())
+                         .arg(c.source_file->SelectedIndex());
         }
-        QCOMPARE(steps.join(' '), QStringLiteral("60 56 48 56 60 0"));
+        // The file list follows to the failing file's entry.
+        QCOMPARE(steps.join(' '), QStringLiteral("60:8 56:7 48:6 56:7 60:8 0:0"));
     }
 
     void repairQuestionsThroughMessageBoxes() {
