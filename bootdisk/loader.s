@@ -81,6 +81,7 @@ ENTRY_SECTOR    = 3             ; entry bytes 3-4: first data sector
 ENTRY_NAME      = 5             ; entry bytes 5-15: name and extension
 NAME_LENGTH     = 11
 FLAG_IN_USE     = $40
+FLAG_DOS2       = $02
 MAX_DATA        = 125           ; data bytes a single-density sector can hold
 LOADER_PAGES    = 4             ; $0700-$0AFF: code, sector buffer, variables
 RUN_GAP         = 32            ; stack bytes left to interrupts below the stack
@@ -93,6 +94,7 @@ TIMEOUT         = 7             ; seconds for the drive to answer
 DEVICE_DISK     = $31
 READ_COMMAND    = 'R'
 DATA_IN         = $40           ; DSTATS: data flows to the computer
+BIT_ABSOLUTE    = $2C           ; BIT abs: an opcode that skips two bytes (an LDX #)
 SCREEN_COLUMN   = 2             ; the message starts at the left margin of row 0
 
         .segment "BOOT"
@@ -210,6 +212,9 @@ segment_byte:
 do_nothing:                             ; "not set" for INITAD and RUNAD
         rts
 
+call_init:
+        jmp     (INITAD)
+
 ; X = 0 for RUNAD, INITAD - RUNAD for INITAD: points the vector at an RTS,
 ; which stands for "not set".
 clear_vector:
@@ -295,10 +300,15 @@ find_autorun:
         beq     @missing                ; never used: the directory ends here
         bmi     @skip                   ; deleted
         lsr     a
-        bcs     @skip                   ; still open for output
+        bcc     @closed
+        and     #(FLAG_IN_USE | FLAG_DOS2) >> 1 ; open for output and not in use, but
+        cmp     #FLAG_DOS2 >> 1         ; made by DOS 2 ($03): a DOS 2.5 file beyond
+        bne     @skip                   ; sector 719 (DOS 2.0 then leaves it alone);
+        beq     @file                   ; in use and still open: skipped
+@closed:
         and     #FLAG_IN_USE >> 1
         beq     @skip                   ; not in use
-        stx     entry_offset
+@file:  stx     entry_offset
         ldy     #0
 @name:  lda     buffer+ENTRY_NAME,x
         cmp     autorun_name,y
@@ -326,15 +336,22 @@ find_autorun:
         bne     @read
 @missing:
         ldx     #msg_missing - messages
-        jmp     fail
-
-autorun_name:
-        .byte   "AUTORUN SYS"
-
+        .byte   BIT_ABSOLUTE            ; skips the next LDX
 ; --- binary load ------------------------------------------------------------
 not_binary:
         ldx     #msg_not_binary - messages
         jmp     fail
+
+; One of the two $FF bytes a binary file starts with.
+ff_byte:
+        jsr     get_byte
+        bcs     not_binary
+        cmp     #$FF
+        bne     not_binary
+        rts
+
+autorun_name:
+        .byte   "AUTORUN SYS"
 
 ; The end of the file: RUN as DOS 2 does, else the first segment unless INITs did
 ; the work. The stack holds the registers for the next call (see entry), and
@@ -400,14 +417,8 @@ run_end:
 load_file:
         ldx     #0                      ; RUNAD points at an RTS until a
         jsr     clear_vector            ; segment sets it
-        jsr     get_byte                ; a binary file starts with $FF $FF
-        bcs     not_binary
-        cmp     #$FF
-        bne     not_binary
-        jsr     get_byte
-        bcs     not_binary
-        cmp     #$FF
-        bne     not_binary
+        jsr     ff_byte                 ; a binary file starts with $FF $FF
+        jsr     ff_byte
 segment:
         ldx     #INITAD - RUNAD         ; INITAD points at an RTS: only a
         jsr     clear_vector            ; segment that sets it gets an INIT call
@@ -438,7 +449,7 @@ segment:
         cmp     #>loader_end
         bcs     @place
         ldx     #msg_overlap - messages
-        jmp     fail
+        .byte   BIT_ABSOLUTE            ; skips the next LDX
 @bad_header:
         ldx     #msg_header - messages
         jmp     fail
@@ -491,9 +502,6 @@ segment:
         cld                             ; the loader counts in binary and SIO
         cli                             ; needs interrupts
 @next:  jmp     segment
-
-call_init:
-        jmp     (INITAD)
 
 ; --- start-up, run once before the first directory read ---------------------
 ; From here on the code lies under the sector buffer.

@@ -93,6 +93,17 @@ int RunGenerateCommand(const CommandLine& line) {
         std::fprintf(stderr, "korvane-cli: --sector-size takes 128 or 256\n");
         return kExitCannotStart;
     }
+    // The DOS the disk is formatted for, in the window's wording.
+    const std::string format = OptionValue(line, "--format", "");
+    const char* dos = format.empty()      ? "No DOS"
+                      : format == "dos2"  ? "DOS 2.0"
+                      : format == "dos25" ? "DOS 2.5"
+                      : format == "mydos" ? "MyDOS"
+                                          : nullptr;
+    if (dos == nullptr) {
+        std::fprintf(stderr, "korvane-cli: --format takes dos2, dos25 or mydos\n");
+        return kExitCannotStart;
+    }
     const std::string sectors_text = OptionValue(line, "--sectors", "720");
     // 256-byte images are written in the short layout, which needs the three boot sectors.
     const long smallest = sector_size == "256" ? 3 : 1;
@@ -111,6 +122,7 @@ int RunGenerateCommand(const CommandLine& line) {
     }
     window.SetText(Control::Combo_byte_per_sector, sector_size);
     window.SetText(Control::Combo_no_of_sectors, std::to_string(sectors));
+    window.SetText(Control::Combo_format, dos);
     UpdateImageSize(window);
     window.SetText(Control::Txt_filename, OptionValue(line, "--name", "NEWFILE"));
 

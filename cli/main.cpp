@@ -29,7 +29,7 @@ constexpr Usage kUsages[] = {
     {"convert", "korvane-cli convert  [--template FILE] [--fit] [--json] DIR\n"},
     {"generate",
      "korvane-cli generate [--sector-size 128|256] [--sectors N] [--name NAME]\n"
-     "                     [--json] DIR\n"},
+     "                     [--format dos2|dos25|mydos] [--json] DIR\n"},
     {"list", "korvane-cli list     DIR|IMAGE\n"},
     {"extract", "korvane-cli extract  IMAGE [NAME...] --to DIR\n"},
     {"", "korvane-cli --help | --version\n"},
@@ -94,7 +94,12 @@ const CommandOptions kCommands[] = {
       {"json", false}}},
     {"convert", {{"help", false}, {"template", true}, {"fit", false}, {"json", false}}},
     {"generate",
-     {{"help", false}, {"sector-size", true}, {"sectors", true}, {"name", true}, {"json", false}}},
+     {{"help", false},
+      {"sector-size", true},
+      {"sectors", true},
+      {"name", true},
+      {"format", true},
+      {"json", false}}},
     {"list", {{"help", false}}},
     {"extract", {{"help", false}, {"to", true}}, true},
 };

@@ -173,6 +173,8 @@ QWidget* ControlWidget(const MainWindow& window, Control control) {
             return c.Combo_byte_per_sector;
         case Control::Combo_no_of_sectors:
             return c.Combo_no_of_sectors;
+        case Control::Combo_format:
+            return c.Combo_format;
         case Control::Txt_image_size:
             return c.Txt_image_size;
         case Control::Txt_filename:

@@ -206,7 +206,11 @@ void MainWindow::CreateControls() {
     c.Frm_atr_gen = Place<QGroupBox>(client, "Frm_atr_gen", 8, 184, 273, 73);
     c.Frm_atr_gen->setTitle(QStringLiteral("ATR parameters"));
     c.Text1 =
-        CaptionBox(c.Frm_atr_gen, "Text1", 8, 16, 145, 19, QStringLiteral("Number of sectors"));
+        CaptionBox(c.Frm_atr_gen, "Text1", 8, 16, 105, 19, QStringLiteral("Number of sectors"));
+    // The DOS the new image is formatted for; none at start-up.
+    c.Combo_format = Place<QComboBox>(c.Frm_atr_gen, "Combo_format", 116, 16, 88, 21);
+    c.Combo_format->setToolTip(QStringLiteral("Format for DOS"));
+    c.Combo_format->setAccessibleName(QStringLiteral("Format for DOS"));
     c.Combo_no_of_sectors = Place<QComboBox>(c.Frm_atr_gen, "Combo_no_of_sectors", 208, 16, 57, 21);
     c.Text3 = CaptionBox(c.Frm_atr_gen, "Text3", 8, 40, 193, 25,
                          QStringLiteral("Number of bytes per sector"));
@@ -297,6 +301,7 @@ void MainWindow::WidenLayout() {
                                                             c.Frm_atr_gen,
                                                             c.Text1,
                                                             c.Combo_no_of_sectors,
+                                                            c.Combo_format,
                                                             c.Text3,
                                                             c.Combo_byte_per_sector,
                                                             c.Frm_image_size,

@@ -63,6 +63,7 @@ void MainWindow::Cmd_generation_Click() {
 void MainWindow::FillGeneratorLists() {
     FillList(controls_.Combo_no_of_sectors, kSectorCountItems, kSectorCountStartItem);
     FillList(controls_.Combo_byte_per_sector, kSectorSizeItems, kSectorSizeStartItem);
+    FillList(controls_.Combo_format, kFormatItems, kFormatStartItem);
 }
 
 void MainWindow::UpdateGeneratorSize() {

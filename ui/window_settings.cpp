@@ -23,6 +23,7 @@ namespace {
 const QString kFolderKey = QStringLiteral("folder");
 const QString kToolKey = QStringLiteral("tool");
 const QString kGeometryKey = QStringLiteral("geometry");
+const QString kFormatKey = QStringLiteral("format");
 
 enum class Tool { Check = 0, Converter = 1, Generator = 2, Contents = 3 };
 
@@ -68,6 +69,7 @@ void MainWindow::RememberChoices() const {
     settings_->setValue(kToolKey, static_cast<int>(tool));
     // The normal place and size, and whether the window is maximised, as Qt keeps them.
     settings_->setValue(kGeometryKey, saveGeometry());
+    settings_->setValue(kFormatKey, controls_.Combo_format->currentText());
     settings_->sync();
 }
 
@@ -89,6 +91,11 @@ void MainWindow::RestoreChoices() {
             break;
     }
     restoreGeometry(settings_->value(kGeometryKey).toByteArray());
+    // A DOS name no longer in the list leaves the start-up choice.
+    const int format = controls_.Combo_format->findText(settings_->value(kFormatKey).toString());
+    if (format >= 0) {
+        controls_.Combo_format->setCurrentIndex(format);
+    }
 }
 
 bool MainWindow::GoToFolder(const std::filesystem::path& folder) {

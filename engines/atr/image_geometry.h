@@ -18,6 +18,12 @@ inline constexpr int kSectorCountStartItem = 1;
 inline constexpr std::array<std::string_view, 2> kSectorSizeItems = {"128", "256"};
 inline constexpr int kSectorSizeStartItem = 0;
 
+// Items of Combo_format, the DOS a new image is formatted for; item 0, no DOS (all
+// sectors zero), is chosen at start-up.
+inline constexpr std::array<std::string_view, 4> kFormatItems = {"No DOS", "DOS 2.0", "DOS 2.5",
+                                                                 "MyDOS"};
+inline constexpr int kFormatStartItem = 0;
+
 // Shows in Txt_image_size the length of the whole image file, header included, for the
 // chosen sector count and sector size; 256-byte sectors are counted in the short layout.
 void UpdateImageSize(WindowControls& window);

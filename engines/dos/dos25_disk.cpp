@@ -17,7 +17,14 @@ class Dos25Disk final : public DiskFormat {
     int SectorSize() const override { return 128; }
     int SectorCount() const override { return kSectors; }
     LinkFormat Links() const override { return LinkFormat::kDos2; }
-    std::uint8_t FileFlags() const override { return dos2::kFlagDos2File; }
+    // DOS 2.5 writes $03 for a file that reaches beyond sector 719, so that DOS 2.0,
+    // which can not follow it there, takes it for a file still open and leaves it alone.
+    std::uint8_t FileFlags(std::span<const int> sectors) const override {
+        return std::any_of(sectors.begin(), sectors.end(),
+                           [](int sector) { return sector >= kFirstUpperSector; })
+                   ? kFlagBeyondSingleDensity
+                   : dos2::kFlagDos2File;
+    }
     bool Allocatable(int sector) const override {
         return sector > 3 && (sector < dos2::kVtocSector || sector > dos2::kDirectoryLastSector) &&
                sector != kFirstUpperSector && sector < kVtoc2Sector;

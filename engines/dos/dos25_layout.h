@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace korvane::dos25 {
 
@@ -22,5 +23,8 @@ inline constexpr std::size_t kRepeatFrom = 16;    // VTOC byte of sectors 48 onw
 inline constexpr std::size_t kRepeatLength = 84;  // VTOC bytes 16-99
 inline constexpr std::size_t kUpperBits = 84;     // VTOC2 byte of sector 720
 inline constexpr std::size_t kUpperFree = 122;
+// The flags DOS 2.5 writes for a file with sectors from 720 up: DOS 2.0 takes it for a
+// file still open for output.
+inline constexpr std::uint8_t kFlagBeyondSingleDensity = 0x03;
 
 }  // namespace korvane::dos25

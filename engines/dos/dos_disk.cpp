@@ -135,11 +135,24 @@ std::vector<std::uint8_t> LayOutBootDisk(const DiskFormat& format, const BootLoa
     const std::span<const int> file_part = all.subspan(static_cast<std::size_t>(loader_sectors));
     WriteFileSectors(disk, loader_part, loader.loader_file, kLoaderEntry, format.Links());
     WriteFileSectors(disk, file_part, xex, kAutorunEntry, format.Links());
-    WriteDirectoryEntry(disk, kLoaderEntry, format.FileFlags() | dos2::kFlagLocked, loader_sectors,
-                        loader_part.front(), kLoaderName);
-    WriteDirectoryEntry(disk, kAutorunEntry, format.FileFlags(), file_sectors, file_part.front(),
-                        dos2::kAutorunName);
+    WriteDirectoryEntry(disk, kLoaderEntry, format.FileFlags(loader_part) | dos2::kFlagLocked,
+                        loader_sectors, loader_part.front(), kLoaderName);
+    WriteDirectoryEntry(disk, kAutorunEntry, format.FileFlags(file_part), file_sectors,
+                        file_part.front(), dos2::kAutorunName);
     format.WriteVtoc(disk, used);
+    return std::move(disk.bytes());
+}
+
+std::vector<std::uint8_t> FormattedDiskHead(const DiskFormat& format) {
+    // Every VTOC sector lies below 1041 (DOS 2.5's second one is 1024).
+    constexpr int kHeadSectors = 1040;
+    std::vector<bool> used(static_cast<std::size_t>(format.SectorCount()) + 1);
+    for (int sector = 1; sector <= format.SectorCount(); ++sector) {
+        used[static_cast<std::size_t>(sector)] = !format.Allocatable(sector);
+    }
+    DosDisk disk(format.SectorSize(), std::min(format.SectorCount(), kHeadSectors));
+    format.WriteVtoc(disk, used);
+    disk.bytes().erase(disk.bytes().begin(), disk.bytes().begin() + atr::kHeaderSize);
     return std::move(disk.bytes());
 }
 

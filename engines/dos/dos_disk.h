@@ -44,8 +44,9 @@ class DiskFormat {
     virtual int SectorSize() const = 0;
     virtual int SectorCount() const = 0;
     virtual LinkFormat Links() const = 0;
-    // The flag byte of a file's directory entry.
-    virtual std::uint8_t FileFlags() const = 0;
+    // The flag byte of a file's directory entry, as the DOS writes it for a file in
+    // `sectors` (its highest sector decides on a DOS 2.5 disk).
+    virtual std::uint8_t FileFlags(std::span<const int> sectors) const = 0;
     // Whether a file may take `sector` on a freshly formatted disk of this kind.
     virtual bool Allocatable(int sector) const = 0;
     // Writes the VTOC sectors for a disk whose sectors in `used` are taken.
@@ -78,6 +79,11 @@ std::int64_t SectorsNeeded(std::int64_t length, std::int64_t bytes_per_sector);
 // Whether the boot sectors carry the loader's disk parameters for the template's own
 // disk: DOS 2 links, KELDRIX.SYS as file 0, 128-byte sectors.
 bool HoldsSingleDensityParameters(std::span<const std::uint8_t> boot_sectors);
+
+// The first sectors of a freshly formatted disk of `format` (the image bytes behind the
+// header): the empty directory and the VTOC with every sector a file may take free. All
+// sectors from the returned ones on are zero; the returned part covers the VTOC sectors.
+std::vector<std::uint8_t> FormattedDiskHead(const DiskFormat& format);
 
 // Lays out a bootable disk of `format`: the loader's boot sectors with its disk parameters
 // set for the format, AUTORUN.SYS (`xex`) in directory entry 0 and KELDRIX.SYS in entry 1,

@@ -28,11 +28,6 @@ bool Holds(const DiskFormat& format, std::int64_t length, std::int64_t loader_le
            FreshFreeSectors(format);
 }
 
-std::int64_t MyDosSectorsNeeded(std::int64_t length, std::int64_t loader_length) {
-    const std::int64_t per_sector = MakeMyDosDisk(kMyDosSmallest)->DataBytesPerSector();
-    return SectorsNeeded(loader_length, per_sector) + SectorsNeeded(length, per_sector);
-}
-
 }  // namespace
 
 std::optional<BootLoader> TakeBootLoader(std::span<const std::uint8_t> template_bytes) {
@@ -77,8 +72,13 @@ std::unique_ptr<DiskFormat> SmallestDiskFor(std::int64_t length, std::int64_t lo
             return format;
         }
     }
-    const int sectors = MyDosSectorsFor(MyDosSectorsNeeded(length, loader_length));
-    return sectors == 0 ? nullptr : MakeMyDosDisk(sectors);
+    for (const int sectors : kMyDosFitSizes) {
+        std::unique_ptr<DiskFormat> format = MakeMyDosDisk(sectors);
+        if (Holds(*format, length, loader_length)) {
+            return format;
+        }
+    }
+    return nullptr;
 }
 
 std::int64_t LargestFitLength(std::int64_t loader_length) {

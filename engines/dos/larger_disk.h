@@ -16,9 +16,10 @@ namespace korvane {
 // 0, followed by its DOS 2 links); empty when the template does not hold them.
 std::optional<BootLoader> TakeBootLoader(std::span<const std::uint8_t> template_bytes);
 
-// The smallest of enhanced density, double density and a MyDOS disk of just enough
-// sectors that holds `length` bytes as AUTORUN.SYS beside a loader file of
-// `loader_length` bytes; empty when even the largest MyDOS disk does not.
+// The smallest disk of a standard geometry that holds `length` bytes as AUTORUN.SYS
+// beside a loader file of `loader_length` bytes: enhanced density, double density, then
+// MyDOS disks of the sizes drives and SIO devices have; empty when even the largest does
+// not. The sectors the two files leave are free.
 std::unique_ptr<DiskFormat> SmallestDiskFor(std::int64_t length, std::int64_t loader_length);
 
 // The largest file any of those disks holds.

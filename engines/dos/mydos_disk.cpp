@@ -1,4 +1,6 @@
-// The MyDOS disk the fit mode lays out (layout in mydos_layout.h).
+// The MyDOS disk the fit mode lays out and the generator formats (layout in
+// mydos_layout.h): 256- or 128-byte sectors; MyDOS writes its files on these disks with
+// flag bit 2 set ($46): 16-bit links, no file number.
 #include "disk_formats.h"
 #include "dos2_layout.h"
 #include "le_bytes.h"
@@ -8,26 +10,21 @@ namespace korvane {
 
 namespace {
 
-constexpr int kSectorBytes = 256;
 using mydos::kSixteenBitLinkFlag;
-
-int VtocSectors(int sectors) {
-    return mydos::VtocSectors(sectors, kSectorBytes);
-}
-
-// Free sectors of a fresh disk: all but the boot sectors, the VTOC and the directory.
-int FreshFree(int sectors) {
-    return sectors - 3 - VtocSectors(sectors) - 8;
-}
 
 class MyDosDisk final : public DiskFormat {
   public:
-    explicit MyDosDisk(int sectors) : sectors_(sectors), vtoc_sectors_(VtocSectors(sectors)) {}
+    MyDosDisk(int sectors, int sector_size)
+        : sectors_(sectors),
+          sector_size_(sector_size),
+          vtoc_sectors_(mydos::VtocSectors(sectors, sector_size)) {}
 
-    int SectorSize() const override { return kSectorBytes; }
+    int SectorSize() const override { return sector_size_; }
     int SectorCount() const override { return sectors_; }
     LinkFormat Links() const override { return LinkFormat::kSixteenBit; }
-    std::uint8_t FileFlags() const override { return dos2::kFlagDos2File | kSixteenBitLinkFlag; }
+    std::uint8_t FileFlags(std::span<const int> /*sectors*/) const override {
+        return dos2::kFlagDos2File | kSixteenBitLinkFlag;
+    }
     bool Allocatable(int sector) const override {
         return sector > 3 && sector <= sectors_ &&
                (sector <= dos2::kVtocSector - vtoc_sectors_ || sector > dos2::kDirectoryLastSector);
@@ -39,34 +36,28 @@ class MyDosDisk final : public DiskFormat {
                 continue;
             }
             const mydos::BitPlace place =
-                mydos::FreeBitPlace(sector, kSectorBytes, dos2::kVtocSector);
+                mydos::FreeBitPlace(sector, sector_size_, dos2::kVtocSector);
             disk.Sector(place.sector)[place.byte] |= place.mask;
             ++free;
         }
         const std::span<std::uint8_t> vtoc = disk.Sector(dos2::kVtocSector);
-        vtoc[dos2::kVtocDosCode] = static_cast<std::uint8_t>(2 + vtoc_sectors_);
-        WriteLe16(vtoc, dos2::kVtocTotalSectors, static_cast<std::uint16_t>(FreshFree(sectors_)));
+        vtoc[dos2::kVtocDosCode] = static_cast<std::uint8_t>(2 + mydos::VtocBlocks(sectors_));
+        // Free sectors of a fresh disk: all but the boot sectors, the VTOC and the directory.
+        WriteLe16(vtoc, dos2::kVtocTotalSectors,
+                  static_cast<std::uint16_t>(sectors_ - 3 - vtoc_sectors_ - 8));
         WriteLe16(vtoc, dos2::kVtocFreeCount, static_cast<std::uint16_t>(free));
     }
 
   private:
     int sectors_;
+    int sector_size_;
     int vtoc_sectors_;
 };
 
 }  // namespace
 
-int MyDosSectorsFor(std::int64_t file_sectors) {
-    for (int sectors = kMyDosSmallest; sectors <= kMyDosLargest; ++sectors) {
-        if (FreshFree(sectors) >= file_sectors) {
-            return sectors;
-        }
-    }
-    return 0;
-}
-
-std::unique_ptr<DiskFormat> MakeMyDosDisk(int sectors) {
-    return std::make_unique<MyDosDisk>(sectors);
+std::unique_ptr<DiskFormat> MakeMyDosDisk(int sectors, int sector_size) {
+    return std::make_unique<MyDosDisk>(sectors, sector_size);
 }
 
 }  // namespace korvane

@@ -28,6 +28,7 @@ enum class Control {
     Opt_long,
     Combo_byte_per_sector,
     Combo_no_of_sectors,
+    Combo_format,
     Txt_image_size,
     Txt_filename,
     ProgressBar1,

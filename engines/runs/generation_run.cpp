@@ -5,6 +5,8 @@
 
 #include "atr_header.h"
 #include "directory_lock.h"
+#include "disk_formats.h"
+#include "image_geometry.h"
 #include "report_text.h"
 #include "run_controls.h"
 #include "temporary_files.h"
@@ -18,6 +20,7 @@ constexpr Control kLockedControls[] = {
     Control::Cmd_generation,
     Control::Combo_byte_per_sector,
     Control::Combo_no_of_sectors,
+    Control::Combo_format,
 };
 
 // Zero paragraphs are written this many bytes at a time; the progress bar moves after
@@ -40,14 +43,19 @@ bool HoldsControlCharacter(const std::string& name) {
     return false;
 }
 
-// Writes the header and `paragraphs` paragraphs of zero bytes.
+// Writes the header, the formatted first sectors `head` (whole paragraphs, may be none)
+// and zero bytes up to `paragraphs` paragraphs.
 // A stop request (Ctrl-C, SIGTERM) ends it between chunks: the temporary file goes, and no
 // partial image ever takes the name.
-FsStatus WriteEmptyImage(OutputFile& file, const AtrHeaderBytes& header, std::int64_t paragraphs,
+FsStatus WriteEmptyImage(OutputFile& file, const AtrHeaderBytes& header,
+                         std::span<const std::uint8_t> head, std::int64_t paragraphs,
                          WindowControls& window, const volatile std::sig_atomic_t* stop_request) {
     static const std::array<std::uint8_t, kZeroChunkBytes> zeros{};
     FsStatus status = file.Write(header);
-    std::int64_t written = 0;
+    if (status.ok() && !head.empty()) {
+        status = file.Write(head);
+    }
+    std::int64_t written = static_cast<std::int64_t>(head.size()) / atr::kParagraphSize;
     while (status.ok() && written < paragraphs) {
         const std::int64_t chunk = std::min(kParagraphsPerChunk, paragraphs - written);
         status = file.Write(
@@ -61,8 +69,49 @@ FsStatus WriteEmptyImage(OutputFile& file, const AtrHeaderBytes& header, std::in
     return status;
 }
 
+// The DOS Combo_format names; kNone for any other text.
+DosChoice ChosenDos(const std::string& text) {
+    for (std::size_t i = 1; i < kFormatItems.size(); ++i) {
+        if (text == kFormatItems[i]) {
+            return static_cast<DosChoice>(i);
+        }
+    }
+    return DosChoice::kNone;
+}
+
+// The line for a geometry `dos` does not format.
+std::string CannotFormatLine(DosChoice dos) {
+    switch (dos) {
+        case DosChoice::kDos2:
+            return "ERROR: DOS 2.0 formats only 720 sectors of 128 or 256 bytes";
+        case DosChoice::kDos25:
+            return "ERROR: DOS 2.5 formats only 1040 sectors of 128 bytes";
+        default:
+            return "ERROR: MyDOS formats only 1024 to 65535 sectors, but not 1040 sectors of 128 "
+                   "bytes (DOS 2.5)";
+    }
+}
+
+// The formatted first sectors of an image of `paragraphs` paragraphs for `dos`; false
+// when the DOS does not format that geometry.
+bool FormattedHead(DosChoice dos, std::int64_t paragraphs, int sector_size,
+                   std::vector<std::uint8_t>& head) {
+    const std::int64_t length = paragraphs * atr::kParagraphSize;
+    constexpr std::int64_t kShortBoot = 3 * 128;
+    const std::int64_t sectors =
+        sector_size == 128 ? length / 128 : (length - kShortBoot) / sector_size + 3;
+    const bool whole = sector_size == 128 ? length % 128 == 0
+                                          : length > kShortBoot && (length - kShortBoot) % 256 == 0;
+    const std::unique_ptr<DiskFormat> format =
+        whole ? FormatFor(dos, sector_size, sectors) : nullptr;
+    if (format) {
+        head = FormattedDiskHead(*format);
+    }
+    return format != nullptr;
+}
+
 // Checks the inputs and writes the image; appends every line of the outcome.
-bool Generate(EngineContext& context, std::int64_t size, std::int64_t sector_size) {
+bool Generate(EngineContext& context, std::int64_t size, std::int64_t sector_size, DosChoice dos) {
     WindowControls& window = context.window;
     ReportSink& report = context.report;
 
@@ -105,6 +154,13 @@ bool Generate(EngineContext& context, std::int64_t size, std::int64_t sector_siz
     // A size that is not 16 plus whole paragraphs loses its remainder.
     const std::int64_t paragraphs =
         (size - static_cast<std::int64_t>(atr::kHeaderSize)) / atr::kParagraphSize;
+    std::vector<std::uint8_t> head;
+    if (dos != DosChoice::kNone &&
+        !FormattedHead(dos, paragraphs, static_cast<int>(sector_size), head)) {
+        report.Append(CannotFormatLine(dos));
+        report.SelectLast();
+        return false;
+    }
     const AtrHeaderBytes header =
         EncodeAtrHeader(paragraphs * atr::kParagraphSize, static_cast<int>(sector_size));
     window.SetProgressRange(0, paragraphs);
@@ -114,7 +170,7 @@ bool Generate(EngineContext& context, std::int64_t size, std::int64_t sector_siz
     const FsStatus written = WriteNewFile(
         context.fs, path,
         [&](OutputFile& file) {
-            return WriteEmptyImage(file, header, paragraphs, window, context.stop_request);
+            return WriteEmptyImage(file, header, head, paragraphs, window, context.stop_request);
         },
         true, &placed);
     if (placed && !written.ok()) {
@@ -142,6 +198,7 @@ GenerationTotals RunAtrGeneration(EngineContext& context) {
     const std::int64_t size = LeadingNumber(window.Text(Control::Txt_image_size));
     const std::int64_t sector_size =
         LeadingNumber(window.ComboText(Control::Combo_byte_per_sector));
+    const DosChoice dos = ChosenDos(window.ComboText(Control::Combo_format));
 
     LockControls(window, kLockedControls);
     context.report.Clear();
@@ -150,7 +207,7 @@ GenerationTotals RunAtrGeneration(EngineContext& context) {
     GenerationTotals totals;
     std::unique_ptr<DirectoryLock> lock;
     totals.could_not_start = !StartWritingRun(context, window.SourcePath(), lock);
-    totals.generated = !totals.could_not_start && Generate(context, size, sector_size);
+    totals.generated = !totals.could_not_start && Generate(context, size, sector_size, dos);
     lock.reset();
 
     UnlockAndRelist(window, kLockedControls);

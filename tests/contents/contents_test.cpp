@@ -16,7 +16,7 @@ struct SingleDensity final : DiskFormat {
     int SectorSize() const override { return 128; }
     int SectorCount() const override { return 720; }
     LinkFormat Links() const override { return LinkFormat::kDos2; }
-    std::uint8_t FileFlags() const override { return 0x42; }
+    std::uint8_t FileFlags(std::span<const int>) const override { return 0x42; }
     bool Allocatable(int s) const override { return s > 3 && (s < 360 || s > 368) && s < 720; }
     void WriteVtoc(DosDisk& disk, const std::vector<bool>& used) const override {
         const auto vtoc = disk.Sector(360);

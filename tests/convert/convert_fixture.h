@@ -43,11 +43,12 @@ inline std::vector<int> FileSectors(std::span<const std::uint8_t> atr, int entry
     return sectors;
 }
 
-// Any disk the converter writes, read back from its ATR image alone: the sector size
-// from the header, sectors 1-3 of 128 bytes, the directory in 361-368, DOS 2 links or,
-// when VTOC byte 0 is above 2 (MyDOS large disks), 16-bit links; the free bits of DOS 2
-// (sector 360, bytes 10-99), DOS 2.5 enhanced density (720-1023 in sector 1024 from byte
-// 84) and MyDOS (one bit field from sector 360 downward, sector s at bit s + 80).
+// Any disk the converter or the generator writes, read back from its ATR image alone: the
+// sector size from the header, sectors 1-3 of 128 bytes, the directory in 361-368, DOS 2
+// links or, when VTOC byte 0 is above 2 (MyDOS large disks), 16-bit links; the free bits
+// of DOS 2 (sector 360, bytes 10-99), DOS 2.5 enhanced density (720-1023 in sector 1024
+// from byte 84) and MyDOS (one bit field of 256-byte blocks from sector 360 downward,
+// sector s at bit s + 80).
 struct DiskReader {
     explicit DiskReader(const Bytes& image) : atr(image) {}
     std::span<const std::uint8_t> Sector(int s) const {
@@ -56,7 +57,7 @@ struct DiskReader {
     bool Free(int s) const {
         const int bit = mydos ? s + 80 : s < 720 ? s + 80 : s - 720 + 84 * 8;
         const int sector = mydos ? 360 - bit / 8 / size : s < 720 ? 360 : 1024;
-        return (mydos || s < 720 || (count == 1040 && s < 1024)) &&
+        return (mydos || s < 720 || (dos25 && s < 1024)) &&
                (Sector(sector)[bit / 8 % size] & 0x80 >> bit % 8) != 0;
     }
     // Name -> data and sectors, each sector's byte count and file number checked.
@@ -74,14 +75,47 @@ struct DiskReader {
                 s = (mydos ? link[0] << 8 : (link[0] & 3) << 8) | link[1];
             }
             EXPECT_EQ(sectors.size(), entry[1] | entry[2] << 8u);
+            // The flags each DOS writes: $46 MyDOS (16-bit links), $03 DOS 2.5 for a file
+            // beyond sector 719, else $42; $20 for a locked file.
+            const bool beyond =
+                std::any_of(sectors.begin(), sectors.end(), [](int x) { return x >= 720; });
+            EXPECT_EQ(entry[0] & ~0x20, mydos ? 0x46 : dos25 && beyond ? 0x03 : 0x42) << e;
         }
         return files;
+    }
+    // Every sector's free bit: used are the boot sectors, VTOC and directory, the sectors
+    // of `files` and those beyond each format's bit field; the stated counts (bytes 1-4,
+    // VTOC2 bytes 122-123) agree, VTOC2 repeats the VTOC's bits of sectors 48-719.
+    void ExpectVtoc(const std::map<std::string, std::pair<Bytes, std::vector<int>>>& files) const {
+        std::vector<bool> in_file(static_cast<std::size_t>(count) + 1);
+        for (const auto& [name, file] : files) {
+            for (const int s : file.second) {
+                in_file.at(static_cast<std::size_t>(s)) = true;
+            }
+        }
+        int free_low = 0, free_high = 0, fresh = 0;
+        for (int s = 1; s <= count; ++s) {
+            const bool system = s <= 3 || (s > 360 - vtocs && s <= 368) ||
+                                (!mydos && (s == 720 || s >= (dos25 ? 1024 : 720)));
+            EXPECT_EQ(Free(s), !system && !in_file[static_cast<std::size_t>(s)]) << s;
+            (s < 720 || mydos ? free_low : free_high) += Free(s) ? 1 : 0;
+            fresh += system ? 0 : 1;
+        }
+        EXPECT_EQ(Sector(360)[3] | Sector(360)[4] << 8, free_low);
+        EXPECT_EQ(Sector(360)[1] | Sector(360)[2] << 8, count == 720 ? 707 : fresh);
+        EXPECT_EQ(Sector(360)[0], mydos ? 2 + (count / 8 + 266) / 256 : 2);
+        if (dos25) {
+            EXPECT_EQ(Sector(1024)[122] | Sector(1024)[123] << 8, free_high);
+            EXPECT_TRUE(std::equal(Sector(360).begin() + 16, Sector(360).begin() + 100,
+                                   Sector(1024).begin()));
+        }
     }
     const Bytes& atr;
     const int size = atr[4] | atr[5] << 8;
     const int count = size == 128 ? static_cast<int>(atr.size() - 16) / 128
                                   : 3 + static_cast<int>(atr.size() - 400) / 256;
-    const bool mydos = Sector(360)[0] > 2;
+    const bool mydos = Sector(360)[0] > 2, dos25 = !mydos && count == 1040 && size == 128;
+    const int vtocs = mydos ? (Sector(360)[0] - 2) * 256 / size : 1;
 };
 
 inline void Recount(Bytes& atr, int stored = -1) {

@@ -259,6 +259,64 @@ TEST(RunAtrGeneration, NamesSizesAndTheImageWritten) {
     EXPECT_TRUE(std::filesystem::is_empty(f.source_dir / "sub"));
 }
 
+// "Format for DOS": an empty directory and a VTOC with every sector a file may take free,
+// across each DOS's sizes (MyDOS's VTOC of one, two and many 256-byte blocks, 128- and
+// 256-byte sectors), everything else zero; a size the DOS does not format is refused and
+// nothing is written. "No DOS" writes zeros as without the choice.
+TEST(RunAtrGeneration, FormatsForDos) {
+    ConvertFixture f;
+    const std::string dos2 = "ERROR: DOS 2.0 formats only 720 sectors of 128 or 256 bytes",
+                      dos25 = "ERROR: DOS 2.5 formats only 1040 sectors of 128 bytes",
+                      mydos =
+                          "ERROR: MyDOS formats only 1024 to 65535 sectors, but not 1040 "
+                          "sectors of 128 bytes (DOS 2.5)";
+    const std::tuple<std::string, int, int, std::string> cases[] = {
+        {"DOS 2.0", 128, 720, ""},    {"DOS 2.0", 256, 720, ""},   {"DOS 2.5", 128, 1040, ""},
+        {"MyDOS", 256, 1024, ""},     {"MyDOS", 256, 1967, ""},    {"MyDOS", 256, 1968, ""},
+        {"MyDOS", 256, 2047, ""},     {"MyDOS", 128, 1440, ""},    {"MyDOS", 128, 2000, ""},
+        {"MyDOS", 256, 65535, ""},    {"MyDOS", 128, 65535, ""},   {"No DOS", 128, 1040, ""},
+        {"DOS 2.0", 128, 1040, dos2}, {"DOS 2.0", 256, 256, dos2}, {"DOS 2.5", 256, 1040, dos25},
+        {"MyDOS", 128, 1040, mydos},  {"MyDOS", 256, 720, mydos},  {"MyDOS", 128, 1023, mydos}};
+    f.window.SetPattern("*.atr");
+    int n = 0;
+    for (const auto& [dos, sector_size, sectors, error] : cases) {
+        SCOPED_TRACE(dos + " " + std::to_string(sectors) + "x" + std::to_string(sector_size));
+        const std::string name = "F" + std::to_string(++n);
+        f.window.SetText(Control::Txt_filename, name);
+        f.window.SetText(Control::Combo_byte_per_sector, std::to_string(sector_size));
+        f.window.SetText(Control::Combo_no_of_sectors, std::to_string(sectors));
+        f.window.SetText(Control::Combo_format, dos);
+        UpdateImageSize(f.window);
+        EXPECT_TRUE(f.window.ApplyDirectory(f.source_dir).ok());
+        EXPECT_EQ(RunAtrGeneration(f.context).generated, error.empty());
+        const std::filesystem::path path = f.source_dir / (name + ".ATR");
+        EXPECT_EQ(f.report.lines,
+                  (error.empty() ? Lines{path.string(), "successfully generated"} : Lines{error}));
+        if (!error.empty()) {
+            EXPECT_FALSE(std::filesystem::exists(path));
+            continue;
+        }
+        const Bytes atr = ReadFile(path);
+        const std::int64_t length = sector_size == 128 ? sectors * 128 : sectors * 256 - 384;
+        Bytes blank = Image({.stated = length, .sector = std::uint32_t(sector_size)});
+        if (dos == "No DOS") {
+            EXPECT_TRUE(atr == blank);
+            continue;
+        }
+        const DiskReader r(atr);
+        EXPECT_TRUE(r.Files().empty());
+        r.ExpectVtoc({});
+        // Nothing but the VTOC sectors differs from a blank image.
+        for (const int s : {360 - r.vtocs + 1, 1024}) {
+            for (int v = s; v <= (s == 1024 ? (r.dos25 ? 1024 : 0) : 360); ++v) {
+                const auto at = r.Sector(v).data() - atr.data();
+                std::copy_n(atr.begin() + at, r.size, blank.begin() + at);
+            }
+        }
+        EXPECT_TRUE(atr == blank);
+    }
+}
+
 // korvane-cli convert, run as a separate process: standard output holds the engine's report
 // and nothing else, exit statuses as documented.
 TEST(CliConvert, StandardOutputIsTheEngineReportAndTheExitStatusItsOutcome) {
