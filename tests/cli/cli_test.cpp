@@ -121,6 +121,17 @@ TEST(Cli, ExitStatusZeroWhenNothingFailsAndOddNamesEscaped) {
     // exits with 3, not with the 1 of a failed check.
     EXPECT_EQ(RunCli("generate --sectors 65535 sub", "", dir.path()).exit_status, 0);
     EXPECT_EQ(std::filesystem::file_size(dir / "sub" / "NEWFILE.ATR"), 8388496u);
+    // Each DOS formats its own sizes only: 1 for a refused one.
+    int n = 0;
+    for (const auto& [format, status] : {std::pair("dos2 --sectors 720", 0),
+                                         {"dos25 --sectors 1040", 0},
+                                         {"mydos --sectors 1440", 0},
+                                         {"dos25 --sectors 720", 1},
+                                         {"dos2 --sectors 1040", 1}}) {
+        const std::string line =
+            "generate --name F" + std::to_string(++n) + " --format " + format + " sub";
+        EXPECT_EQ(RunCli(line, "", dir.path()).exit_status, status) << line;
+    }
     std::filesystem::create_symlink("/proc/self/mem", dir / "sub" / "MEM.ATR");
     EXPECT_EQ(RunCli("check sub", "", dir.path()).exit_status, 3);
     // So does an image larger than 2 GiB (sparse), which is not read.
@@ -152,7 +163,7 @@ TEST(Cli, UsageErrorsExitTwoWithoutAReport) {
           "check -x D", "check D D", "frobnicate D", "check D/missing",
           "repair --fix-length=maybe D", "repair D/A.ATR", "check ''",
           "check --min-size --no-min-size D", "generate --sectors 65536 D",
-          "generate --sector-size 256 --sectors 2 D"}) {
+          "generate --sector-size 256 --sectors 2 D", "generate --format dos3 D"}) {
         const CommandResult result = RunCli(line, dir.path(), dir.path());
         EXPECT_EQ(result.exit_status, 2) << line;
         EXPECT_EQ(result.out, "") << line;
