@@ -6,7 +6,7 @@
 #   2. the same directory with 100 more files only the fit mode converts (50 of 20 bytes,
 #      50 from 100 kB to 1 MB), once, for the record;
 #   3. peak memory (`/usr/bin/time -f %M`) of one --fit run on a 16,000,000-byte XEX,
-#      which goes onto a MyDOS disk of 63,286 sectors (target: < 64 MB).
+#      which goes onto a MyDOS disk of 65,535 sectors (target: < 64 MB).
 #   bench/fit-bench.sh [BUILD_DIR]   (a Release build; default build-release)
 set -euo pipefail
 source "$(dirname "$0")/bench-lib.sh"
