@@ -26,6 +26,11 @@
 ; sector bits 15-8 (16-bit links, which carry no file number); S-2 next sector bits
 ; 7-0; S-1 the number of data bytes (at most S-3).
 ;
+; Where it lives: the converter may move the loader from $0700 to other whole pages (for
+; a file that loads into $0700-$0AFF): every address below is relative to boot_header,
+; and the converter adds the page offset to the high bytes of those addresses, whose
+; places it knows from the loader assembled at $0700 and at $0800.
+;
 ; Memory: the loader's pages are $0700-$0AFF (LOADER_PAGES): the boot sectors, the
 ; second part from $0880, and the 256-byte sector buffer at $0A00. The buffer lies
 ; over the end of the second part, which holds only start-up code that has run
@@ -95,6 +100,7 @@ DEVICE_DISK     = $31
 READ_COMMAND    = 'R'
 DATA_IN         = $40           ; DSTATS: data flows to the computer
 BIT_ABSOLUTE    = $2C           ; BIT abs: an opcode that skips two bytes (an LDX #)
+OS_MEMLO        = $0700         ; MEMLO as the OS sets it, wherever the loader lives
 SCREEN_COLUMN   = 2             ; the message starts at the left margin of row 0
 
         .segment "BOOT"
@@ -284,7 +290,7 @@ dcb:    .byte   DEVICE_DISK, 1, READ_COMMAND, DATA_IN
         .byte   TIMEOUT, 0
         .word   SECTOR_BYTES
 sector: .word   LOADER_SECTOR           ; DAUX1/2: the sector to read next
-        .assert link_at = $0871 && dcb + 8 = $087C && sector + 2 = $0880, error, "disk parameters moved"
+        .assert link_at = boot_header + $171 && dcb + 8 = boot_header + $17C && sector + 2 = boot_header + $180, error, "disk parameters moved"
 
 ; --- the second part: KELDRIX.SYS, read to $0880 by the first ----------------
         .segment "MAIN"
@@ -368,7 +374,7 @@ load_done:
         sta     RUNAD
         lda     first_start+1
         sta     RUNAD+1
-@run:   lda     #>boot_header           ; MEMLO back at the OS's $0700
+@run:   lda     #>OS_MEMLO              ; MEMLO back at the OS's $0700
         sta     MEMLO+1
         tsx                             ; the last steps run from the stack page,
         txa                             ; RUN_GAP bytes below the stack in use
@@ -579,7 +585,7 @@ main_end:
         .assert main_end - part_two <= 4 * MAX_DATA, error, "KELDRIX.SYS takes more than four sectors"
 
 ; --- memory not on the disk -------------------------------------------------
-buffer          = $0A00                 ; the sector just read, up to 256 bytes
+buffer          = boot_header + $0300   ; the sector just read, up to 256 bytes
 loader_end      = buffer + 256
         .assert main <= buffer, error, "code that runs after start-up lies under the buffer"
         .assert <boot_header = 0 && <loader_end = 0, error, "the loader does not fill whole pages"

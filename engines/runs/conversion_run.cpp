@@ -6,7 +6,9 @@
 #include "atr_header.h"
 #include "check_run.h"
 #include "directory_lock.h"
+#include "disk_formats.h"
 #include "larger_disk.h"
+#include "loader_placement.h"
 #include "report_text.h"
 #include "run_controls.h"
 #include "temporary_files.h"
@@ -167,6 +169,17 @@ FileOutcome ConvertOne(EngineContext& context, const std::filesystem::path& dire
         larger =
             SmallestDiskFor(length, static_cast<std::int64_t>(fit->loader->loader_file.size()));
     }
+    // A file that loads into the loader's pages gets a disk of its own, with the loader in
+    // pages the file never loads into.
+    std::optional<BootLoader> moved;
+    const int loader_page =
+        fit && fit->loader && length <= bound ? LoaderPageFor(xex) : kLoaderHome;
+    if (loader_page != kLoaderHome && loader_page != 0) {
+        moved = MoveBootLoader(*fit->loader, loader_page);
+    }
+    if (moved && !larger && length >= kMinimumXexLength) {
+        larger = MakeSingleDensityDisk();
+    }
     if (length > template_bound && !larger) {
         report.Append("          ERROR: Filelength shall be smaller than 600 sectors");
         report.Append(FailLine());
@@ -174,9 +187,15 @@ FileOutcome ConvertOne(EngineContext& context, const std::filesystem::path& dire
     }
     if (larger) {
         report.Append("          Disk: " + DescribeDisk(*larger) +
-                      " (file too large for the template)");
+                      (length > template_bound ? " (file too large for the template)"
+                                               : " (file loads into the boot loader's pages)"));
     } else if (length < kMinimumXexLength) {
         report.Append("          Disk: the template (file under 128 bytes)");
+    }
+    if (larger && moved) {
+        const auto page = [](int number) { return (number < 0x10 ? "0" : "") + Hex(number); };
+        report.Append("          Boot loader at $" + page(loader_page) + "00-$" +
+                      page(loader_page + kLoaderPages - 1) + "FF");
     }
     report.SelectLast();
 
@@ -187,10 +206,11 @@ FileOutcome ConvertOne(EngineContext& context, const std::filesystem::path& dire
         report.Append("");
         return FileOutcome::NotConverted;
     }
-    const bool built = larger ? BuildLargerImage(context, output_path, xex, *fit->loader, *larger,
-                                                 group, failed_later)
-                              : BuildAtrImage(context, output_path, xex, loaded, &group,
-                                              failed_later, &buffers.image);
+    const bool built =
+        larger ? BuildLargerImage(context, output_path, xex, moved ? *moved : *fit->loader, *larger,
+                                  group, failed_later)
+               : BuildAtrImage(context, output_path, xex, loaded, &group, failed_later,
+                               &buffers.image);
     report.Append("");
     return built ? FileOutcome::Converted : FileOutcome::NotConverted;
 }
