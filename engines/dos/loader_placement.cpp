@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "loader_relocation.h"
+#include "loader_relocations.h"
 
 namespace korvane {
 
