@@ -24,6 +24,7 @@ _korvane_cli() {
         --fix-length) values="file header skip" ;;
         --fix-layout) values="add cut skip" ;;
         --overwrite-backup) values="yes no" ;;
+        --format) values="dos2 dos25 mydos" ;;
         --to)
             compopt -o filenames 2>/dev/null
             COMPREPLY=($(compgen -d -- "$cur"))
@@ -47,7 +48,7 @@ _korvane_cli() {
             repair) options="--layout --min-size --no-min-size --sector-size --fix-length
                              --fix-layout --overwrite-backup --json" ;;
             convert) options="--template --fit --json" ;;
-            generate) options="--sector-size --sectors --name --json" ;;
+            generate) options="--sector-size --sectors --name --format --json" ;;
             extract) options="--to" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
