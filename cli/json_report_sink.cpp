@@ -60,7 +60,8 @@ std::string NameFields(const std::string& name) {
         for (const char c : name) {
             const unsigned char byte = static_cast<unsigned char>(c);
             if (byte == '%' || byte == '\\' || byte < 0x20 || byte >= 0x7F) {
-                bytes += "%" + std::string(byte < 0x10 ? "0" : "") + Hex(byte);
+                bytes += byte < 0x10 ? "%0" : "%";
+                bytes += Hex(byte);
             } else {
                 bytes += c;
             }

@@ -47,8 +47,14 @@ class SectorList {
                 return text + ", ... (" + Number(static_cast<std::int64_t>(sorted.size())) +
                        " sectors)";
             }
-            text += (text.empty() ? "" : ", ") + Number(sorted[i]) +
-                    (j > i ? "-" + Number(sorted[j]) : "");
+            if (!text.empty()) {
+                text += ", ";
+            }
+            text += Number(sorted[i]);
+            if (j > i) {
+                text += '-';
+                text += Number(sorted[j]);
+            }
             i = j + 1;
         }
         return text;

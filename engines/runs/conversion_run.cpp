@@ -193,7 +193,11 @@ FileOutcome ConvertOne(EngineContext& context, const std::filesystem::path& dire
         report.Append("          Disk: the template (file under 128 bytes)");
     }
     if (larger && moved) {
-        const auto page = [](int number) { return (number < 0x10 ? "0" : "") + Hex(number); };
+        const auto page = [](int number) {
+            std::string digits = number < 0x10 ? "0" : "";
+            digits += Hex(number);
+            return digits;
+        };
         report.Append("          Boot loader at $" + page(loader_page) + "00-$" +
                       page(loader_page + kLoaderPages - 1) + "FF");
     }

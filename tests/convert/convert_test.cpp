@@ -281,7 +281,7 @@ TEST(RunAtrGeneration, FormatsForDos) {
     int n = 0;
     for (const auto& [dos, sector_size, sectors, error] : cases) {
         SCOPED_TRACE(dos + " " + std::to_string(sectors) + "x" + std::to_string(sector_size));
-        const std::string name = "F" + std::to_string(++n);
+        const std::string name = std::string("F").append(std::to_string(++n));
         f.window.SetText(Control::Txt_filename, name);
         f.window.SetText(Control::Combo_byte_per_sector, std::to_string(sector_size));
         f.window.SetText(Control::Combo_no_of_sectors, std::to_string(sectors));
@@ -413,7 +413,7 @@ TEST(CliReports, AThousandImagesGiveTheStoredReportsAndFiles) {
     std::filesystem::create_symlink("G000.ATR", dir / "LINK.ATR");
     WriteFile(temp / "T.ATR", Template());
     for (int i = 0; i < 100; ++i) {
-        WriteFile(dir / ("X" + std::to_string(i) + ".XEX"),
+        WriteFile(dir / std::string("X").append(std::to_string(i)).append(".XEX"),
                   XexBytes(i == 99 ? 87876 : pick(64) * 1373 + pick(128), seed));
     }
     std::string text;
