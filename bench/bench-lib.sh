@@ -17,6 +17,26 @@ scratch_dir() {
     trap 'rm -rf "$data"' EXIT
 }
 
+# COUNT broken images in DIR, with their md5sums in $data/sums: each header states 1024
+# data bytes, each file holds 1044 random ones, so that a repair cuts every image.
+broken_images() {
+    mkdir "$2"
+    LC_ALL=C awk -v n="$1" -v dir="$2" -v seed="$RANDOM" 'BEGIN {
+        srand(seed)
+        for (c = 0; c < 256; ++c) byte[c] = sprintf("%c", c)
+        header = byte[150] byte[2] byte[64] byte[0] byte[128]
+        for (k = 0; k < 11; ++k) header = header byte[0]
+        for (i = 0; i < n; ++i) {
+            data = ""
+            for (j = 0; j < 1044; ++j) data = data byte[int(rand() * 256)]
+            file = sprintf("%s/IMG%05d.ATR", dir, i)
+            printf "%s%s", header, data > file
+            close(file)
+        }
+    }'
+    (cd "$2" && md5sum -- *) > "$data/sums"
+}
+
 # The median of the numbers on standard input, one per line.
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 

@@ -35,21 +35,7 @@ trap cleanup EXIT
 passthrough="$data/fuse_passthrough"
 cc -O2 -o "$passthrough" "$top/bench/fuse_passthrough.c" $(pkg-config --cflags --libs fuse3)
 
-mkdir "$data/originals"
-LC_ALL=C awk -v n="$count" -v dir="$data/originals" -v seed="$RANDOM" 'BEGIN {
-    srand(seed)
-    for (c = 0; c < 256; ++c) byte[c] = sprintf("%c", c)
-    header = byte[150] byte[2] byte[64] byte[0] byte[128]
-    for (k = 0; k < 11; ++k) header = header byte[0]
-    for (i = 0; i < n; ++i) {
-        data = ""
-        for (j = 0; j < 1044; ++j) data = data byte[int(rand() * 256)]
-        file = sprintf("%s/IMG%05d.ATR", dir, i)
-        printf "%s%s", header, data > file
-        close(file)
-    }
-}'
-(cd "$data/originals" && md5sum -- *) > "$data/sums"
+broken_images "$count" "$data/originals"
 (cd "$data/originals" && for f in *; do
     printf '%s  %s\n' "$(head -c 1040 "$f" | md5sum | cut -c1-32)" "$f"
 done) > "$data/repaired-sums"

@@ -22,22 +22,7 @@ require_build "$cli"
 count="${2:-10000}"
 
 scratch_dir
-# Broken images: the header states 1024 data bytes, the file holds 1044 random ones.
-mkdir "$data/originals"
-LC_ALL=C awk -v n="$count" -v dir="$data/originals" -v seed="$RANDOM" 'BEGIN {
-    srand(seed)
-    for (c = 0; c < 256; ++c) byte[c] = sprintf("%c", c)
-    header = byte[150] byte[2] byte[64] byte[0] byte[128]
-    for (k = 0; k < 11; ++k) header = header byte[0]
-    for (i = 0; i < n; ++i) {
-        data = ""
-        for (j = 0; j < 1044; ++j) data = data byte[int(rand() * 256)]
-        file = sprintf("%s/IMG%05d.ATR", dir, i)
-        printf "%s%s", header, data > file
-        close(file)
-    }
-}'
-(cd "$data/originals" && md5sum -- *) > "$data/sums"
+broken_images "$count" "$data/originals"
 repair=("$cli" repair --fix-length file --overwrite-backup yes "$data/work")
 repair() { "${repair[@]}" >/dev/null 2>&1; }
 
