@@ -37,6 +37,29 @@ broken_images() {
     (cd "$2" && md5sum -- *) > "$data/sums"
 }
 
+# Counts what a run over DIR (default $data/work) left against $data/sums and
+# $data/repaired-sums: originals lost, partial images (neither the original nor its
+# repair under the image's name) and temporaries left; counts a failing line in $failures.
+verify() {  # LABEL [DIR]
+    local dir="${2:-$data/work}" lost partial left
+    read -r lost partial < <( (cd "$dir" && md5sum -- *) 2>/dev/null | awk '
+        FILENAME == ARGV[1] { have[$2] = $1; next }
+        FILENAME == ARGV[2] { repaired[$2] = $1; next }
+        { now[$2] = $1 }
+        END {
+            for (name in have) {
+                base = name; sub(/\.ATR$/, "", base)
+                if (now[name] == have[name]) continue
+                if (now[base "_org.atr"] != have[name]) lost++
+                if ((name in now) && now[name] != repaired[name]) partial++
+            }
+            print lost + 0, partial + 0
+        }' "$data/sums" "$data/repaired-sums" -)
+    left=$(find "$dir" -name '.korvane-*' ! -name '.korvane-lock' | wc -l)
+    echo "$1: originals lost: $lost, partial images: $partial, temporaries left: $left"
+    [[ $lost -eq 0 && $partial -eq 0 && $left -eq 0 ]] || failures=$((failures + 1))
+}
+
 # The median of the numbers on standard input, one per line.
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 

@@ -42,25 +42,6 @@ done) > "$data/repaired-sums"
 repair() { "$cli" repair --fix-length file --overwrite-backup yes "$1" >/dev/null 2>&1; }
 
 failures=0
-verify() {  # LABEL DIR
-    local dir="$2" lost partial left
-    read -r lost partial < <( (cd "$dir" && md5sum -- *) 2>/dev/null | awk '
-        FILENAME == ARGV[1] { have[$2] = $1; next }
-        FILENAME == ARGV[2] { repaired[$2] = $1; next }
-        { now[$2] = $1 }
-        END {
-            for (name in have) {
-                base = name; sub(/\.ATR$/, "", base)
-                if (now[name] == have[name]) continue
-                if (now[base "_org.atr"] != have[name]) lost++
-                if ((name in now) && now[name] != repaired[name]) partial++
-            }
-            print lost + 0, partial + 0
-        }' "$data/sums" "$data/repaired-sums" -)
-    left=$(find "$dir" -name '.korvane-*' ! -name '.korvane-lock' | wc -l)
-    echo "$1: originals lost: $lost, partial images: $partial, temporaries left: $left"
-    [[ $lost -eq 0 && $partial -eq 0 && $left -eq 0 ]] || failures=$((failures + 1))
-}
 fresh() { rm -rf "$1"/* "$1"/.korvane-* 2>/dev/null || true; cp "$data"/originals/* "$1"/; }
 whole_time() {  # DIR: seconds of one whole repair
     fresh "$1"

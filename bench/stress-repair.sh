@@ -32,27 +32,6 @@ failures=0
 (cd "$data/originals" && for f in *; do
     printf '%s  %s\n' "$(head -c 1040 "$f" | md5sum | cut -c1-32)" "$f"
 done) > "$data/repaired-sums"
-# Originals lost (neither under their name nor as backup), partial images (under an
-# image's name, neither the original nor its repair), temporaries left.
-verify() {  # LABEL [DIR]
-    local dir="${2:-$data/work}" lost partial left
-    read -r lost partial < <( (cd "$dir" && md5sum -- *) | awk '
-        FILENAME == ARGV[1] { have[$2] = $1; next }
-        FILENAME == ARGV[2] { repaired[$2] = $1; next }
-        { now[$2] = $1 }
-        END {
-            for (name in have) {
-                base = name; sub(/\.ATR$/, "", base)
-                if (now[name] == have[name]) continue
-                if (now[base "_org.atr"] != have[name]) lost++
-                if ((name in now) && now[name] != repaired[name]) partial++
-            }
-            print lost + 0, partial + 0
-        }' "$data/sums" "$data/repaired-sums" -)
-    left=$(find "$dir" -name '.korvane-*' | wc -l)
-    echo "$1: originals lost: $lost, partial images: $partial, temporaries left: $left"
-    [[ $lost -eq 0 && $partial -eq 0 && $left -eq 0 ]] || failures=$((failures + 1))
-}
 fresh() { rm -rf "$data/work"; cp -a "$data/originals" "$data/work"; }
 
 echo "images: $count"
