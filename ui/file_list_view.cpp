@@ -1,5 +1,8 @@
 #include "file_list_view.h"
 
+#include <QSignalBlocker>
+#include <algorithm>
+
 #include "file_list.h"
 #include "report_text.h"
 
@@ -47,14 +50,31 @@ void FileListView::SetPattern(const std::string& pattern) {
 }
 
 void FileListView::Refresh() {
-    // A selection not shown yet refers to the old listing.
+    // The selected file, or the one about to be selected, stays selected by its name when
+    // the same directory is listed anew (as after a run); a selection not shown yet refers
+    // to the old listing.
+    const std::int64_t selected = pending_selection_ ? *pending_selection_ : SelectedIndex();
+    std::filesystem::path kept;
+    if (path_ == listed_path_ && selected >= 0 && selected < Count()) {
+        kept = Entry(selected);
+    }
     pending_selection_.reset();
     std::vector<std::filesystem::path> files;
     listing_ = ListSourceFiles(fs_, path_, pattern_, files);
     if (!listing_.ok()) {
         files.clear();
     }
+    listed_path_ = path_;
     model_.SetEntries(std::move(files));
+    if (!kept.empty()) {
+        const auto& entries = model_.entries();
+        const auto found = std::find(entries.begin(), entries.end(), kept);
+        if (found != entries.end()) {
+            // No pick of the user's: the report does not jump to the file's block.
+            const QSignalBlocker quiet(selectionModel());
+            Select(found - entries.begin());
+        }
+    }
 }
 
 std::int64_t FileListView::SelectedIndex() const {

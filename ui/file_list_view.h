@@ -66,6 +66,8 @@ class FileListView final : public QListView {
     FileSystem& fs_;
     FileListModel model_;
     std::filesystem::path path_;
+    // The directory the entries were listed from.
+    std::filesystem::path listed_path_;
     std::string pattern_ = "*.atr";
     std::optional<std::int64_t> pending_selection_;
     FsStatus listing_ = FsStatus::Ok();

@@ -352,6 +352,8 @@ class WindowTest : public QObject {
         };
         c.cmd_start_test->click();
         QCOMPARE(seen, QStringList({"a.atr 1 0", "b.atr 2 1", "c.atr 3 2"}));
+        // The list of files made anew after the run keeps the last one read selected.
+        QCOMPARE(c.source_file->SelectedIndex(), 2);
         QVERIFY(c.Cmd_generation->isHidden());
         // The image that could not be read is counted outside the report.
         QCOMPARE(h.window().statusBar()->currentMessage(),
