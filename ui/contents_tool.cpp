@@ -11,6 +11,7 @@
 #include "file_list_view.h"
 #include "main_window.h"
 #include "report_text.h"
+#include "window_colours.h"
 
 namespace korvane {
 
@@ -80,7 +81,7 @@ void MainWindow::CreateExtractAction() {
     };
     QAction* extract = findChild<QAction*>(QStringLiteral("ExtractFilesmenu"));
     controls_.source_file->addAction(extract);
-    controls_.source_file->setContextMenuPolicy(Qt::ActionsContextMenu);
+    UseActionsAsContextMenu(controls_.source_file);
 }
 
 }  // namespace korvane

@@ -79,6 +79,7 @@ void SetListColours(QWidget* widget) {
     palette.setColor(QPalette::Base, kListGrey);
     palette.setColor(QPalette::Text, kListText);
     palette.setColor(QPalette::Disabled, QPalette::Text, kListDisabledText);
+    palette.setColor(QPalette::PlaceholderText, kListDisabledText);
     palette.setColor(QPalette::Highlight, kListHighlight);
     palette.setColor(QPalette::HighlightedText, Qt::white);
     palette.setColor(QPalette::Disabled, QPalette::Highlight, kListDisabledHighlight);
@@ -363,6 +364,7 @@ void MainWindow::CreateMenus() {
     QMenu* tool = menuBar()->addMenu(QStringLiteral("&Tool"));
     tool->setObjectName(QStringLiteral("toolmenu"));
     tool->menuAction()->setObjectName(QStringLiteral("toolmenu"));
+    TakeParentColours(*tool);
     add_action(tool, "ATRmenu", QStringLiteral("&ATR Check and Repair"),
                QKeySequence(Qt::CTRL | Qt::Key_A), &MainWindow::ATRmenu_Click);
     add_action(tool, "XEXmenu", QStringLiteral("&XEX to ATR File Converter"),
@@ -387,6 +389,7 @@ void MainWindow::CreateMenus() {
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("HELPmenu"));
     help->menuAction()->setObjectName(QStringLiteral("HELPmenu"));
+    TakeParentColours(*help);
     add_action(help, "Onlinehelp", QStringLiteral("Offline Help"), QKeySequence(Qt::Key_F1),
                &MainWindow::Onlinehelp_Click);
     add_action(help, "Aboutmenu", QStringLiteral("A&bout"), QKeySequence(Qt::CTRL | Qt::Key_B),

@@ -17,6 +17,7 @@
 #include "main_window.h"
 #include "report_list.h"
 #include "report_text.h"
+#include "window_colours.h"
 
 namespace korvane {
 
@@ -75,7 +76,7 @@ void MainWindow::CreateReportActions() {
         [this] { JumpToFailure(true); });
     add("PreviousFailure", QStringLiteral("&Previous failure"),
         QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { JumpToFailure(false); });
-    report->setContextMenuPolicy(Qt::ActionsContextMenu);
+    UseActionsAsContextMenu(report);
 }
 
 void MainWindow::JumpToFailure(bool forward) {

@@ -1,5 +1,7 @@
 #include "window_colours.h"
 
+#include <QAbstractScrollArea>
+#include <QMenu>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -36,6 +38,9 @@ QPalette ReadablePalette(QPalette palette) {
     constexpr std::pair<QPalette::ColorRole, QPalette::ColorRole> kPairs[] = {
         {QPalette::WindowText, QPalette::Window},
         {QPalette::Text, QPalette::Base},
+        // Captions in read-only text boxes without a base of their own stand on the window.
+        {QPalette::Text, QPalette::Window},
+        {QPalette::PlaceholderText, QPalette::Window},
         {QPalette::ButtonText, QPalette::Button},
         {QPalette::HighlightedText, QPalette::Highlight},
         {QPalette::PlaceholderText, QPalette::Base},
@@ -65,6 +70,21 @@ QPalette ReadablePalette(QPalette palette) {
         }
     }
     return palette;
+}
+
+void TakeParentColours(QMenu& menu) {
+    menu.setAttribute(Qt::WA_WindowPropagation);
+    menu.setPalette(QPalette());  // resolved anew, now from the parent
+}
+
+void UseActionsAsContextMenu(QAbstractScrollArea* view) {
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(view, &QWidget::customContextMenuRequested, view, [view](QPoint place) {
+        QMenu menu(view);
+        TakeParentColours(menu);
+        menu.addActions(view->actions());
+        menu.exec(view->viewport()->mapToGlobal(place));
+    });
 }
 
 }  // namespace korvane

@@ -5,6 +5,9 @@
 #include <QColor>
 #include <QPalette>
 
+class QAbstractScrollArea;
+class QMenu;
+
 namespace korvane {
 
 // The least contrast of a text against its background.
@@ -17,5 +20,12 @@ double Contrast(const QColor& first, const QColor& second);
 // black or white, whichever reads better, until it reaches the least contrast; in the
 // active, inactive and disabled groups alike.
 QPalette ReadablePalette(QPalette palette);
+
+// A menu is a window of its own, drawn in the desktop's colours unless it takes those of the
+// widget it belongs to: the readable colours of the main window.
+void TakeParentColours(QMenu& menu);
+
+// Opens the actions of `view` as its context menu, in the readable colours.
+void UseActionsAsContextMenu(QAbstractScrollArea* view);
 
 }  // namespace korvane

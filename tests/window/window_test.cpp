@@ -31,6 +31,26 @@ struct SlowFiles final : WatchedFiles {
     SlowFiles() { delay = std::chrono::milliseconds(60), unreadable = "c.atr"; }
 };
 
+// A colour scheme as qt6ct keeps it in its files: the colours of the active, disabled and
+// inactive groups, each in the order of the roles of QPalette::ColorRole.
+QPalette SchemePalette(const char* name) {
+    QSettings file(QStringLiteral(KORVANE_COLOUR_SCHEMES "/%1.conf").arg(name),
+                   QSettings::IniFormat);
+    QPalette palette;
+    for (const auto& [group, key] : {std::pair{QPalette::Active, "active_colors"},
+                                     {QPalette::Disabled, "disabled_colors"},
+                                     {QPalette::Inactive, "inactive_colors"}}) {
+        const QStringList colours = file.value(QStringLiteral("ColorScheme/") + key).toStringList();
+        for (qsizetype role = 0; role < colours.size(); ++role) {
+            palette.setColor(group, QPalette::ColorRole(role), QColor(colours[role].trimmed()));
+        }
+        if (colours.size() < 21) {  // a scheme not found reads as the light default
+            throw std::runtime_error(file.fileName().toStdString());
+        }
+    }
+    return palette;
+}
+
 // How many of the four start buttons of the file tools are usable.
 int StartButtonsEnabled(const MainControls& c) {
     return c.cmd_start_test->isEnabled() + c.cmd_start_repair->isEnabled() +
@@ -455,48 +475,92 @@ class WindowTest : public QObject {
         launch([&](WindowHarness& h) { QCOMPARE(h.controls().source_dir->path(), dir / "start"); });
     }
 
-    // Each text against what it stands on, in every widget and tool, enabled and disabled,
-    // in a light scheme and a dark one whose disabled colours are faint.
+    // The default light palette and two dark schemes as users run them, in each tool: idle,
+    // while a file is read (the file list disabled, that file highlighted) and after a run
+    // with a failure's block selected. Every text of every widget in view and of the menus,
+    // in each colour group, against what it stands on (a transparent ground shows the parent).
     void textsAreReadableInLightAndDarkSchemes() {
         const auto luminance = [](const QColor& color) {
-            double sum = 0;
+            double sum = 0.05;
             for (const auto& [value, weight] : {std::pair{color.redF(), 0.2126},
                                                 {color.greenF(), 0.7152},
                                                 {color.blueF(), 0.0722}}) {
                 sum += weight *
                        (value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4));
             }
-            return sum + 0.05;
+            return sum;
         };
-        QPalette dark(QColor(60, 60, 60), QColor(45, 45, 45));
-        dark.setColor(QPalette::Disabled, QPalette::Highlight, QColor(70, 70, 70));
-        dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(90, 90, 90));
-        dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(90, 90, 90));
         const QPalette original = QApplication::palette();
         TempDir dir;
-        for (const QPalette& scheme : {QApplication::style()->standardPalette(), dark}) {
-            QApplication::setPalette(scheme);
-            WindowHarness h(dir.path());
-            for (const char* tool : {"ATRmenu", "XEXmenu", "Generatemenu"}) {
-                h.Trigger(tool);
-                for (const QWidget* widget : h.window().findChildren<QWidget*>()) {
-                    for (const QPalette::ColorGroup group :
-                         {QPalette::Active, QPalette::Disabled}) {
-                        for (const auto& [text, ground] :
+        CopySamples(dir.path(), {{"GAME.ATR", "a.atr"}, {"BROKEN_ID.ATR", "b.atr"}});
+        for (const char* scheme : {"", "qt6ct-darker", "adwaita-dark"}) {
+            QApplication::setPalette(*scheme == 0 ? QApplication::style()->standardPalette()
+                                                  : SchemePalette(scheme));
+            double lowest = 21;
+            WatchedFiles files;
+            WindowHarness h(dir.path(), &files);
+            const auto check = [&](QWidget* root) {
+                for (const QWidget* widget : root->findChildren<QWidget*>() + QWidgetList{root}) {
+                    const bool shown = widget->isVisible() || qobject_cast<const QMenu*>(widget);
+                    for (const auto group :
+                         {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+                        for (const auto& [text, role] :
                              {std::pair{QPalette::WindowText, QPalette::Window},
                               {QPalette::Text, QPalette::Base},
                               {QPalette::ButtonText, QPalette::Button},
-                              {QPalette::HighlightedText, QPalette::Highlight}}) {
-                            const QColor fore = widget->palette().color(group, text),
-                                         back = widget->palette().color(group, ground);
-                            const double ratio = std::max(luminance(fore), luminance(back)) /
-                                                 std::min(luminance(fore), luminance(back));
-                            QVERIFY2(!widget->isVisible() || back.alpha() == 0 || ratio >= 4.5,
-                                     qPrintable(widget->objectName() + QString::number(ratio)));
+                              {QPalette::HighlightedText, QPalette::Highlight},
+                              {QPalette::PlaceholderText, QPalette::Base}}) {
+                            const QWidget* under = widget;
+                            QPalette::ColorRole ground = role;
+                            while (under->palette().color(group, ground).alpha() == 0) {
+                                under = under->parentWidget(), ground = QPalette::Window;
+                            }
+                            const double fore = luminance(widget->palette().color(group, text)),
+                                         back = luminance(under->palette().color(group, ground));
+                            const double ratio = std::max(fore, back) / std::min(fore, back);
+                            lowest = shown ? std::min(lowest, ratio) : lowest;
+                            QVERIFY2(!shown || ratio >= 4.5,
+                                     qPrintable(QStringLiteral("%1 %2 %3 %4 %5")
+                                                    .arg(scheme, widget->objectName())
+                                                    .arg(group)
+                                                    .arg(text)
+                                                    .arg(ratio)));
                         }
                     }
                 }
+            };
+            const MainControls& c = h.controls();
+            for (const auto& [tool, start] : {std::pair{"ATRmenu", c.cmd_start_test},
+                                              {"Contentsmenu", c.Cmd_start_contents},
+                                              {"XEXmenu", nullptr},
+                                              {"Generatemenu", nullptr}}) {
+                h.Trigger(tool);
+                check(&h.window());
+                if (start != nullptr) {
+                    int reading = 0;
+                    files.on_open = [&](const std::filesystem::path&) {
+                        reading += !c.source_file->isEnabled() &&
+                                   c.source_file->selectionModel()->hasSelection();
+                        check(&h.window());
+                    };
+                    start->click();
+                    files.on_open = [](const std::filesystem::path&) {};
+                    h.Trigger("NextFailure");
+                    QVERIFY(reading > 0 && c.reportlst->SelectedLine() > 0);
+                    check(&h.window());
+                }
             }
+            // The report's context menu, open.
+            int menus = 0;
+            QTimer::singleShot(0, &h.window(), [&] {
+                menus += QApplication::activePopupWidget() != nullptr;
+                check(QApplication::activePopupWidget());
+                QApplication::activePopupWidget()->close();
+            });
+            QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
+            QApplication::sendEvent(c.reportlst->viewport(), &click);
+            QCOMPARE(menus, 1);
+            qInfo("%s: lowest contrast %.2f", *scheme == 0 ? "light" : scheme, lowest);
         }
         QApplication::setPalette(original);
     }
