@@ -1,6 +1,7 @@
-// Getting to a folder quickly: the last folder, tool and window size kept between
-// launches, a folder chosen in a dialog, given on the command line or dropped on the
-// window.
+// Getting to a folder quickly: the last folder, tool, window size, DOS format and fit
+// mode kept between launches, a folder chosen in a dialog, given on the command line or
+// dropped on the window.
+#include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -24,6 +25,7 @@ const QString kFolderKey = QStringLiteral("folder");
 const QString kToolKey = QStringLiteral("tool");
 const QString kGeometryKey = QStringLiteral("geometry");
 const QString kFormatKey = QStringLiteral("format");
+const QString kFitKey = QStringLiteral("fit");
 
 enum class Tool { Check = 0, Converter = 1, Generator = 2, Contents = 3 };
 
@@ -70,6 +72,7 @@ void MainWindow::RememberChoices() const {
     // The normal place and size, and whether the window is maximised, as Qt keeps them.
     settings_->setValue(kGeometryKey, saveGeometry());
     settings_->setValue(kFormatKey, controls_.Combo_format->currentText());
+    settings_->setValue(kFitKey, controls_.chk_fit->isChecked());
     settings_->sync();
 }
 
@@ -96,6 +99,7 @@ void MainWindow::RestoreChoices() {
     if (format >= 0) {
         controls_.Combo_format->setCurrentIndex(format);
     }
+    controls_.chk_fit->setChecked(settings_->value(kFitKey, false).toBool());
 }
 
 bool MainWindow::GoToFolder(const std::filesystem::path& folder) {

@@ -458,17 +458,21 @@ class WindowTest : public QObject {
             QApplication::setActiveWindow(&h.window());
             QTest::mouseClick(line, Qt::LeftButton);
             QTRY_COMPARE(line->selectedText(), nowhere);
+            h.controls().Combo_format->setCurrentIndex(3);
             h.Trigger("XEXmenu");
+            h.controls().chk_fit->setChecked(true);
             // Closed maximised: the normal size is kept beside the maximised state.
             h.window().resize(h.window().size() + QSize(30, 20));
             normal = h.window().size();
             h.window().showMaximized();
         });
-        // The next launch opens the last folder with the last tool in the last size; once
-        // the folder is gone, the current directory.
+        // The next launch opens the last folder with the last tool, DOS format and fit mode
+        // in the last size; once the folder is gone, the current directory.
         launch([&](WindowHarness& h) {
             QCOMPARE(h.controls().source_dir->path(), dir / "kept");
             QVERIFY(!h.controls().Cmd_start_conversion->isHidden());
+            QVERIFY(h.controls().Combo_format->currentText() == "MyDOS" &&
+                    h.controls().chk_fit->isChecked());
             QVERIFY(h.window().isMaximized() && h.window().normalGeometry().size() == normal);
         });
         std::filesystem::remove_all(dir / "kept");
