@@ -123,7 +123,7 @@ int BenchStartup() {
     korvane::PosixFileSystem fs;
     korvane::MainWindow window(state, fs);
     FirstPaint first_paint;
-    window.centralWidget()->installEventFilter(&first_paint);
+    window.findChild<QWidget*>(QStringLiteral("client"))->installEventFilter(&first_paint);
     window.Form_Load();
     window.show();
     while (first_paint.seconds < 0) {

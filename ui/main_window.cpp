@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
@@ -55,6 +56,12 @@ const QColor kListDisabledHighlight(88, 88, 88);
 constexpr int kReportRows = 10;
 constexpr int kReportHeight = 147;
 constexpr int kRemarkTop = 528;
+// In a window smaller than the layout the report keeps at least this many rows; below
+// that the client area scrolls.
+constexpr int kReportFewestRows = 3;
+// The smallest window: room for it beside a desktop's panel and the window's frame on a
+// 1366x768 screen, and on 1920x1080 at twice the scale (960x540).
+constexpr QSize kSmallestWindow(640, 400);
 
 template <typename Widget>
 Widget* Place(Widget* widget, const char* name, int left, int top, int width, int height) {
@@ -143,10 +150,15 @@ MainWindow::MainWindow(ProgramState& state, FileSystem& fs, QSettings* settings,
     // What a run could not read or write is told here, outside the report.
     statusBar()->setObjectName(QStringLiteral("run_status"));
     setAcceptDrops(true);
-    // The layout is the smallest size; the window may grow, and the lists grow with it.
-    centralWidget()->installEventFilter(this);
+    // The layout is the window's size at start. The window may grow, and the lists grow
+    // with it; or shrink, the report and the file list giving up room first, then the
+    // client area scrolls.
+    client_->installEventFilter(this);
     centralWidget()->setMinimumSize(layout_size_);
-    resize(minimumSizeHint());
+    default_size_ = minimumSizeHint();
+    resize(default_size_);
+    centralWidget()->setMinimumSize(QSize());
+    setMinimumSize(kSmallestWindow);
 }
 
 MainWindow::~MainWindow() = default;
@@ -160,11 +172,19 @@ void MainWindow::SetPrompt(UserPrompt* prompt) {
 }
 
 void MainWindow::CreateControls() {
-    auto* client = new QWidget(this);
+    auto* client = new QWidget;
     client->setObjectName(QStringLiteral("client"));
     client->resize(kClientWidth, kClientHeight);
     client->setFont(SansFont(kPixels8pt));
-    setCentralWidget(client);
+    auto* scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("client_scroller"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    // Tabbing to a control brings it into view; the area itself is no tab stop.
+    scroller->setFocusPolicy(Qt::NoFocus);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(client);
+    setCentralWidget(scroller);
+    client_ = client;
     MainControls& c = controls_;
 
     c.lblname = Place<QLabel>(client, "lblname", 8, 8, 785, 33);
@@ -263,7 +283,9 @@ void MainWindow::CreateControls() {
     const int growth = std::max(0, c.reportlst->HeightForRows(kReportRows) - kReportHeight);
     c.reportlst->resize(c.reportlst->width(), kReportHeight + growth);
 
-    c.lblRemark = Place<QLabel>(client, "lblRemark", 88, kRemarkTop + growth, 657, 25);
+    // Down to the bottom of the client area, no further.
+    c.lblRemark = Place<QLabel>(client, "lblRemark", 88, kRemarkTop + growth, 657,
+                                kClientHeight - kRemarkTop);
     c.lblRemark->setText(QStringLiteral("Use the tool menu to switch between the tools"));
     c.lblRemark->setFont(SansFont(kPixels8pt, true));
     c.lblRemark->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -325,18 +347,29 @@ void MainWindow::WidenLayout() {
                              widen(place.right() + 1) - widen(place.left()), place.height());
     }
     layout_size_ = QSize(widen(kClientWidth), c.lblRemark->y() + kClientHeight - kRemarkTop);
-    centralWidget()->resize(layout_size_);
+    client_->resize(layout_size_);
     count_left_ = c.source_count->x();
     title_place_ = c.lblname->geometry();
     files_place_ = c.source_file->geometry();
     report_place_ = c.reportlst->geometry();
     remark_place_ = c.lblRemark->geometry();
+    FitClientMinimum();
+}
+
+void MainWindow::FitClientMinimum() {
+    // The file list narrows down to the end of the count above it, the report down to its
+    // fewest rows.
+    const MainControls& c = controls_;
+    shrink_ =
+        QSize(std::max(0, files_place_.right() - c.source_count->geometry().right()),
+              std::max(0, report_place_.height() - c.reportlst->HeightForRows(kReportFewestRows)));
+    client_->setMinimumSize(layout_size_ - shrink_);
 }
 
 void MainWindow::FollowClientSize() {
-    const QSize growth = centralWidget()->size() - layout_size_;
-    const int wider = std::max(0, growth.width());
-    const int taller = std::max(0, growth.height());
+    const QSize growth = client_->size() - layout_size_;
+    const int wider = std::max(-shrink_.width(), growth.width());
+    const int taller = std::max(-shrink_.height(), growth.height());
     const MainControls& c = controls_;
     c.lblname->setGeometry(title_place_.adjusted(0, 0, wider, 0));
     c.source_file->setGeometry(files_place_.adjusted(0, 0, wider, 0));
@@ -345,7 +378,7 @@ void MainWindow::FollowClientSize() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == centralWidget() && event->type() == QEvent::Resize) {
+    if (watched == client_ && event->type() == QEvent::Resize) {
         FollowClientSize();
     }
     return QMainWindow::eventFilter(watched, event);

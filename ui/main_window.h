@@ -89,6 +89,9 @@ class MainWindow final : public QMainWindow {
     // The questions of the engines go here; by default to message boxes over the window.
     void SetPrompt(UserPrompt* prompt);
 
+    // The size of the layout, the window's size at start.
+    QSize sizeHint() const override { return default_size_; }
+
     // Tool modes: each sets its column of the mode table.
     void ShowCheckTool();
     void ShowConverterTool();
@@ -187,8 +190,10 @@ class MainWindow final : public QMainWindow {
     // Runs an engine with the window's adapters, taking no user input until it returns,
     // and gives the keyboard focus back to `button` afterwards.
     void RunEngine(std::int64_t (*engine)(EngineContext&), QWidget* button);
-    // The report list grows with the window, and the file list and title widen with it.
+    // The report list grows with the window, and the file list and title widen with it;
+    // in a smaller window they shrink, down to the client area's smallest size.
     void FollowClientSize();
+    void FitClientMinimum();
     // The report's context menu and keys, and "Save Report..." and "Open Folder...".
     void CreateReportActions();
     // "Extract Files..." in the file list's context menu, with the folder chooser.
@@ -216,8 +221,13 @@ class MainWindow final : public QMainWindow {
     int count_left_ = 0;
     QSettings* settings_ = nullptr;
     std::filesystem::path start_folder_;
-    // The places of the layout, the window's smallest size, for the controls that grow.
+    // The client area, scrolled in a window too small for it.
+    QWidget* client_ = nullptr;
+    // The places of the layout, the window's size at start, for the controls that grow;
+    // how much narrower and shorter than the layout the client area may be.
     QSize layout_size_;
+    QSize shrink_;
+    QSize default_size_;
     QRect title_place_, files_place_, report_place_, remark_place_;
     bool applying_engine_selection_ = false;
     std::unique_ptr<HelpWindow> help_window_;

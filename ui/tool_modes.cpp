@@ -102,6 +102,7 @@ void MainWindow::ShowTool(const ToolMode& mode) {
     c.source_file->SetPattern(mode.pattern);
     QGuiApplication::restoreOverrideCursor();
     SetCountCaption(c.Label1, c.source_count, count_left_, QString::fromLatin1(mode.count_caption));
+    FitClientMinimum();
     c.Frame1->setTitle(QString::fromLatin1(mode.frame_title));
     c.Txt_filename->setVisible(mode.generator);
     c.chk_expand_images->setVisible(!mode.generator);

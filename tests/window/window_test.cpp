@@ -569,6 +569,42 @@ class WindowTest : public QObject {
         QApplication::setPalette(original);
     }
 
+    // The window shrinks to 640x400, which fits 1366x768 and 1920x1080 at twice the scale
+    // beside a panel and the frame: the report and the file list give up room, and every
+    // control is in view or reachable through the scroll bars. ctest runs it at scale 2 too.
+    void smallWindowScrollsToEveryControl() {
+        TempDir dir;
+        for (int i = 10; i < 40; ++i) {
+            std::filesystem::copy_file(kSamples / (i % 2 ? "GAME.ATR" : "TOO_LONG.ATR"),
+                                       dir / ("f" + std::to_string(i) + ".atr"));
+        }
+        WindowHarness h(dir.path());
+        const MainControls& c = h.controls();
+        h.window().resize(640, 400);
+        QCOMPARE(h.window().size(), QSize(640, 400));
+        // After a run, the last file read is in view in the file list, as are the report's
+        // last three lines.
+        c.cmd_start_test->click();
+        const std::int64_t lines = c.reportlst->LineCount();
+        QVERIFY(RowInView(c.source_file, 29) && RowInView(c.reportlst, lines - 3));
+        auto* area = h.window().findChild<QScrollArea*>();
+        QWidget* client = area->widget();
+        for (const char* tool : {"XEXmenu", "Generatemenu", "Contentsmenu", "ATRmenu"}) {
+            h.Trigger(tool);
+            for (const QWidget* control : client->findChildren<QWidget*>()) {
+                const QRect place(control->mapTo(client, QPoint(0, 0)), control->size());
+                QVERIFY2(!control->isVisibleTo(client) || client->rect().contains(place),
+                         qPrintable(tool + control->objectName()));
+            }
+            for (const auto& [bar, size, room] :
+                 {std::tuple{area->horizontalScrollBar(), client->width(),
+                             area->viewport()->width()},
+                  {area->verticalScrollBar(), client->height(), area->viewport()->height()}}) {
+                QVERIFY(size <= room || (bar->isVisible() && bar->maximum() == size - room));
+            }
+        }
+    }
+
     // Last: the stop request stays for the rest of the process.
     void stopSignalEndsTheRunThenTheWindow() {
         TempDir dir;
