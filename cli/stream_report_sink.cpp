@@ -3,11 +3,27 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 
 namespace korvane {
 
+namespace {
+
+// Milliseconds on the monotonic clock at its tick's resolution (a few ms), which is
+// read without a system call: enough to hold a block back at most a twentieth of a second.
+std::int64_t CoarseMilliseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+}  // namespace
+
 StreamReportSink::StreamReportSink(std::FILE* out, volatile std::sig_atomic_t& stop_request)
-    : fd_(::fileno(out)), line_by_line_(::isatty(fd_) == 1), stop_request_(stop_request) {}
+    : fd_(::fileno(out)),
+      line_by_line_(::isatty(fd_) == 1),
+      stop_request_(stop_request),
+      flushed_ms_(CoarseMilliseconds()) {}
 
 void StreamReportSink::Append(const std::string& line) {
     ++lines_;
@@ -23,14 +39,14 @@ void StreamReportSink::Append(const std::string& line) {
 
 void StreamReportSink::BlockComplete() {
     constexpr std::size_t kGathered = 64 * 1024;
-    constexpr auto kHeld = std::chrono::milliseconds(50);
-    if (pending_.size() >= kGathered || std::chrono::steady_clock::now() - flushed_ >= kHeld) {
+    constexpr std::int64_t kHeldMs = 50;
+    if (pending_.size() >= kGathered || CoarseMilliseconds() - flushed_ms_ >= kHeldMs) {
         Flush();
     }
 }
 
 void StreamReportSink::Flush() {
-    flushed_ = std::chrono::steady_clock::now();
+    flushed_ms_ = CoarseMilliseconds();
     std::size_t done = 0;
     while (write_error_ == 0 && done < pending_.size()) {
         const ssize_t written = ::write(fd_, pending_.data() + done, pending_.size() - done);

@@ -6,7 +6,6 @@
 // the run.
 #pragma once
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -41,7 +40,7 @@ class StreamReportSink final : public ReportSink {
     bool line_by_line_;
     volatile std::sig_atomic_t& stop_request_;
     std::string pending_;
-    std::chrono::steady_clock::time_point flushed_ = std::chrono::steady_clock::now();
+    std::int64_t flushed_ms_;  // when the last write went out, on the coarse clock
     std::int64_t lines_ = 0;
     int write_error_ = 0;
 };

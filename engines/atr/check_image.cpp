@@ -13,8 +13,9 @@ namespace {
 constexpr const char* kIndent = "        ";
 constexpr std::int64_t kMinimumData = 1024;
 
-std::string FailLine() {
-    return std::string("Result: ") + kFailRule + kFailWord + kFailRule;
+const std::string& FailLine() {
+    static const std::string line = std::string("Result: ") + kFailRule + kFailWord + kFailRule;
+    return line;
 }
 
 }  // namespace
@@ -28,8 +29,10 @@ CheckResult ImageChecker::Run() {
 
     // Only the header and the length are read; a length beyond the signed 32-bit lengths
     // is refused.
-    OpenResult opened = fs_.OpenRead(image_.path);
-    Append("Read  : " + ShownName());
+    // A repair takes the old file's owner and mode too.
+    OpenResult opened =
+        settings_.repair_mode ? fs_.OpenRead(image_.path) : fs_.OpenToCheck(image_.path);
+    AppendLine("Read  : ", ShownName());
     std::size_t got = 0;
     FsStatus status = opened.status;
     if (status.ok() && opened.file->info().length > atr::kMaxLength) {
@@ -48,8 +51,8 @@ CheckResult ImageChecker::Run() {
     check_.source = std::move(opened.file);
     check_.physical_length = check_.source->info().length;
     check_.kept_length = check_.physical_length;
-    Append(std::string(kIndent) + "Physical filelength         = $" + Hex(check_.physical_length) +
-           " bytes (" + Dec(check_.physical_length) + " byte)");
+    AppendLine(kIndent, "Physical filelength         = $", Hex(check_.physical_length), " bytes (",
+               Dec(check_.physical_length), " byte)");
     check_.image_invalid = false;
 
     // Too short to hold a header: fails at once, and no empty line follows.
@@ -64,7 +67,7 @@ CheckResult ImageChecker::Run() {
 
     // Identifier: corrected in memory at once; only a repair run writes it.
     if (header.identifier_matches) {
-        Append(std::string(kIndent) + "Header: ATR-file identifier = Ok");
+        AppendLine(kIndent, "Header: ATR-file identifier = Ok");
     } else {
         Append(std::string(kIndent) +
                "Header: ATR-file identifier = Fail - Expect $96,$02 - Read $" +
@@ -75,8 +78,8 @@ CheckResult ImageChecker::Run() {
 
     // Image size as the header states it.
     check_.stated_length = header.stated_length;
-    Append(std::string(kIndent) + "Header: Image size          = $" + Hex(check_.stated_length) +
-           " bytes (" + Dec(check_.stated_length) + " byte)");
+    AppendLine(kIndent, "Header: Image size          = $", Hex(check_.stated_length), " bytes (",
+               Dec(check_.stated_length), " byte)");
     if (check_.stated_length + static_cast<std::int64_t>(atr::kHeaderSize) > atr::kMaxLength) {
         check_.image_invalid = true;
         Append(std::string(kIndent) +
@@ -87,8 +90,8 @@ CheckResult ImageChecker::Run() {
     check_.sector_size = header.sector_size;
     if (check_.sector_size == atr::kSingleSectorSize ||
         check_.sector_size == atr::kDoubleSectorSize) {
-        Append(std::string(kIndent) + "Header: ATARI sector size   = Ok ($" +
-               Hex(check_.sector_size) + " byte)");
+        AppendLine(kIndent, "Header: ATARI sector size   = Ok ($", Hex(check_.sector_size),
+                   " byte)");
     } else {
         check_.image_invalid = true;
         Append(std::string(kIndent) + "Header: ATARI sector size   = $" + Hex(check_.sector_size));

@@ -76,6 +76,14 @@ class ImageChecker {
     CheckResult Interrupted();
 
     void Append(const std::string& line) { report_.Append(line); }
+    // Appends the line made of `pieces`, built in a buffer kept from line to line.
+    template <typename... Pieces>
+    void AppendLine(const Pieces&... pieces) {
+        thread_local std::string line;
+        line.clear();
+        (line.append(pieces), ...);
+        report_.Append(line);
+    }
     void AppendAddedArea(std::int64_t bytes);  // "Add n bytes empty area"
     void Resize(std::int64_t new_length);
     void WriteImageSizeField();

@@ -135,6 +135,9 @@ class FileSystem {
     virtual ReadResult ReadWhole(const std::filesystem::path& path, std::int64_t max_length) = 0;
     // Opens a regular file for reading in parts; anything else is refused.
     virtual OpenResult OpenRead(const std::filesystem::path& path);
+    // Opens a file that the listing found regular, to read its header and length (a
+    // check): only the length of its FileInfo is sure. By default as OpenRead.
+    virtual OpenResult OpenToCheck(const std::filesystem::path& path) { return OpenRead(path); }
     // The length of a regular file, without reading it.
     virtual FsStatus Length(const std::filesystem::path& path, std::int64_t& length);
     // Anything of that name: file, directory or link, dangling or not.

@@ -152,8 +152,10 @@ class PosixOutputFile final : public OutputFile {
 
 class PosixInputFile final : public InputFile {
   public:
-    PosixInputFile(int fd, const FileInfo& info, std::int64_t allocated)
-        : fd_(fd), info_(info), allocated_(allocated) {}
+    // `known_regular` false: opened without looking at its type, which a failed read
+    // looks at then.
+    PosixInputFile(int fd, const FileInfo& info, std::int64_t allocated, bool known_regular = true)
+        : fd_(fd), info_(info), allocated_(allocated), known_regular_(known_regular) {}
     ~PosixInputFile() override { ::close(fd_); }
     const FileInfo& info() const override { return info_; }
     int fd() const { return fd_; }
@@ -169,7 +171,12 @@ class PosixInputFile final : public InputFile {
                 continue;
             }
             if (read < 0) {
-                return ErrnoStatus(errno);
+                // A directory put in the place of a listed file reads as EISDIR.
+                const int error = errno;
+                struct stat st {};
+                return !known_regular_ && ::fstat(fd_, &st) == 0 && !S_ISREG(st.st_mode)
+                           ? FsStatus::Fail("not a regular file")
+                           : ErrnoStatus(error);
             }
             if (read == 0) {
                 break;
@@ -183,6 +190,7 @@ class PosixInputFile final : public InputFile {
     int fd_;
     FileInfo info_;
     std::int64_t allocated_;
+    bool known_regular_;
 };
 
 FsStatus PosixOutputFile::CopyFrom(InputFile& source, std::int64_t from, std::int64_t to,
@@ -435,6 +443,29 @@ OpenResult PosixFileSystem::OpenRead(const std::filesystem::path& path) {
         return result;
     }
     result.file = std::make_unique<PosixInputFile>(fd, info, allocated);
+    return result;
+}
+
+OpenResult PosixFileSystem::OpenToCheck(const std::filesystem::path& path) {
+    // The length is where the file ends, a cheaper call than fstat. Where that finds no
+    // end or an empty file (a FIFO, a device or a directory put in the listed file's
+    // place since, or a file of nothing) fstat tells what it is, as for any other open.
+    const Place place = At(path);
+    OpenResult result;
+    const int fd =
+        ::openat(place.directory, place.name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        result.status = Counted(ErrnoStatus(errno));
+        return result;
+    }
+    const off_t end = ::lseek(fd, 0, SEEK_END);
+    if (end <= 0) {
+        ::close(fd);
+        return OpenRead(path);
+    }
+    FileInfo info;
+    info.length = static_cast<std::int64_t>(end);
+    result.file = std::make_unique<PosixInputFile>(fd, info, info.length, false);
     return result;
 }
 

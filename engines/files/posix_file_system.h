@@ -19,6 +19,7 @@ class PosixFileSystem : public FileSystem {
                           const std::function<void(DirectoryEntry&)>& each) override;
     ReadResult ReadWhole(const std::filesystem::path& path, std::int64_t max_length) override;
     OpenResult OpenRead(const std::filesystem::path& path) override;
+    OpenResult OpenToCheck(const std::filesystem::path& path) override;
     FsStatus Length(const std::filesystem::path& path, std::int64_t& length) override;
     bool Exists(const std::filesystem::path& path) override;
     bool IsRegularFile(const std::filesystem::path& path) override;

@@ -1,5 +1,6 @@
 #include "report_text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -7,9 +8,15 @@
 namespace korvane {
 
 std::string Hex(std::int64_t value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%llX", static_cast<unsigned long long>(value));
-    return buffer;
+    // Digits from the right; a negative value shows its 64-bit two's complement.
+    auto rest = static_cast<std::uint64_t>(value);
+    char buffer[16];
+    char* first = buffer + sizeof buffer;
+    do {
+        *--first = "0123456789ABCDEF"[rest & 0xF];
+        rest >>= 4;
+    } while (rest != 0);
+    return std::string(first, buffer + sizeof buffer);
 }
 
 std::string Dec(std::int64_t value) {
@@ -63,6 +70,11 @@ std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
 
 std::string DisplayName(const std::filesystem::path& path) {
     const std::string& raw = path.native();
+    // Most names are printable ASCII without a backslash, shown as they are.
+    if (std::all_of(raw.begin(), raw.end(),
+                    [](char c) { return c >= 0x20 && c < 0x7F && c != '\\'; })) {
+        return raw;
+    }
     std::string shown;
     shown.reserve(raw.size());
     for (std::size_t i = 0; i < raw.size();) {

@@ -74,17 +74,22 @@ CheckRunTotals RunAtrCheck(EngineContext& outer) {
     // Where names match whatever their letter case, the run knows its own backups by name.
     settings.written_files->folds_case = repair_mode && context.fs.FoldsCase(backup_dir);
     CheckRunTotals totals;
+    ImageLocation image;
+    image.backup_dir = backup_dir;
+    // Each image's path is the directory's with the name replaced, which spares taking
+    // the whole path apart again for every file.
+    image.path = JoinPath(directory, "-");
     const auto check_one = [&](const std::filesystem::path* name) {
         if (name == nullptr) {
             return;
         }
-        ImageLocation image;
         image.name = *name;
-        image.path = JoinPath(directory, image.name);
-        image.backup_dir = backup_dir;
+        image.path.replace_filename(image.name);
         // A waiting image that is to take this name (as its backup) takes it first, so
-        // that the block describes the file as it then is.
-        group.CommitIfWaiting(image.path);
+        // that the block describes the file as it then is. Only a repair run has any.
+        if (repair_mode) {
+            group.CommitIfWaiting(image.path);
+        }
         const CheckResult result = CheckImage(image, settings, report, context.prompt, context.fs);
         if (result.count == CountClass::Valid) {
             ++totals.valid_count;

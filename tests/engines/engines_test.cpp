@@ -243,6 +243,9 @@ TEST(Text, PathsAndNumbers) {
     // are escaped as the other controls and the bytes that are not UTF-8.
     EXPECT_EQ(DisplayName("a\\xFF\xFF\x7F\xC2\x9F\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xA7.atr"),
               "a\\x5CxFF\\xFF\\x7F\\xC2\\x9F\\xE2\\x80\\xA8\\xE2\\x80\\xA9\xE2\x80\xA7.atr");
+    // Names of ASCII alone, each with one of them.
+    EXPECT_EQ(DisplayName("a\\b.atr") + DisplayName("\x7F") + DisplayName("\t"),
+              "a\\x5Cb.atr\\x7F\\x09");
     // A name before every longer name it begins, whatever the letter case.
     EXPECT_TRUE(SourceNameLess("B.ATR", "b.atr.atr") && !SourceNameLess("b.atr.atr", "B.ATR"));
 }
@@ -802,6 +805,19 @@ TEST_F(FileSafety, NamesOddFilesOwnerAndTemporaries) {
     ASSERT_EQ(chmod((dir / longest).c_str(), 0600) | chown((dir / longest).c_str(), 12, 34), 0);
     ASSERT_EQ(mkfifo((dir / "PIPE").c_str(), 0644), 0);  // as if swapped in after the listing
     EXPECT_EQ(posix.OpenRead(dir / "PIPE").status.reason(), "not a regular file");
+    // A check opens without a look at the type: what is no file still says so.
+    std::filesystem::create_directory(dir / "SUB.ATR");
+    for (const std::filesystem::path& odd :
+         {dir / "PIPE", dir / "SUB.ATR", std::filesystem::path("/dev/null")}) {
+        OpenResult opened = posix.OpenToCheck(odd);
+        std::array<std::uint8_t, 16> header{};
+        std::size_t got = 0;
+        EXPECT_EQ(
+            (opened.status.ok() ? opened.file->ReadAt(0, header, got) : opened.status).reason(),
+            "not a regular file")
+            << odd;
+    }
+    std::filesystem::remove(dir / "SUB.ATR");
     EXPECT_EQ(RunBatch(true).failed_file_operations, 0);
     struct stat repaired {};
     ASSERT_EQ(stat((dir / longest).c_str(), &repaired), 0);
