@@ -6,6 +6,7 @@
 
 #include "app_icon.h"
 #include "program_facts.h"
+#include "window_colours.h"
 #include "window_fonts.h"
 
 namespace korvane {
@@ -37,6 +38,7 @@ AboutBox::AboutBox(QWidget* main_window)
     setWindowModality(Qt::WindowModal);
     setFixedSize(kClientWidth, kClientHeight);
     setFont(SansFont(kPixels8pt));
+    KeepReadable(*this);
 
     picIcon_ = Place<QLabel>(this, "picIcon", 16, 16, 36, 36);
     picIcon_->setAlignment(Qt::AlignCenter);

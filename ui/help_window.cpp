@@ -2,12 +2,14 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 #include "app_icon.h"
 #include "program_facts.h"
 #include "report_text.h"
+#include "window_colours.h"
 
 namespace korvane {
 
@@ -41,6 +43,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(QString::fromLatin1(kProgramTitle) + QStringLiteral(" Help"));
     setWindowIcon(AppIcon());
     resize(720, 560);
+    KeepReadable(*this);
 
     browser_ = new HelpBrowser(this);
     browser_->setObjectName(QStringLiteral("helpBrowser"));
@@ -78,6 +81,10 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     find_box_->setMaximumWidth(240);
     tools->addSeparator();
     tools->addWidget(find_box_);
+    // The menu of the tools that do not fit a narrow window.
+    for (QMenu* menu : tools->findChildren<QMenu*>()) {
+        TakeParentColours(*menu);
+    }
     find_result_ = new QLabel(this);
     find_result_->setObjectName(QStringLiteral("helpFindResult"));
     find_result_->setContentsMargins(6, 0, 6, 0);

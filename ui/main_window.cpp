@@ -86,7 +86,6 @@ void SetListColours(QWidget* widget) {
     palette.setColor(QPalette::Base, kListGrey);
     palette.setColor(QPalette::Text, kListText);
     palette.setColor(QPalette::Disabled, QPalette::Text, kListDisabledText);
-    palette.setColor(QPalette::PlaceholderText, kListDisabledText);
     palette.setColor(QPalette::Highlight, kListHighlight);
     palette.setColor(QPalette::HighlightedText, Qt::white);
     palette.setColor(QPalette::Disabled, QPalette::Highlight, kListDisabledHighlight);
@@ -138,7 +137,7 @@ MainWindow::MainWindow(ProgramState& state, FileSystem& fs, QSettings* settings,
     setObjectName(QStringLiteral("back"));
     setWindowTitle(QString::fromLatin1(kProgramTitle));
     setWindowIcon(AppIcon());
-    setPalette(ReadablePalette(QApplication::palette()));
+    KeepReadable(*this);
     CreateControls();
     WidenLayout();
     CreateMenus();
@@ -523,9 +522,6 @@ bool MainWindow::event(QEvent* event) {
     // The status line holds what a run could not do: hovering a menu leaves it alone.
     if (event->type() == QEvent::StatusTip) {
         return true;
-    }
-    if (event->type() == QEvent::ApplicationPaletteChange) {
-        setPalette(ReadablePalette(QApplication::palette()));
     }
     return QMainWindow::event(event);
 }

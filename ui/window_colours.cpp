@@ -1,6 +1,7 @@
 #include "window_colours.h"
 
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QMenu>
 #include <algorithm>
 #include <cmath>
@@ -24,6 +25,19 @@ QColor Mix(const QColor& from, const QColor& to, double share) {
         static_cast<float>(from.greenF() + (to.greenF() - from.greenF()) * share),
         static_cast<float>(from.blueF() + (to.blueF() - from.blueF()) * share));
 }
+
+// Sets the readable colours on the window it watches at each change of the application's
+// palette, before the window takes the new palette in.
+class ReadableColours final : public QObject {
+  public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ApplicationPaletteChange) {
+            static_cast<QWidget*>(watched)->setPalette(ReadablePalette(QApplication::palette()));
+        }
+        return false;
+    }
+};
 
 }  // namespace
 
@@ -70,6 +84,11 @@ QPalette ReadablePalette(QPalette palette) {
         }
     }
     return palette;
+}
+
+void KeepReadable(QWidget& window) {
+    window.setPalette(ReadablePalette(QApplication::palette()));
+    window.installEventFilter(new ReadableColours(&window));
 }
 
 void TakeParentColours(QMenu& menu) {

@@ -7,6 +7,7 @@
 
 class QAbstractScrollArea;
 class QMenu;
+class QWidget;
 
 namespace korvane {
 
@@ -20,6 +21,10 @@ double Contrast(const QColor& first, const QColor& second);
 // black or white, whichever reads better, until it reaches the least contrast; in the
 // active, inactive and disabled groups alike.
 QPalette ReadablePalette(QPalette palette);
+
+// Gives `window` the readable colours of the application's palette, now and again each
+// time the desktop's colour scheme changes.
+void KeepReadable(QWidget& window);
 
 // A menu is a window of its own, drawn in the desktop's colours unless it takes those of the
 // widget it belongs to: the readable colours of the main window.

@@ -8,6 +8,7 @@
 #include <QtWidgets>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 #include <thread>
 
 #include "file_list_view.h"
@@ -30,6 +31,27 @@ inline void CopySamples(const std::filesystem::path& directory,
     for (const auto& [sample, name] : sample_and_name) {
         std::filesystem::copy_file(kSamples / sample, directory / name);
     }
+}
+
+// A colour scheme as qt6ct keeps it in its files: the colours of the active, disabled and
+// inactive groups, each in the order of the roles of QPalette::ColorRole. `name` is one of
+// the files of colour-schemes/, which say where their colours come from.
+inline QPalette SchemePalette(const char* name) {
+    QSettings file(QStringLiteral(KORVANE_COLOUR_SCHEMES "/%1.conf").arg(name),
+                   QSettings::IniFormat);
+    QPalette palette;
+    for (const auto& [group, key] : {std::pair{QPalette::Active, "active_colors"},
+                                     {QPalette::Disabled, "disabled_colors"},
+                                     {QPalette::Inactive, "inactive_colors"}}) {
+        const QStringList colours = file.value(QStringLiteral("ColorScheme/") + key).toStringList();
+        for (qsizetype role = 0; role < colours.size(); ++role) {
+            palette.setColor(group, QPalette::ColorRole(role), QColor(colours[role].trimmed()));
+        }
+        if (colours.size() < 21) {  // a scheme not found reads as the light default
+            throw std::runtime_error(file.fileName().toStdString());
+        }
+    }
+    return palette;
 }
 
 // Whether a row of a list is in view from its top to its bottom.
