@@ -1,15 +1,17 @@
 // korvane-screenshots: renders the main window in its three modes, after a check run, a
 // repair run and a Start in a directory that was removed, made larger with a long report,
 // the disk-contents tool after a run, the About box and the help window, and the check
-// report, the disk-contents report and the help window once more with a dark colour
-// scheme, into PNG files for the documentation. Not part of the product.
+// report, the disk-contents report, a run in progress and the help window once more with
+// qt6ct's dark colour scheme "darker", into PNG files for the documentation. Not part of
+// the product.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyleFactory>
+#include <QTextCursor>
 #include <cstdio>
 
 #include "about_box.h"
@@ -28,34 +30,16 @@ namespace {
 
 bool Save(QWidget* widget, const QString& directory, const char* name) {
     const QString path = QDir(directory).filePath(QString::fromLatin1(name));
-    const bool saved = widget->grab().save(path);
+    const bool saved = widget->grab().save(path, "PNG", 0);  // compressed the most
     std::fprintf(saved ? stdout : stderr, "%s %s\n", saved ? "wrote" : "could not write",
                  path.toLocal8Bit().constData());
     return saved;
 }
 
-// A dark colour scheme as desktops offer it (Fusion with light text on dark grey).
+// A dark colour scheme as users run it: qt6ct's "darker", with the Fusion style.
 void UseDarkPalette() {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QPalette dark;
-    const QColor window(53, 53, 53);
-    const QColor base(35, 35, 35);
-    const QColor highlight(42, 130, 218);
-    for (const auto& [role, color] : {std::pair{QPalette::Window, window},
-                                      {QPalette::Button, window},
-                                      {QPalette::Base, base},
-                                      {QPalette::AlternateBase, window},
-                                      {QPalette::WindowText, QColor(Qt::white)},
-                                      {QPalette::Text, QColor(Qt::white)},
-                                      {QPalette::ButtonText, QColor(Qt::white)},
-                                      {QPalette::Highlight, highlight},
-                                      {QPalette::HighlightedText, QColor(Qt::white)}}) {
-        dark.setColor(role, color);
-    }
-    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(127, 127, 127));
-    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(127, 127, 127));
-    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(127, 127, 127));
-    QApplication::setPalette(dark);
+    QApplication::setPalette(korvane::testing::SchemePalette("qt6ct-darker"));
 }
 
 }  // namespace
@@ -161,9 +145,17 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     ok = Save(window.about_box(), output, "about-box.png") && ok;
 
+    // The help window at the home page's part on the report and on what a run holds back.
     korvane::HelpWindow help;
     help.Open(KORVANE_HELP_FILE);
     help.show();
+    QApplication::processEvents();
+    help.browser()->find(QStringLiteral("Every tool writes its results"));
+    QTextCursor cursor = help.browser()->textCursor();
+    cursor.clearSelection();
+    help.browser()->setTextCursor(cursor);
+    QScrollBar* bar = help.browser()->verticalScrollBar();
+    bar->setValue(bar->value() + help.browser()->cursorRect().top() - 48);
     QApplication::processEvents();
     ok = Save(&help, output, "help-window.png") && ok;
 
