@@ -25,8 +25,13 @@ struct WrittenFiles {
     // whatever their case: there each spelling may have an identity of its own (exfat-fuse).
     std::set<std::string> folded_names;
     bool folds_case = false;
-    void Add(FileSystem& fs, const std::filesystem::path& path);
-    bool Holds(FileSystem& fs, const std::filesystem::path& path) const;
+    // `identity`: the file's, where it is known already; otherwise its name is looked up.
+    void Add(FileSystem& fs, const std::filesystem::path& path,
+             const std::optional<FileIdentity>& identity = std::nullopt);
+    // Whether `path`, whose identity is `identity` (none: nothing there, or unknown), is
+    // one of them.
+    bool Holds(const std::filesystem::path& path,
+               const std::optional<FileIdentity>& identity) const;
 };
 
 struct CheckSettings {

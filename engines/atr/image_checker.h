@@ -32,6 +32,12 @@ class RepairedImagePlacing final : public WriteGroup::Placing {
     // Puts the repaired image under the image's name; undoes the keeping on failure.
     void Name(const FsStatus& kept_synced) override;
     void Report(const FsStatus& names_synced) override;
+    // The identities of the untouched file as it was opened and of the repaired one as it
+    // was written, where known.
+    void KnowIdentities(std::optional<FileIdentity> source, std::optional<FileIdentity> written) {
+        source_identity_ = source;
+        written_identity_ = written;
+    }
 
   private:
     // Records the failure for the report, with the removal of the temporary file.
@@ -47,6 +53,8 @@ class RepairedImagePlacing final : public WriteGroup::Placing {
     enum class Kept { Nothing, Linked, Renamed } kept_ = Kept::Nothing;
     std::filesystem::path record_;  // the restore record, while the image's name is free
     std::string failure_;           // empty while all goes well
+    std::optional<FileIdentity> source_identity_;
+    std::optional<FileIdentity> written_identity_;
 };
 
 class ImageChecker {

@@ -194,12 +194,14 @@ bool ImageChecker::WriteRepairedImage() {
     }
 
     std::optional<FileStamp> replaced_backup;
-    if (settings_.written_files->Holds(fs_, backup_path)) {
+    std::optional<FileIdentity> backup_identity;
+    const bool backup_exists = fs_.ExistsAs(backup_path, backup_identity);
+    if (settings_.written_files->Holds(backup_path, backup_identity)) {
         // Another image of this run shares the backup name: its original stays.
         Append(std::string(kIndent) + "Skip repair - " + DisplayName(backup_name) +
                " already holds the original of another image of this run");
         check_.skip_write = true;
-    } else if (fs_.Exists(backup_path)) {
+    } else if (backup_exists) {
         report_.SelectLast();
         const PromptAnswer answer =
             Ask({PromptTopic::OverwriteBackup, "File " + DisplayName(backup_name) + " exists",
@@ -228,6 +230,7 @@ bool ImageChecker::WriteRepairedImage() {
     }
     auto placing = std::make_unique<RepairedImagePlacing>(
         fs_, report_, image_, backup_path, written.path, replaced_backup, settings_.written_files);
+    placing->KnowIdentities(check_.source->info().identity, written.identity);
     if (settings_.group != nullptr) {
         settings_.group->Claim(backup_path);
         settings_.group->Defer(image_.path, check_.physical_length, 1, std::move(placing));
@@ -239,18 +242,19 @@ bool ImageChecker::WriteRepairedImage() {
     return true;
 }
 
-void WrittenFiles::Add(FileSystem& fs, const std::filesystem::path& path) {
-    if (const std::optional<FileIdentity> identity = fs.Identity(path)) {
-        identities.insert(*identity);
+void WrittenFiles::Add(FileSystem& fs, const std::filesystem::path& path,
+                       const std::optional<FileIdentity>& identity) {
+    if (const std::optional<FileIdentity> looked = identity ? identity : fs.Identity(path)) {
+        identities.insert(*looked);
     }
     folded_names.insert(FoldedName(path));
 }
 
-bool WrittenFiles::Holds(FileSystem& fs, const std::filesystem::path& path) const {
+bool WrittenFiles::Holds(const std::filesystem::path& path,
+                         const std::optional<FileIdentity>& identity) const {
     if (folds_case && folded_names.contains(FoldedName(path))) {
         return true;
     }
-    const std::optional<FileIdentity> identity = fs.Identity(path);
     return identity && identities.contains(*identity);
 }
 
@@ -351,8 +355,11 @@ void RepairedImagePlacing::Report(const FsStatus& names_synced) {
         report_.Append(std::string(kIndent) + "ERROR: " + failure_);
         return;
     }
-    written_files_->Add(fs_, backup_path_);
-    written_files_->Add(fs_, image_.path);
+    // Where the untouched file got its backup name as a second name, both files are the
+    // ones this run opened and created; otherwise their names are looked up.
+    const bool linked = kept_ == Kept::Linked;
+    written_files_->Add(fs_, backup_path_, linked ? source_identity_ : std::nullopt);
+    written_files_->Add(fs_, image_.path, linked ? written_identity_ : std::nullopt);
     if (!record_.empty() && names_synced.ok()) {
         fs_.Remove(record_);  // the image's new name is on disk
     }

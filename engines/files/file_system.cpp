@@ -107,15 +107,12 @@ CreateResult FileSystem::CreateTemporary(const std::filesystem::path& target) {
     // gives every one of its 2^32 names before it comes back to the first.
     for (std::uint64_t tries = 0;; ++tries) {
         const std::filesystem::path temporary = TemporaryNameIn(target.parent_path());
-        if (Exists(temporary) && tries < UINT32_MAX) {
-            continue;
-        }
         CreateResult result = CreateExclusive(temporary);
         result.path = temporary;
         if (result.status.ok() || !Exists(temporary) || tries >= UINT32_MAX) {
             return result;
         }
-        Forgive(1);  // taken in between by another process: no failure of the run
+        Forgive(1);  // the name is taken: no failure of the run
     }
 }
 

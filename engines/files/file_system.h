@@ -47,6 +47,13 @@ struct ReadResult {
     std::vector<std::uint8_t> bytes;
 };
 
+// Which file a name leads to, whatever the name's letter case: its device and inode.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    auto operator<=>(const FileIdentity&) const = default;
+};
+
 // What fstat tells of a file opened for reading; a repaired image takes over its mode
 // and owner.
 struct FileInfo {
@@ -54,13 +61,7 @@ struct FileInfo {
     std::uint32_t mode = 0644;
     std::int64_t owner = -1;  // -1: unknown, left as it is
     std::int64_t group = -1;
-};
-
-// Which file a name leads to, whatever the name's letter case: its device and inode.
-struct FileIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    auto operator<=>(const FileIdentity&) const = default;
+    std::optional<FileIdentity> identity;  // of the file opened, where the system tells it
 };
 
 // A file's identity with what changes when its content does: two stamps of one name that
@@ -97,6 +98,8 @@ class OutputFile {
     virtual FsStatus Write(std::span<const std::uint8_t> bytes) = 0;
     // Gives the file the mode of `info`, and its owner and group where the process may.
     virtual FsStatus Adopt(const FileInfo& /*info*/) { return FsStatus::Ok(); }
+    // The new file's identity, where adopting learned it; none: ask by its name.
+    virtual std::optional<FileIdentity> Identity() const { return std::nullopt; }
     // Appends bytes `from` to `to` of `source`, then `zeros` zero bytes; `copied` tells how
     // many of the source's bytes came (fewer when it ended before `to`). Through a buffer
     // here; a file system may copy inside the kernel and leave holes for the zeros.
@@ -142,6 +145,12 @@ class FileSystem {
     virtual FsStatus Length(const std::filesystem::path& path, std::int64_t& length);
     // Anything of that name: file, directory or link, dangling or not.
     virtual bool Exists(const std::filesystem::path& path) = 0;
+    // Exists and Identity with one look: `identity` is set where the file system tells it.
+    virtual bool ExistsAs(const std::filesystem::path& path,
+                          std::optional<FileIdentity>& identity) {
+        identity = Identity(path);
+        return identity.has_value() || Exists(path);
+    }
     // A regular file, or a link that leads to one.
     virtual bool IsRegularFile(const std::filesystem::path& path) = 0;
     // Creates a new file; fails when anything of that name exists.

@@ -77,7 +77,7 @@ mode_t NewFileMode() {
 // image is never readable by others, not even for a moment.
 class PosixOutputFile final : public OutputFile {
   public:
-    explicit PosixOutputFile(int fd) : fd_(fd), fsync_always_(!SyncfsReachesFiles(fd)) {}
+    PosixOutputFile(int fd, bool fsync_always) : fd_(fd), fsync_always_(fsync_always) {}
     ~PosixOutputFile() override {
         if (fd_ >= 0) {
             ::close(fd_);
@@ -106,19 +106,31 @@ class PosixOutputFile final : public OutputFile {
                       std::int64_t& copied) override;
 
     FsStatus Adopt(const FileInfo& info) override {
+        // What the new file already has is not set again (a file of the user's own in a
+        // directory of the user's group has its owner and group from the start).
+        struct stat now {};
+        const bool known = ::fstat(fd_, &now) == 0;
+        if (known) {
+            identity_ = FileIdentity{now.st_dev, now.st_ino};
+        }
         // The owner first: changing it may clear the set-id bits that the mode then sets.
         // Volumes without owners or modes (FAT, exFAT, FUSE) refuse them: kept as they come.
-        if (info.owner >= 0 &&
+        const bool owned = known && now.st_uid == info.owner && now.st_gid == info.group;
+        if (info.owner >= 0 && !owned &&
             ::fchown(fd_, static_cast<uid_t>(info.owner), static_cast<gid_t>(info.group)) != 0 &&
             !Refused(errno)) {
             return ErrnoStatus(errno);
         }
-        if (::fchmod(fd_, static_cast<mode_t>(info.mode & 07777)) != 0 && !Refused(errno)) {
+        const mode_t mode = static_cast<mode_t>(info.mode & 07777);
+        if (!(owned && (now.st_mode & 07777) == mode) && ::fchmod(fd_, mode) != 0 &&
+            !Refused(errno)) {
             return ErrnoStatus(errno);
         }
         adopted_ = true;
         return FsStatus::Ok();
     }
+
+    std::optional<FileIdentity> Identity() const override { return identity_; }
 
     // Without `durable` the file waits for the syncfs of its group, which does not reach
     // it on some volumes: there it is synced on its own.
@@ -147,6 +159,7 @@ class PosixOutputFile final : public OutputFile {
     int fd_;
     bool fsync_always_;
     bool adopted_ = false;
+    std::optional<FileIdentity> identity_;
     std::int64_t position_ = 0;  // bytes written so far
 };
 
@@ -292,7 +305,8 @@ int OpenRegular(int directory, const std::string& name, FileInfo& info, FsStatus
         ::close(fd);
         return -1;
     }
-    info = {static_cast<std::int64_t>(st.st_size), st.st_mode, st.st_uid, st.st_gid};
+    info = {static_cast<std::int64_t>(st.st_size), st.st_mode, st.st_uid, st.st_gid,
+            FileIdentity{st.st_dev, st.st_ino}};
     if (allocated != nullptr) {
         *allocated = static_cast<std::int64_t>(st.st_blocks) * 512;
     }
@@ -556,6 +570,16 @@ bool PosixFileSystem::Exists(const std::filesystem::path& path) {
     return ::fstatat(place.directory, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
+bool PosixFileSystem::ExistsAs(const std::filesystem::path& path,
+                               std::optional<FileIdentity>& identity) {
+    struct stat info {};
+    const Place place = At(path);
+    const bool exists =
+        ::fstatat(place.directory, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+    identity = exists ? std::optional(FileIdentity{info.st_dev, info.st_ino}) : std::nullopt;
+    return exists;
+}
+
 bool PosixFileSystem::IsRegularFile(const std::filesystem::path& path) {
     struct stat info {};
     const Place place = At(path);
@@ -592,7 +616,19 @@ CreateResult PosixFileSystem::CreateExclusive(const std::filesystem::path& path)
         result.status = Counted(ErrnoStatus(errno));
         return result;
     }
-    result.file = std::make_unique<PosixOutputFile>(fd);
+    // Asked once for the files of a locked or held directory: they share its volume.
+    Locked* open = place.directory == locked_->fd ? locked_.get()
+                   : place.directory == held_->fd ? held_.get()
+                                                  : nullptr;
+    if (open == nullptr || open->syncfs_reaches_files < 0) {
+        const bool reaches = SyncfsReachesFiles(fd);
+        if (open != nullptr) {
+            open->syncfs_reaches_files = reaches ? 1 : 0;
+        }
+        result.file = std::make_unique<PosixOutputFile>(fd, !reaches);
+    } else {
+        result.file = std::make_unique<PosixOutputFile>(fd, open->syncfs_reaches_files == 0);
+    }
     return result;
 }
 

@@ -22,6 +22,8 @@ class PosixFileSystem : public FileSystem {
     OpenResult OpenToCheck(const std::filesystem::path& path) override;
     FsStatus Length(const std::filesystem::path& path, std::int64_t& length) override;
     bool Exists(const std::filesystem::path& path) override;
+    bool ExistsAs(const std::filesystem::path& path,
+                  std::optional<FileIdentity>& identity) override;
     bool IsRegularFile(const std::filesystem::path& path) override;
     CreateResult CreateExclusive(const std::filesystem::path& path) override;
     FsStatus RenameNoReplace(const std::filesystem::path& from,
@@ -64,7 +66,8 @@ class PosixFileSystem : public FileSystem {
     struct Locked {
         std::filesystem::path path;
         int fd = -1;
-        FileIdentity identity;  // of the directory opened
+        FileIdentity identity;          // of the directory opened
+        int syncfs_reaches_files = -1;  // of its volume: -1 not asked yet, 0 no, 1 yes
     };
     std::shared_ptr<Locked> locked_ = std::make_shared<Locked>();
     std::shared_ptr<Locked> held_ = std::make_shared<Locked>();

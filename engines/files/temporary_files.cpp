@@ -13,9 +13,11 @@ namespace korvane {
 
 std::filesystem::path TemporaryNameIn(const std::filesystem::path& directory) {
     static std::atomic<unsigned> counter{0};
+    // Asked once: a forked child that writes under its parent's id passes over the names
+    // its parent took, as any taken name.
+    static const long process = static_cast<long>(::getpid());
     char name[40];
-    std::snprintf(name, sizeof name, ".korvane-%010ld-%08x.tmp", static_cast<long>(::getpid()),
-                  counter++);
+    std::snprintf(name, sizeof name, ".korvane-%010ld-%08x.tmp", process, counter++);
     return directory / name;
 }
 
@@ -116,7 +118,7 @@ WrittenTemporary WriteTemporary(FileSystem& fs, const std::filesystem::path& tar
                                 bool durable) {
     CreateResult created = fs.CreateTemporary(target);
     if (!created.status.ok()) {
-        return {created.status, {}};
+        return {created.status, {}, {}};
     }
     FsStatus status = write_body(*created.file);
     const FsStatus closed = created.file->Close(durable);
@@ -124,9 +126,9 @@ WrittenTemporary WriteTemporary(FileSystem& fs, const std::filesystem::path& tar
         status = closed;
     }
     if (!fs.Counted(status).ok()) {
-        return {FsStatus::Fail(status.reason() + DiscardTemporary(fs, created.path)), {}};
+        return {FsStatus::Fail(status.reason() + DiscardTemporary(fs, created.path)), {}, {}};
     }
-    return {status, created.path};
+    return {status, created.path, created.file->Identity()};
 }
 
 FsStatus PlaceTemporary(FileSystem& fs, const std::filesystem::path& temporary,

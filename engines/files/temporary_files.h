@@ -36,6 +36,7 @@ std::string FollowRestoreRecord(FileSystem& fs, const std::filesystem::path& rec
 struct WrittenTemporary {
     FsStatus status = FsStatus::Ok();
     std::filesystem::path path;
+    std::optional<FileIdentity> identity;  // where the file told it
 };
 WrittenTemporary WriteTemporary(FileSystem& fs, const std::filesystem::path& target,
                                 const std::function<FsStatus(OutputFile&)>& write_body,

@@ -611,6 +611,18 @@ TEST_F(FileSafety, CaseFoldingVolumeWithoutLinksKeepsEveryOriginal) {
     EXPECT_TRUE(Reported("Skip repair - A_org.atr already holds the original of another image"));
 }
 
+// With hard links the run knows the backup it linked by the file it opened, without
+// looking it up again: A.B.ATR's repair leaves A.ATR's original alone.
+TEST_F(FileSafety, BackupLinkedByTheRunIsKnownAsItsOwn) {
+    WriteFile(dir / "A.ATR", Broken(1));
+    WriteFile(dir / "A.B.ATR", Broken(2));
+    prompt.Answer(PromptTopic::OverwriteBackup, PromptAnswer::Yes);
+    RunBatch(true);
+    EXPECT_EQ(Snapshot(dir.path()),
+              (std::map<std::string, Bytes>{
+                  {"A.ATR", Mended(1)}, {"A_org.atr", Broken(1)}, {"A.B.ATR", Broken(2)}}));
+}
+
 // A file put under the new image's name after the run looked is never replaced: with
 // RENAME_NOREPLACE, and on a volume without it or hard links.
 TEST_F(FileSafety, NameTakenMeanwhileIsNeverReplaced) {
