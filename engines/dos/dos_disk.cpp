@@ -4,6 +4,7 @@
 
 #include "atr_header.h"
 #include "dos2_layout.h"
+#include "large_buffer.h"
 #include "le_bytes.h"
 
 namespace korvane {
@@ -39,7 +40,9 @@ DosDisk::DosDisk(int sector_size, int sector_count)
     const auto data_length =
         static_cast<std::int64_t>(short_sectors) * static_cast<std::int64_t>(kBootSectorSize) +
         static_cast<std::int64_t>(sector_count - short_sectors) * sector_size;
-    bytes_.assign(atr::kHeaderSize + static_cast<std::size_t>(data_length), 0);
+    const std::size_t length = atr::kHeaderSize + static_cast<std::size_t>(data_length);
+    ReserveLarge(bytes_, length);
+    bytes_.assign(length, 0);
     const AtrHeaderBytes header = EncodeAtrHeader(data_length, sector_size);
     std::copy(header.begin(), header.end(), bytes_.begin());
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "large_buffer.h"
 #include "temporary_files.h"
 
 namespace korvane {
@@ -40,7 +41,9 @@ OpenResult FileSystem::OpenRead(const std::filesystem::path& path) {
 
 FsStatus ReadToEnd(InputFile& file, std::int64_t max_length, std::vector<std::uint8_t>& bytes) {
     // One byte more than its length, to see the end in the same pass.
-    bytes.resize(static_cast<std::size_t>(std::min(file.info().length, max_length)) + 1);
+    const auto expected = static_cast<std::size_t>(std::min(file.info().length, max_length)) + 1;
+    ReserveLarge(bytes, expected);
+    bytes.resize(expected);
     std::size_t filled = 0;
     for (;;) {
         std::size_t got = 0;
