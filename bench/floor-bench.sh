@@ -12,13 +12,19 @@
 #   repair   1,000 images of 1,060 bytes whose headers state 1,024 data bytes:
 #            `korvane-cli repair --fix-length file --overwrite-backup yes .` against
 #            `cp -r` (target <= 1.1 on tmpfs), and on ext4 against `cp -r` followed by a
-#            sync of that file system, `sync -f` (target <= 1.5);
-#   fit      one 16,000,000-byte XEX file: `korvane-cli convert --fit` against mkatr
-#            (dmsc/mkatr, built outside the repository; MKATR names it, default
-#            /work/peers/mkatr/mkatr; skipped without it) (target <= 0.7).
+#            sync of that file system, `sync -f` (target <= 1.5); and against the build's
+#            repair_floor, which does only what no safe repair can leave out (read each
+#            header, create, copy, link, rename, and the group's syncs);
+#   fit      one 16,000,000-byte XEX file: `korvane-cli convert --fit` against dir2atr
+#            (HiassofT/AtariSIO, `dir2atr -m -d -b MyPicoDos406`, built outside the
+#            repository; DIR2ATR names it, default /work/peers/atarisio/tools/dir2atr)
+#            (target <= 0.7), on ext4 also against dir2atr followed by `sync -f`; and
+#            against mkatr (dmsc/mkatr; MKATR, default /work/peers/mkatr/mkatr). A peer
+#            that is missing is skipped.
 # Needs root (losetup and mount), strace, a Release build with the template image:
 #   bench/floor-bench.sh [BUILD_DIR]      ROUNDS (default 7), COUNTS (default "10000 100000"),
-#                                         CLI (another korvane-cli to measure, same generators)
+#                                         CLI (another korvane-cli to measure, same generators),
+#                                         RUNS (default "check convert repair fit")
 set -euo pipefail
 source "$(dirname "$0")/bench-lib.sh"
 cli="$(realpath "${CLI:-$cli}")"
@@ -27,6 +33,9 @@ atr_gen="$build/bench/make_atr_set"
 xex_gen="$build/bench/make_xex_set"
 template="$build/bin/KELDRIX.ATR"
 mkatr="${MKATR:-/work/peers/mkatr/mkatr}"
+dir2atr="${DIR2ATR:-/work/peers/atarisio/tools/dir2atr}"
+repair_floor="$build/bench/repair_floor"
+runs=" ${RUNS:-check convert repair fit} "
 rounds="${ROUNDS:-7}"
 counts="${COUNTS:-10000 100000}"
 require_build "$cli" "$atr_gen" "$xex_gen"
@@ -58,28 +67,32 @@ calls() {
 }
 
 # pair LABEL TARGET SETUP_FLOOR FLOOR SETUP CMD: ROUNDS rounds of the floor and the
-# command (shell text, each after its untimed set-up); prints both medians and the
+# command (shell text, each after its untimed set-up, whose writes are then synced, so
+# that neither side's sync writes what the set-up left); prints both medians and the
 # median of the rounds' ratios.
 pair() {
     local label=$1 target=$2 setup_floor=$3 floor=$4 setup=$5 command=$6 f c
     : >"$shm/floor.t"; : >"$shm/cmd.t"; : >"$shm/ratio.t"
     for _ in $(seq "$rounds"); do
         sh -c "$setup_floor" >/dev/null 2>&1
+        sync -f "$root"
         f=$(seconds sh -c "$floor")
         sh -c "$setup" >/dev/null 2>&1
+        sync -f "$root"
         c=$(seconds sh -c "$command")
         echo "$f" >>"$shm/floor.t"; echo "$c" >>"$shm/cmd.t"
         echo "$c / $f" | bc -l >>"$shm/ratio.t"
     done
-    printf '%-34s floor %.4f s, korvane-cli %.4f s, ratio %.2f (target <= %s)\n' "$label" \
-        "$(median <"$shm/floor.t")" "$(median <"$shm/cmd.t")" "$(median <"$shm/ratio.t")" "$target"
+    printf '%-34s floor %.4f s, korvane-cli %.4f s, ratio %.2f%s\n' "$label" \
+        "$(median <"$shm/floor.t")" "$(median <"$shm/cmd.t")" "$(median <"$shm/ratio.t")" \
+        "${target:+ (target <= $target)}"
 }
 
 for fs in tmpfs ext4; do
     root=$([ "$fs" = tmpfs ] && echo "$shm" || echo "$ext4")
     echo "== $fs ($root)"
 
-    for n in $counts; do
+    for n in $([[ "$runs" == *" check "* ]] && echo "$counts"); do
         images="$root/check$n"
         "$atr_gen" --small "$images" "$n"
         (cd "$images" && cat -- * >/dev/null)
@@ -92,6 +105,7 @@ for fs in tmpfs ext4; do
         rm -rf "$images"
     done
 
+    if [[ "$runs" == *" convert "* ]]; then
     xex="$root/xex"
     mkdir -p "$xex" "$root/copies"
     "$xex_gen" "$xex" 1000 "$template" >/dev/null
@@ -103,7 +117,9 @@ for fs in tmpfs ext4; do
     echo "  system calls per file: korvane-cli convert" \
         "$(calls 1000 "$xex" "$cli" convert --template "$template" .)"
     rm -rf "$xex" "$root/copies"
+    fi
 
+    if [[ "$runs" == *" repair "* ]]; then
     broken="$root/broken"
     mkdir "$broken"
     "$atr_gen" --header "$broken/I0.ATR" 1024
@@ -114,22 +130,49 @@ for fs in tmpfs ext4; do
         "rm -rf '$root/copy'" "cp -r '$broken' '$root/copy'$sync_floor" \
         "rm -rf '$root/work'; cp -r '$broken' '$root/work'" \
         "'$cli' repair --fix-length file --overwrite-backup yes '$root/work' >'$root/out'"
+    if [ -x "$repair_floor" ]; then
+        pair "repair against its floor" "" \
+            "rm -rf '$root/work'; cp -r '$broken' '$root/work'; sync -f '$root'" \
+            "'$repair_floor' '$root/work'" \
+            "rm -rf '$root/work'; cp -r '$broken' '$root/work'; sync -f '$root'" \
+            "'$cli' repair --fix-length file --overwrite-backup yes '$root/work' >'$root/out'"
+    fi
     rm -rf "$root/copy" "$root/work"
     cp -r "$broken" "$root/work"
-    echo "  system calls per image: cp -r $(calls 1000 "$root" cp -r broken copy)," \
+    floor_calls=
+    if [ -x "$repair_floor" ]; then
+        floor_calls=", repair_floor $(calls 1000 "$root/work" "$repair_floor" .)"
+        rm -rf "$root/work"
+        cp -r "$broken" "$root/work"
+    fi
+    echo "  system calls per image: cp -r $(calls 1000 "$root" cp -r broken copy)$floor_calls," \
         "korvane-cli repair $(calls 1000 "$root/work" "$cli" repair --fix-length file \
             --overwrite-backup yes .)"
     rm -rf "$broken" "$root/copy" "$root/work"
+    fi
 
-    if [ -x "$mkatr" ]; then
-        big="$root/big"
-        mkdir "$big"
-        head -c 16000000 /dev/urandom >"$big/BIG.XEX"
-        pair "fit, one 16,000,000-byte XEX" 0.7 "rm -f '$root/peer.atr'" \
-            "'$mkatr' '$root/peer.atr' -b '$big/BIG.XEX'" "rm -f '$big/BIG.ATR'" \
-            "'$cli' convert --fit --template '$template' '$big' >'$root/out'"
-        rm -rf "$big" "$root/peer.atr"
+    if [[ "$runs" == *" fit "* ]]; then
+    big="$root/big"
+    mkdir "$big"
+    head -c 16000000 /dev/urandom >"$big/BIG.XEX"
+    fit="'$cli' convert --fit --template '$template' '$big' >'$root/out'"
+    if [ -x "$dir2atr" ]; then
+        peer="'$dir2atr' -m -d -b MyPicoDos406 '$root/peer.atr' '$big'"
+        pair "fit, one 16,000,000-byte XEX" 0.7 "rm -f '$root/peer.atr' '$big/BIG.ATR'" \
+            "$peer" "rm -f '$big/BIG.ATR'" "$fit"
+        if [ "$fs" = ext4 ]; then
+            pair "fit, against dir2atr && sync -f" "" "rm -f '$root/peer.atr' '$big/BIG.ATR'" \
+                "$peer && sync -f '$root'" "rm -f '$big/BIG.ATR'" "$fit"
+        fi
     else
-        echo "fit: skipped (no mkatr at $mkatr; set MKATR)"
+        echo "fit against dir2atr: skipped (none at $dir2atr; set DIR2ATR)"
+    fi
+    if [ -x "$mkatr" ]; then
+        pair "fit, against mkatr" "" "rm -f '$root/peer.atr'" \
+            "'$mkatr' '$root/peer.atr' -b '$big/BIG.XEX'" "rm -f '$big/BIG.ATR'" "$fit"
+    else
+        echo "fit against mkatr: skipped (none at $mkatr; set MKATR)"
+    fi
+    rm -rf "$big" "$root/peer.atr"
     fi
 done
