@@ -169,11 +169,12 @@ FileOutcome ConvertOne(EngineContext& context, const std::filesystem::path& dire
         larger =
             SmallestDiskFor(length, static_cast<std::int64_t>(fit->loader->loader_file.size()));
     }
-    // A file that loads into the loader's pages gets a disk of its own, with the loader in
-    // pages the file never loads into.
+    // A file that loads into the loader's pages, or whose INIT routines may write there,
+    // gets a disk of its own, with the loader in pages the file never loads into.
     std::optional<BootLoader> moved;
-    const int loader_page =
-        fit && fit->loader && length <= bound ? LoaderPageFor(xex) : kLoaderHome;
+    const LoaderPlace place =
+        fit && fit->loader && length <= bound ? PlaceLoaderFor(xex) : LoaderPlace{};
+    const int loader_page = place.page;
     if (loader_page != kLoaderHome && loader_page != 0) {
         moved = MoveBootLoader(*fit->loader, loader_page);
     }
@@ -188,7 +189,9 @@ FileOutcome ConvertOne(EngineContext& context, const std::filesystem::path& dire
     if (larger) {
         report.Append("          Disk: " + DescribeDisk(*larger) +
                       (length > template_bound ? " (file too large for the template)"
-                                               : " (file loads into the boot loader's pages)"));
+                       : place.why == LoaderMove::kFileRunsInits
+                           ? " (file runs INIT routines while it loads)"
+                           : " (file loads into the boot loader's pages)"));
     } else if (length < kMinimumXexLength) {
         report.Append("          Disk: the template (file under 128 bytes)");
     }

@@ -300,46 +300,64 @@ TEST(Boot, EnhancedDensityVtoc2RepeatsTheBitField) {
 }
 
 // Fit mode, a program made for a machine without DOS: nine INITs at $9000 fill
-// $0700-$0AFF, a table loads into $0800-$08FF after them. Its disk is laid out with the
-// loader in $9800-$9BFF, where nothing loads: every INIT and RUN is called and memory
-// holds what the file and its INITs put there; the loader's own pages are cleared.
+// $0700-$0AFF, then (or not) a table loads into $0800-$08FF after them. Its disk is laid
+// out with the loader in $9800-$9BFF, where nothing loads, for either reason: every INIT
+// and RUN is called and memory holds what the file and its INITs put there; the loader's
+// own pages are cleared. Other pages are never taken for INITs alone.
 TEST(Boot, FitModeMovesTheLoaderOffTheFilesPages) {
-    Xex xex;
-    xex.Seg(0x2000, {0x4C, 0x00, 0x20});
-    for (int i = 0; i < 9; ++i) {  // LDX #0; TXA; EOR #i; STA $0700+i%4*$100,X; INX; BNE; RTS
-        const int page = 0x07 + i % 4;
-        xex.Seg(0x9000, {0xA2, 0x00, 0x8A, 0x49, std::uint8_t(i), 0x9D, 0x00, std::uint8_t(page),
-                         0xE8, 0xD0, 0xF7, 0x60})
-            .Vector(kInitad, 0x9000);
-        if (i == 6) {
-            xex.Seg(0x0800, Bytes(256, 0x5A));
+    for (const bool table : {true, false}) {
+        SCOPED_TRACE(table ? "a table over $0800" : "INITs only");
+        Xex xex;
+        xex.Seg(0x2000, {0x4C, 0x00, 0x20});
+        for (int i = 0; i < 9; ++i) {  // LDX #0; TXA; EOR #i; STA $0700+i%4*$100,X; INX; BNE; RTS
+            const int page = 0x07 + i % 4;
+            xex.Seg(0x9000, {0xA2, 0x00, 0x8A, 0x49, std::uint8_t(i), 0x9D, 0x00,
+                             std::uint8_t(page), 0xE8, 0xD0, 0xF7, 0x60})
+                .Vector(kInitad, 0x9000);
+            if (i == 6 && table) {
+                xex.Seg(0x0800, Bytes(256, 0x5A));
+            }
         }
+        const Bytes bytes = xex.Vector(kRunad, 0x2000).bytes;
+        ConvertFixture f;
+        f.PutTemplate(Keldrix());
+        f.PutXex("P.XEX", bytes);
+        f.window.SetCheckValue(Control::chk_fit, 1);
+        EXPECT_EQ(f.Run().converted_count, 1);
+        const std::string in(10, ' ');
+        EXPECT_EQ(Lines(f.report.lines.begin() + 6, f.report.lines.begin() + 8),
+                  (Lines{in + (table ? "Disk: 720 sectors of 128 bytes (file loads into the boot "
+                                       "loader's pages)"
+                                     : "Disk: 720 sectors of 128 bytes (file runs INIT routines "
+                                       "while it loads)"),
+                         in + "Boot loader at $9800-$9BFF"}));
+        const Bytes atr = f.Output("P.ATR");
+        const DiskReader r(atr);
+        const auto files = r.Files();
+        EXPECT_EQ(files.at("AUTORUN SYS").first, bytes);
+        r.ExpectVtoc(files);
+        const sim::BootResult boot = sim::BootAtr(atr);
+        ASSERT_EQ(boot.calls.size(), 10u);
+        EXPECT_EQ(boot.calls.back().address, 0x2000);
+        for (int at = 0x0700; at < 0x0B00; ++at) {  // the last INIT of each page, or the table
+            const int i = at >> 8 == 0x07 ? 8 : (at >> 8) - 0x07 + 4;
+            ASSERT_EQ(boot.ram[at], at >> 8 == 0x08 && table ? 0x5A : ((at & 0xFF) ^ i)) << at;
+        }
+        EXPECT_TRUE(std::all_of(boot.ram.begin() + 0x9800, boot.ram.begin() + 0x9C00,
+                                [](std::uint8_t b) { return b == 0; }));
     }
-    const Bytes bytes = xex.Vector(kRunad, 0x2000).bytes;
-    ConvertFixture f;
-    f.PutTemplate(Keldrix());
-    f.PutXex("P.XEX", bytes);
-    f.window.SetCheckValue(Control::chk_fit, 1);
-    EXPECT_EQ(f.Run().converted_count, 1);
-    const std::string in(10, ' ');
-    EXPECT_EQ(
-        Lines(f.report.lines.begin() + 6, f.report.lines.begin() + 8),
-        (Lines{in + "Disk: 720 sectors of 128 bytes (file loads into the boot loader's pages)",
-               in + "Boot loader at $9800-$9BFF"}));
-    const Bytes atr = f.Output("P.ATR");
-    const DiskReader r(atr);
-    const auto files = r.Files();
-    EXPECT_EQ(files.at("AUTORUN SYS").first, bytes);
-    r.ExpectVtoc(files);
-    const sim::BootResult boot = sim::BootAtr(atr);
-    ASSERT_EQ(boot.calls.size(), 10u);
-    EXPECT_EQ(boot.calls.back().address, 0x2000);
-    for (int at = 0x0700; at < 0x0B00; ++at) {  // the last INIT of each page, the table over $0800
-        const int i = at >> 8 == 0x07 ? 8 : (at >> 8) - 0x07 + 4;
-        ASSERT_EQ(boot.ram[at], at >> 8 == 0x08 ? 0x5A : ((at & 0xFF) ^ i)) << at;
+    // No INIT, INITs of a file that fits 32K, or INITs and a segment in $9800-$9BFF: the
+    // loader stays in the template.
+    for (const Bytes& xex : {Xex().Seg(0x9000, Bytes(200, 0x60)).bytes,
+                             Xex().Seg(0x7E00, Bytes(200, 0x60)).Vector(kInitad, 0x7E00).bytes,
+                             Xex().Seg(0x9A00, Bytes(200, 0x60)).Vector(kInitad, 0x9A00).bytes}) {
+        ConvertFixture f;
+        f.PutTemplate(Keldrix());
+        f.PutXex("P.XEX", xex);
+        f.window.SetCheckValue(Control::chk_fit, 1);
+        EXPECT_EQ(f.Run().converted_count, 1);
+        EXPECT_EQ(f.report.lines.at(6).substr(0, 10), "Generate: ");
     }
-    EXPECT_TRUE(std::all_of(boot.ram.begin() + 0x9800, boot.ram.begin() + 0x9C00,
-                            [](std::uint8_t b) { return b == 0; }));
 }
 
 // Deleted, open and unused entries and another name are passed over, also into a later
