@@ -40,9 +40,9 @@ broken_images() {
 # Counts what a run over DIR (default $data/work) left against $data/sums and
 # $data/repaired-sums: originals lost, partial images (neither the original nor its
 # repair under the image's name) and temporaries left; counts a failing line in $failures.
-# With a third argument "cut", temporaries left are counted but fail nothing (right after
-# a power cut they are the next run's to remove), and the images found only under their
-# backup names (which the next run puts back) are counted too.
+# Images found only under their backup names are counted too, and fail the line unless
+# a third argument "cut" says it is right after a power cut: then they, and temporaries
+# left, are the next run's to put back and remove.
 verify() {  # LABEL [DIR] [cut]
     local dir="${2:-$data/work}" lost partial moved left
     # An image's name is looked up with "in" first: reading now[name] would add it.
@@ -62,13 +62,14 @@ verify() {  # LABEL [DIR] [cut]
             print lost + 0, partial + 0, moved + 0
         }' "$data/sums" "$data/repaired-sums" -)
     left=$(find "$dir" -name '.korvane-*' ! -name '.korvane-lock' | wc -l)
-    if [[ ${3:-} == cut ]]; then
+    if [[ ${3:-} == cut || $moved -ne 0 ]]; then
         echo "$1: originals lost: $lost, partial images: $partial, temporaries left: $left," \
             "images only under their backup names: $moved"
     else
         echo "$1: originals lost: $lost, partial images: $partial, temporaries left: $left"
     fi
-    [[ $lost -eq 0 && $partial -eq 0 && ($left -eq 0 || ${3:-} == cut) ]] ||
+    # Outside a cut's aftermath, an image only under its backup name was not put back.
+    [[ $lost -eq 0 && $partial -eq 0 && (${3:-} == cut || ($left -eq 0 && $moved -eq 0)) ]] ||
         failures=$((failures + 1))
 }
 
