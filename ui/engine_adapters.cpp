@@ -109,6 +109,10 @@ RunInputGuard::~RunInputGuard() {
 }
 
 void RepaintPump::Tick() {
+    if (++ticks_ < kTicksPerLook && timer_.isValid()) {
+        return;
+    }
+    ticks_ = 0;
     if (timer_.isValid() && timer_.elapsed() < kIntervalMs) {
         return;
     }
@@ -284,7 +288,11 @@ void WidgetWindowControls::SetProgressValue(std::int64_t value) {
 
 void WidgetWindowControls::ApplyProgress() {
     if (pending_progress_) {
-        window_.controls().ProgressBar1->setValue(ClampToInt(*pending_progress_));
+        // The bar would paint itself at once; it is painted with the rest of the window.
+        QProgressBar* bar = window_.controls().ProgressBar1;
+        bar->setUpdatesEnabled(false);
+        bar->setValue(ClampToInt(*pending_progress_));
+        bar->setUpdatesEnabled(true);
         pending_progress_.reset();
     }
 }

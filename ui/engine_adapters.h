@@ -26,6 +26,7 @@ class ReportList;
 class RepaintPump {
   public:
     static constexpr int kIntervalMs = 50;
+    static constexpr int kTicksPerLook = 16;
 
     explicit RepaintPump(std::function<void()> sync) : sync_(std::move(sync)) {}
     // Starts the interval anew at the beginning of a run.
@@ -33,7 +34,8 @@ class RepaintPump {
         timer_.start();
         file_timer_.invalidate();
     }
-    // Repaints if the interval has passed.
+    // Repaints if the interval has passed. Called for every line and file, so only every
+    // kTicksPerLook-th call reads the clock.
     void Tick();
     // Repaints now.
     void Now();
@@ -44,6 +46,7 @@ class RepaintPump {
     std::function<void()> sync_;
     QElapsedTimer timer_;
     QElapsedTimer file_timer_;
+    int ticks_ = 0;
 };
 
 // The widget for a control name.

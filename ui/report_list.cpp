@@ -20,7 +20,7 @@ QVariant ReportModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     if (role == Qt::DisplayRole) {
-        return lines_[static_cast<std::size_t>(index.row())];
+        return Line(index.row());
     }
     if (role == Qt::SizeHintRole) {
         return QSize(static_cast<int>(std::ceil(static_cast<qreal>(widest_) * advance_)) + margins_,
@@ -30,8 +30,12 @@ QVariant ReportModel::data(const QModelIndex& index, int role) const {
 }
 
 void ReportModel::Append(const std::string& line) {
-    lines_.push_back(QString::fromStdString(line));
-    widest_ = std::max(widest_, lines_.back().size());
+    lines_.push_back(line);
+    // The width in characters as the view counts them; a name may bring other than ASCII.
+    const bool ascii = std::all_of(line.begin(), line.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    widest_ = std::max(
+        widest_, ascii ? static_cast<qsizetype>(line.size()) : QString::fromStdString(line).size());
 }
 
 void ReportModel::SetCellSize(qreal advance, int margins, int height) {

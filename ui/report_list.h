@@ -27,8 +27,8 @@ class ReportModel final : public QAbstractListModel {
     void Flush();
     void Clear();
     std::int64_t LineCount() const { return static_cast<std::int64_t>(lines_.size()); }
-    const QString& Line(std::int64_t index) const {
-        return lines_[static_cast<std::size_t>(index)];
+    QString Line(std::int64_t index) const {
+        return QString::fromStdString(lines_[static_cast<std::size_t>(index)]);
     }
     // The size of one character cell and the margins of a row, from the view's font. Every
     // row then measures as wide as the widest line, so the view can scroll sideways without
@@ -37,7 +37,8 @@ class ReportModel final : public QAbstractListModel {
     int RowHeight() const { return height_; }
 
   private:
-    std::vector<QString> lines_;
+    // As the engines write them (UTF-8), made text only for the rows the view shows.
+    std::vector<std::string> lines_;
     int shown_ = 0;
     qsizetype widest_ = 0;
     qreal advance_ = 8;

@@ -595,6 +595,20 @@ class WindowTest : public QObject {
         }
     }
 
+    // Report rows are as wide as the widest line in characters, not in the bytes of its
+    // UTF-8; lines come back as they were appended.
+    void reportRowsMeasureCharacters() {
+        ReportModel model;
+        model.SetCellSize(1.0, 0, 10);
+        const std::string accented =
+            "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9.ATR";  // 9 characters
+        model.Append("12345678");
+        model.Append(accented);
+        model.Flush();
+        QCOMPARE(model.data(model.index(0), Qt::SizeHintRole).toSize().width(), 9);
+        QCOMPARE(model.Line(1), QString::fromUtf8(accented));
+    }
+
     // Last: the stop request stays for the rest of the process.
     void stopSignalEndsTheRunThenTheWindow() {
         TempDir dir;
