@@ -1,10 +1,12 @@
 // window-bench: how fast the main window is. Three measurements:
-//   check DIR    a check run in the window, from the click on "Start Test" to the last
-//                report line shown, against korvane-cli check over the same directory;
+//   check DIR    check runs in the window, from the click on "Start Test" to the last
+//                report line shown, against korvane-cli check over the same directory, in
+//                rounds of one each (wall-clock and CPU time, medians of the ratios);
 //   startup      process start to the main window's first paint;
 //   report N     N report lines appended the way an engine appends them, then the
 //                report scrolled to its end and page by page back up.
 // Also: make-images DIR N writes N small images (every tenth one failing) to DIR.
+#include <sys/resource.h>
 #include <unistd.h>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -18,6 +20,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "atr_header.h"
 #include "engine_adapters.h"
@@ -74,16 +77,25 @@ int MakeImages(const std::filesystem::path& directory, int count) {
     return 0;
 }
 
-int BenchCheck(const std::filesystem::path& directory, const char* cli) {
-    QElapsedTimer timer;
-    timer.start();
-    QProcess process;
-    process.setStandardOutputFile(QStringLiteral("/dev/null"));
-    process.start(QString::fromLocal8Bit(cli),
-                  {QStringLiteral("check"), QString::fromStdString(directory.native())});
-    process.waitForFinished(-1);
-    const double cli_seconds = Seconds(timer);
+// CPU seconds (user and system) of this process, or of its waited-for children.
+double CpuSeconds(int who) {
+    rusage usage{};
+    ::getrusage(who, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Rounds of korvane-cli check and then the window's "Start Test" over the same directory,
+// each round a pair: wall-clock time and CPU time of each, and the medians of the rounds'
+// ratios.
+int BenchCheck(const std::filesystem::path& directory, const char* cli, int rounds) {
     std::filesystem::current_path(directory);
     korvane::ProgramState state;
     korvane::PosixFileSystem fs;
@@ -91,17 +103,44 @@ int BenchCheck(const std::filesystem::path& directory, const char* cli) {
     window.Form_Load();
     window.show();
     SettleDown();
-    timer.start();
-    window.controls().cmd_start_test->click();
-    // The handler returns with the report up to date; paint it once more.
-    window.repaint();
-    const double window_seconds = Seconds(timer);
-    std::printf("check run, %s files, %lld report lines\n",
-                window.controls().source_count->text().toLocal8Bit().constData(),
-                static_cast<long long>(window.controls().reportlst->LineCount()));
-    std::printf("  korvane-cli check    %.3f s\n", cli_seconds);
-    std::printf("  window Start Test    %.3f s   (%.2f x the command line)\n", window_seconds,
-                window_seconds / cli_seconds);
+    std::vector<double> wall_ratios;
+    std::vector<double> cpu_ratios;
+    for (int round = 1; round <= rounds; ++round) {
+        QElapsedTimer timer;
+        const double children_before = CpuSeconds(RUSAGE_CHILDREN);
+        timer.start();
+        QProcess process;
+        process.setStandardOutputFile(QStringLiteral("/dev/null"));
+        process.start(QString::fromLocal8Bit(cli),
+                      {QStringLiteral("check"), QString::fromStdString(directory.native())});
+        if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit) {
+            std::fprintf(stderr, "window-bench: %s did not run\n", cli);
+            return 2;
+        }
+        const double cli_seconds = Seconds(timer);
+        const double cli_cpu = CpuSeconds(RUSAGE_CHILDREN) - children_before;
+        SettleDown();
+        const double self_before = CpuSeconds(RUSAGE_SELF);
+        timer.start();
+        window.controls().cmd_start_test->click();
+        // The handler returns with the report up to date; paint it once more.
+        window.repaint();
+        const double window_seconds = Seconds(timer);
+        const double window_cpu = CpuSeconds(RUSAGE_SELF) - self_before;
+        wall_ratios.push_back(window_seconds / cli_seconds);
+        cpu_ratios.push_back(window_cpu / cli_cpu);
+        std::printf(
+            "round %d: %s files, %lld report lines; korvane-cli check %.3f s (CPU %.3f s), "
+            "window Start Test %.3f s (CPU %.3f s): %.2f x (CPU %.2f x)\n",
+            round, window.controls().source_count->text().toLocal8Bit().constData(),
+            static_cast<long long>(window.controls().reportlst->LineCount()), cli_seconds, cli_cpu,
+            window_seconds, window_cpu, wall_ratios.back(), cpu_ratios.back());
+        SettleDown();
+    }
+    std::printf(
+        "check run, median of %d rounds: window Start Test %.2f x the command line "
+        "(CPU time %.2f x)\n",
+        rounds, Median(wall_ratios), Median(cpu_ratios));
     return 0;
 }
 
@@ -185,8 +224,10 @@ int main(int argc, char** argv) {
     if (mode == "make-images" && argc == 4) {
         return MakeImages(argv[2], std::stoi(argv[3]));
     }
-    if (mode == "check" && argc == 4) {
-        return BenchCheck(std::filesystem::absolute(argv[2]), argv[3]);
+    if (mode == "check" && (argc == 4 || argc == 5)) {
+        return BenchCheck(std::filesystem::absolute(argv[2]),
+                          std::filesystem::absolute(argv[3]).c_str(),
+                          argc == 5 ? std::stoi(argv[4]) : 7);
     }
     if (mode == "startup") {
         return BenchStartup();
@@ -194,8 +235,9 @@ int main(int argc, char** argv) {
     if (mode == "report") {
         return BenchReport(argc > 2 ? std::stoi(argv[2]) : 100000);
     }
-    std::fprintf(stderr,
-                 "usage: window-bench make-images DIR N | check DIR KORVANE_CLI | startup | "
-                 "report [LINES]\n");
+    std::fprintf(
+        stderr,
+        "usage: window-bench make-images DIR N | check DIR KORVANE_CLI [ROUNDS] | startup | "
+        "report [LINES]\n");
     return 2;
 }
