@@ -126,10 +126,11 @@ int main(int argc, char** argv) {
     // now holds the repaired images and their backups as well.
     window.OpenDirectory(disks);
     window.controls().cmd_start_test->click();
+    const QSize normal = window.size();
     window.resize(1100, 820);
     QApplication::processEvents();
     ok = Save(&window, output, "window-resized-report.png") && ok;
-    window.resize(window.minimumSizeHint());
+    window.resize(normal);
 
     // The disk-contents tool after a run, the damaged disk's block picked.
     window.OpenDirectory(root / "atari" / "games");
