@@ -18,6 +18,7 @@
 #include "file_list_view.h"
 #include "main_window.h"
 #include "report_list.h"
+#include "window_colours.h"
 
 namespace korvane {
 
@@ -321,6 +322,7 @@ PromptAnswer MessageBoxPrompt::Ask(const Prompt& prompt) {
         prompt.icon == PromptIcon::Critical ? QMessageBox::Critical : QMessageBox::Question,
         QString::fromStdString(prompt.title), QString::fromStdString(prompt.text),
         QMessageBox::NoButton, parent_);
+    TakeParentColours(box);
     box.setDetailedText(QString::fromStdString(prompt.detail));
     switch (prompt.buttons) {
         case PromptButtons::YesNoCancel:

@@ -91,9 +91,9 @@ void KeepReadable(QWidget& window) {
     window.installEventFilter(new ReadableColours(&window));
 }
 
-void TakeParentColours(QMenu& menu) {
-    menu.setAttribute(Qt::WA_WindowPropagation);
-    menu.setPalette(QPalette());  // resolved anew, now from the parent
+void TakeParentColours(QWidget& window) {
+    window.setAttribute(Qt::WA_WindowPropagation);
+    window.setPalette(QPalette());  // resolved anew, now from the parent
 }
 
 void UseActionsAsContextMenu(QAbstractScrollArea* view) {

@@ -6,7 +6,6 @@
 #include <QPalette>
 
 class QAbstractScrollArea;
-class QMenu;
 class QWidget;
 
 namespace korvane {
@@ -26,9 +25,9 @@ QPalette ReadablePalette(QPalette palette);
 // time the desktop's colour scheme changes.
 void KeepReadable(QWidget& window);
 
-// A menu is a window of its own, drawn in the desktop's colours unless it takes those of the
-// widget it belongs to: the readable colours of the main window.
-void TakeParentColours(QMenu& menu);
+// A menu or message box is a window of its own, drawn in the desktop's colours unless it
+// takes those of the widget it belongs to: the readable colours of the main window.
+void TakeParentColours(QWidget& window);
 
 // Opens the actions of `view` as its context menu, in the readable colours.
 void UseActionsAsContextMenu(QAbstractScrollArea* view);

@@ -462,9 +462,9 @@ class WindowTest : public QObject {
 
     // The default light palette and two dark schemes as users run them, switched while the
     // window is open, in each tool: idle, while a file is read (the file list disabled, that
-    // file highlighted) and after a run with a failure's block selected; the menus, the help
-    // window and the About box. Every text of every widget in view, in each colour group,
-    // against what it stands on (a transparent ground shows the parent's).
+    // file highlighted) and after a run with a failure's block selected; the menus, a run's
+    // question, the help window and the About box. Every text of every widget in view, in each
+    // colour group, against what it stands on (a transparent ground shows the parent's).
     void textsAreReadableInLightAndDarkSchemes() {
         const auto luminance = [](const QColor& color) {
             double sum = 0.05;
@@ -481,6 +481,7 @@ class WindowTest : public QObject {
         CopySamples(dir.path(), {{"GAME.ATR", "a.atr"}, {"BROKEN_ID.ATR", "b.atr"}});
         WatchedFiles files;
         WindowHarness h(dir.path(), &files);
+        h.window().SetPrompt(nullptr);
         h.Trigger("Onlinehelp");
         for (const char* scheme : {"", "qt6ct-darker", "adwaita-dark"}) {
             QApplication::setPalette(*scheme == 0 ? QApplication::style()->standardPalette()
@@ -550,6 +551,17 @@ class WindowTest : public QObject {
             QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
             QApplication::sendEvent(c.reportlst->viewport(), &click);
             QCOMPARE(menus, 1);
+            // A repair run's question, closed.
+            std::filesystem::remove_all(dir / "long");
+            CopySamples(dir / "long", {{"TOO_LONG.ATR", "LONG.ATR"}});
+            h.window().OpenDirectory(dir / "long");
+            MessageBoxAnswerer answerer({QMessageBox::NoButton}, [&] {
+                check(QApplication::activeModalWidget());
+                return QString();
+            });
+            c.cmd_start_repair->click();
+            QCOMPARE(answerer.seen.size(), 1);
+            h.window().OpenDirectory(dir.path());
             check(h.window().help_window());
             h.Trigger("Aboutmenu");
             check(h.window().about_box());
