@@ -2,7 +2,9 @@
 //   check DIR    check runs in the window, from the click on "Start Test" to the last
 //                report line shown, against korvane-cli check over the same directory, in
 //                rounds of one each (wall-clock and CPU time, medians of the ratios);
-//   startup      process start to the main window's first paint;
+//   startup [DIR] process start to the main window's first paint; with DIR, the window
+//                opened on DIR as `korvane DIR` opens it, counting the listings of its files;
+//   switch DIR   each tool mode switch on DIR, the file list listed anew and repainted;
 //   report N     N report lines appended the way an engine appends them, then the
 //                report scrolled to its end and page by page back up.
 // Also: make-images DIR N writes N small images (every tenth one failing) to DIR.
@@ -19,6 +21,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -144,6 +147,18 @@ int BenchCheck(const std::filesystem::path& directory, const char* cli, int roun
     return 0;
 }
 
+// The real file system, counting the listings of a directory's entries.
+class CountedListings final : public korvane::PosixFileSystem {
+  public:
+    int listings = 0;
+    korvane::FsStatus ForEachEntry(
+        const std::filesystem::path& directory,
+        const std::function<void(korvane::DirectoryEntry&)>& each) override {
+        ++listings;
+        return PosixFileSystem::ForEachEntry(directory, each);
+    }
+};
+
 class FirstPaint : public QObject {
   public:
     double seconds = -1;
@@ -157,18 +172,47 @@ class FirstPaint : public QObject {
     }
 };
 
-int BenchStartup() {
+int BenchStartup(const std::filesystem::path& directory) {
     korvane::ProgramState state;
-    korvane::PosixFileSystem fs;
-    korvane::MainWindow window(state, fs);
+    CountedListings fs;
+    korvane::MainWindow window(state, fs, nullptr, nullptr, directory);
     FirstPaint first_paint;
     window.findChild<QWidget*>(QStringLiteral("client"))->installEventFilter(&first_paint);
     window.Form_Load();
+    if (!directory.empty()) {
+        window.GoToFolder(directory);
+    }
     window.show();
     while (first_paint.seconds < 0) {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    std::printf("start to first paint   %.3f s\n", first_paint.seconds);
+    std::printf("start to first paint   %.3f s   (%s files, %d listings)\n", first_paint.seconds,
+                window.controls().source_count->text().toLocal8Bit().constData(), fs.listings);
+    return 0;
+}
+
+int BenchSwitch(const std::filesystem::path& directory) {
+    korvane::ProgramState state;
+    CountedListings fs;
+    korvane::MainWindow window(state, fs, nullptr, nullptr, directory);
+    window.Form_Load();
+    window.show();
+    SettleDown();
+    std::printf("tool switches on %s files\n",
+                window.controls().source_count->text().toLocal8Bit().constData());
+    for (const auto& [name, handler] : {std::pair{"converter", &korvane::MainWindow::XEXmenu_Click},
+                                        {"check", &korvane::MainWindow::ATRmenu_Click},
+                                        {"generator", &korvane::MainWindow::Generatemenu_Click},
+                                        {"contents", &korvane::MainWindow::Contentsmenu_Click},
+                                        {"check", &korvane::MainWindow::ATRmenu_Click}}) {
+        const int before = fs.listings;
+        QElapsedTimer timer;
+        timer.start();
+        (window.*handler)();
+        window.repaint();
+        std::printf("  to %-10s %.3f s   (%d listings)\n", name, Seconds(timer),
+                    fs.listings - before);
+    }
     return 0;
 }
 
@@ -229,15 +273,17 @@ int main(int argc, char** argv) {
                           std::filesystem::absolute(argv[3]).c_str(),
                           argc == 5 ? std::stoi(argv[4]) : 7);
     }
-    if (mode == "startup") {
-        return BenchStartup();
+    if (mode == "startup" && argc <= 3) {
+        return BenchStartup(argc == 3 ? std::filesystem::absolute(argv[2]) : "");
+    }
+    if (mode == "switch" && argc == 3) {
+        return BenchSwitch(std::filesystem::absolute(argv[2]));
     }
     if (mode == "report") {
         return BenchReport(argc > 2 ? std::stoi(argv[2]) : 100000);
     }
-    std::fprintf(
-        stderr,
-        "usage: window-bench make-images DIR N | check DIR KORVANE_CLI [ROUNDS] | startup | "
-        "report [LINES]\n");
+    std::fprintf(stderr,
+                 "usage: window-bench make-images DIR N | check DIR KORVANE_CLI [ROUNDS] | "
+                 "startup [DIR] | switch DIR | report [LINES]\n");
     return 2;
 }

@@ -156,7 +156,7 @@ MainWindow::MainWindow(ProgramState& state, FileSystem& fs, QSettings* settings,
     centralWidget()->setMinimumSize(layout_size_);
     default_size_ = minimumSizeHint();
     resize(default_size_);
-    centralWidget()->setMinimumSize(QSize());
+    centralWidget()->setMinimumSize(0, 0);
     setMinimumSize(kSmallestWindow);
 }
 

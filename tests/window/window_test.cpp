@@ -32,6 +32,16 @@ struct SlowFiles final : WatchedFiles {
     SlowFiles() { delay = std::chrono::milliseconds(60), unreadable = "c.atr"; }
 };
 
+// The real file system, keeping each directory whose entries were listed.
+struct ListedFiles final : PosixFileSystem {
+    std::vector<std::filesystem::path> listed;
+    FsStatus ForEachEntry(const std::filesystem::path& directory,
+                          const std::function<void(DirectoryEntry&)>& each) override {
+        listed.push_back(directory);
+        return PosixFileSystem::ForEachEntry(directory, each);
+    }
+};
+
 // How many of the four start buttons of the file tools are usable.
 int StartButtonsEnabled(const MainControls& c) {
     return c.cmd_start_test->isEnabled() + c.cmd_start_repair->isEnabled() +
@@ -447,6 +457,16 @@ class WindowTest : public QObject {
             normal = h.window().size();
             h.window().showMaximized();
         });
+        // Started on a folder, as `korvane DIR` is: no other folder is listed first.
+        {
+            ListedFiles files;
+            ProgramState state;
+            MainWindow started(state, files, &settings, nullptr, dir / "start");
+            started.Form_Load();
+            started.GoToFolder(dir / "start");
+            QVERIFY(!files.listed.empty() &&
+                    std::ranges::count(files.listed, dir / "start") == std::ssize(files.listed));
+        }
         // The next launch opens the last folder with the last tool, DOS format and fit mode
         // in the last size; once the folder is gone, the current directory.
         launch([&](WindowHarness& h) {
