@@ -40,6 +40,8 @@ class FileListView final : public QListView {
 
     // Points the list at a directory and lists it.
     void SetPath(const std::filesystem::path& directory);
+    // Points the list at a directory, to be listed by the next Refresh or SetPattern.
+    void PointAt(const std::filesystem::path& directory) { path_ = directory; }
     const std::filesystem::path& path() const { return path_; }
     // Sets the pattern ("*.atr", "*.xex") and lists the directory anew with it.
     void SetPattern(const std::string& pattern);

@@ -32,9 +32,9 @@ void MainWindow::ShowStartDirectory() {
         }
     }
     FillDriveList();
-    // The file list looks at the same directory; source_path stays empty until the
-    // directory is first applied.
-    controls_.source_file->SetPath(controls_.source_dir->path());
+    // The file list looks at the same directory, listed once the load handler has set the
+    // tool's pattern; source_path stays empty until the directory is first applied.
+    controls_.source_file->PointAt(controls_.source_dir->path());
 }
 
 void MainWindow::FillDriveList() {
@@ -114,13 +114,10 @@ void MainWindow::SetSourceCount(const QString& caption) {
 }
 
 void MainWindow::source_count_Change() {
-    FileListView* files = controls_.source_file;
-    for (;;) {
-        files->Refresh();
-        const QString count = QString::number(files->Count());
-        if (count == controls_.source_count->text()) {
-            break;
-        }
+    // Whoever changes the count has just listed the directory (a folder or tool change, the
+    // end of a run): the caption follows that listing, without listing 100,000 names again.
+    const QString count = QString::number(controls_.source_file->Count());
+    if (count != controls_.source_count->text()) {
         controls_.source_count->setText(count);
     }
     FollowCount();
