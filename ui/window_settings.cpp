@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QUrl>
 #include <system_error>
@@ -93,7 +94,12 @@ void MainWindow::RestoreChoices() {
         case Tool::Check:
             break;
     }
-    restoreGeometry(settings_->value(kGeometryKey).toByteArray());
+    if (!restoreGeometry(settings_->value(kGeometryKey).toByteArray())) {
+        // The first launch: no larger than the screen's free area, with room for the
+        // window's frame (on 1920x1080 at twice the scale the layout is taller than that).
+        const QSize room = screen()->availableGeometry().size() - QSize(16, 48);
+        resize(size().boundedTo(room).expandedTo(minimumSize()));
+    }
     // A DOS name no longer in the list leaves the start-up choice.
     const int format = controls_.Combo_format->findText(settings_->value(kFormatKey).toString());
     if (format >= 0) {
