@@ -269,7 +269,7 @@ void WidgetWindowControls::SelectFileEntry(std::int64_t index) {
 }
 
 void WidgetWindowControls::RefreshFileList() {
-    window_.controls().source_file->Refresh();
+    window_.controls().source_file->RefreshIfChanged();
 }
 
 void WidgetWindowControls::SetProgressRange(std::int64_t minimum, std::int64_t maximum) {

@@ -2,6 +2,7 @@
 
 #include <QSignalBlocker>
 #include <algorithm>
+#include <chrono>
 
 #include "file_list.h"
 #include "report_text.h"
@@ -59,12 +60,26 @@ void FileListView::Refresh() {
         kept = Entry(selected);
     }
     pending_selection_.reset();
+    // Taken before the listing: a change while it runs shows in the next stamp.
+    const std::int64_t now_ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                    std::chrono::system_clock::now().time_since_epoch())
+                                    .count();
+    listed_stamp_ = fs_.Stamp(path_);
     std::vector<std::filesystem::path> files;
     listing_ = ListSourceFiles(fs_, path_, pattern_, files);
     if (!listing_.ok()) {
         files.clear();
     }
+    // A volume with a coarse clock (2 s on FAT) gives a change made in the same tick as the
+    // one before the listing the same time: the stamp tells only of a directory last
+    // changed at least one tick before it was listed. Times of 0 are times not known.
+    constexpr std::int64_t kCoarsestTick = 2'000'000'000;
+    if (!listing_.ok() || !listed_stamp_ || listed_stamp_->modified_ns == 0 ||
+        now_ns - std::max(listed_stamp_->modified_ns, listed_stamp_->changed_ns) < kCoarsestTick) {
+        listed_stamp_.reset();
+    }
     listed_path_ = path_;
+    listed_pattern_ = pattern_;
     model_.SetEntries(std::move(files));
     if (!kept.empty()) {
         const auto& entries = model_.entries();
@@ -75,6 +90,19 @@ void FileListView::Refresh() {
             Select(found - entries.begin());
         }
     }
+}
+
+void FileListView::RefreshIfChanged() {
+    // The entries are names and their types only; every name made, removed or renamed in
+    // the directory changes its times of change.
+    if (listed_stamp_ && path_ == listed_path_ && pattern_ == listed_pattern_ &&
+        fs_.Stamp(path_) == listed_stamp_) {
+        // A file selected during the run is shown as a listing anew would show it.
+        const QSignalBlocker quiet(selectionModel());
+        ApplyPendingSelection();
+        return;
+    }
+    Refresh();
 }
 
 std::int64_t FileListView::SelectedIndex() const {

@@ -48,6 +48,9 @@ class FileListView final : public QListView {
     const std::string& pattern() const { return pattern_; }
     // Lists the directory anew; a directory that cannot be read lists nothing.
     void Refresh();
+    // As Refresh, but keeps the entries where the directory is provably the same as when
+    // it was last listed (as after a run that wrote nothing into it).
+    void RefreshIfChanged();
     // How the last listing went: failed when the directory could not be read.
     const FsStatus& listing() const { return listing_; }
 
@@ -71,6 +74,10 @@ class FileListView final : public QListView {
     // The directory the entries were listed from.
     std::filesystem::path listed_path_;
     std::string pattern_ = "*.atr";
+    std::string listed_pattern_;
+    // The directory's identity and times of change when it was listed, kept only where a
+    // later change must show in them; none when it must be listed anew in any case.
+    std::optional<FileStamp> listed_stamp_;
     std::optional<std::int64_t> pending_selection_;
     FsStatus listing_ = FsStatus::Ok();
 };

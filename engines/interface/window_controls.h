@@ -62,7 +62,7 @@ class WindowControls {
     virtual std::int64_t FileCount() const = 0;
     virtual std::filesystem::path FileEntry(std::int64_t index) const = 0;
     virtual void SelectFileEntry(std::int64_t index) = 0;
-    // Lists the file list's directory anew with its current pattern.
+    // Lists the file list's directory anew with its current pattern, where it changed.
     virtual void RefreshFileList() = 0;
 
     // The progress bar ProgressBar1.

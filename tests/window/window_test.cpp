@@ -32,6 +32,19 @@ struct SlowFiles final : WatchedFiles {
     SlowFiles() { delay = std::chrono::milliseconds(60), unreadable = "c.atr"; }
 };
 
+// The real file system, telling a directory's times of change 10 s early, as for one last
+// changed well before it was listed.
+struct SettledFiles final : WatchedFiles {
+    std::optional<FileStamp> Stamp(const std::filesystem::path& path) override {
+        std::optional<FileStamp> stamp = PosixFileSystem::Stamp(path);
+        if (stamp) {
+            stamp->modified_ns -= 10'000'000'000;
+            stamp->changed_ns -= 10'000'000'000;
+        }
+        return stamp;
+    }
+};
+
 // The real file system, keeping each directory whose entries were listed.
 struct ListedFiles final : PosixFileSystem {
     std::vector<std::filesystem::path> listed;
@@ -379,6 +392,24 @@ class WindowTest : public QObject {
         c.cmd_start_test->click();
         h.window().OpenDirectory(dir.path().parent_path());
         QVERIFY(h.window().statusBar()->currentMessage().isEmpty());
+    }
+
+    void fileListAfterARun() {
+        TempDir dir;
+        CopySamples(dir.path(), {{"GAME.ATR", "a.atr"}, {"GAME.ATR", "b.atr"}});
+        SettledFiles files;
+        WindowHarness h(dir.path(), &files);
+        const MainControls& c = h.controls();
+        // The directory as it was listed: the list stays, the last file read selected.
+        c.cmd_start_test->click();
+        QCOMPARE(c.source_file->SelectedIndex(), 1);
+        // A file another program makes during a run is listed after it.
+        files.on_open = [&](const std::filesystem::path& path) {
+            path.filename() == "b.atr" ? CopySamples(dir.path(), {{"TINY.ATR", "c.atr"}}) : void();
+        };
+        c.cmd_start_test->click();
+        QCOMPARE(h.FileListEntries(), QStringList({"a.atr", "b.atr", "c.atr"}));
+        QVERIFY(c.source_count->text() == "3" && c.source_file->SelectedIndex() == 1);
     }
 
     void diskContentsToolAndExtraction() {
