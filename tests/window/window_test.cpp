@@ -534,6 +534,7 @@ class WindowTest : public QObject {
         WindowHarness h(dir.path(), &files);
         h.window().SetPrompt(nullptr);
         h.Trigger("Onlinehelp");
+        h.window().help_window()->Open(KORVANE_HELP_FILE);
         for (const char* scheme : {"", "qt6ct-darker", "adwaita-dark"}) {
             QApplication::setPalette(*scheme == 0 ? QApplication::style()->standardPalette()
                                                   : SchemePalette(scheme));
@@ -614,6 +615,19 @@ class WindowTest : public QObject {
             QCOMPARE(answerer.seen.size(), 1);
             h.window().OpenDirectory(dir.path());
             check(h.window().help_window());
+            // The help page's links, in the colour the page gives them, on its white.
+            int links = 0;
+            h.window().help_window()->browser()->reload();  // laid out in this scheme
+            for (QTextBlock block = h.window().help_window()->browser()->document()->begin();
+                 block.isValid(); block = block.next()) {
+                for (auto part = block.begin(); !part.atEnd(); ++part) {
+                    const QTextCharFormat format = part.fragment().charFormat();
+                    const double ink = luminance(format.foreground().color());
+                    links += format.isAnchor();
+                    QVERIFY(!format.isAnchor() || luminance(Qt::white) / ink >= 4.5);
+                }
+            }
+            QVERIFY(links > 3);
             h.Trigger("Aboutmenu");
             check(h.window().about_box());
             h.window().about_box()->close();
