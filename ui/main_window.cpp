@@ -226,11 +226,7 @@ void MainWindow::CreateControls() {
     c.Frm_atr_gen = Place<QGroupBox>(client, "Frm_atr_gen", 8, 184, 273, 73);
     c.Frm_atr_gen->setTitle(QStringLiteral("ATR parameters"));
     c.Text1 =
-        CaptionBox(c.Frm_atr_gen, "Text1", 8, 16, 105, 19, QStringLiteral("Number of sectors"));
-    // The DOS the new image is formatted for; none at start-up.
-    c.Combo_format = Place<QComboBox>(c.Frm_atr_gen, "Combo_format", 116, 16, 88, 21);
-    c.Combo_format->setToolTip(QStringLiteral("Format for DOS"));
-    c.Combo_format->setAccessibleName(QStringLiteral("Format for DOS"));
+        CaptionBox(c.Frm_atr_gen, "Text1", 8, 16, 193, 19, QStringLiteral("Number of sectors"));
     c.Combo_no_of_sectors = Place<QComboBox>(c.Frm_atr_gen, "Combo_no_of_sectors", 208, 16, 57, 21);
     c.Text3 = CaptionBox(c.Frm_atr_gen, "Text3", 8, 40, 193, 25,
                          QStringLiteral("Number of bytes per sector"));
@@ -250,7 +246,11 @@ void MainWindow::CreateControls() {
         QStringLiteral("Expand small images to 1kB / Check that images have at least 1kB"));
     c.chk_expand_images->setChecked(true);
     FitIndicatorButton(c.chk_expand_images, QStyle::PM_IndicatorWidth);
-    c.Txt_filename = Place<QLineEdit>(c.Frame1, "Txt_filename", 8, 16, 369, 19);
+    c.Txt_filename = Place<QLineEdit>(c.Frame1, "Txt_filename", 8, 16, 273, 19);
+    // The DOS the new image is formatted for, beside its name; none at start-up.
+    c.Combo_format = Place<QComboBox>(c.Frame1, "Combo_format", 285, 15, 92, 21);
+    c.Combo_format->setToolTip(QStringLiteral("Format for DOS"));
+    c.Combo_format->setAccessibleName(QStringLiteral("Format for DOS"));
     // The converter's fit mode, off at start-up; shown below its directory list.
     c.chk_fit = Place<QCheckBox>(client, "chk_fit", 8, 280, 385, 17);
     c.chk_fit->setText(

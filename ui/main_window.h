@@ -56,7 +56,7 @@ struct MainControls {
     QComboBox* Combo_no_of_sectors = nullptr;
     QLineEdit* Text3 = nullptr;
     QComboBox* Combo_byte_per_sector = nullptr;
-    QComboBox* Combo_format = nullptr;  // "Format for DOS", beside the sector count
+    QComboBox* Combo_format = nullptr;  // "Format for DOS", beside the file name
     QGroupBox* Frm_image_size = nullptr;
     QLineEdit* Txt_image_size = nullptr;
     QLineEdit* Text2 = nullptr;

@@ -105,6 +105,7 @@ void MainWindow::ShowTool(const ToolMode& mode) {
     FitClientMinimum();
     c.Frame1->setTitle(QString::fromLatin1(mode.frame_title));
     c.Txt_filename->setVisible(mode.generator);
+    c.Combo_format->setVisible(mode.generator);
     c.chk_expand_images->setVisible(!mode.generator);
     c.chk_fit->setVisible(mode.fit);
     c.Frm_atr_gen->setVisible(mode.generator);

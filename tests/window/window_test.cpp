@@ -662,6 +662,24 @@ class WindowTest : public QObject {
                 const QRect place(control->mapTo(client, QPoint(0, 0)), control->size());
                 QVERIFY2(!control->isVisibleTo(client) || client->rect().contains(place),
                          qPrintable(tool + control->objectName()));
+                // No box or button covers a sibling shown beside it, nor a caption's text (edges
+                // may touch).
+                const auto* edit = qobject_cast<const QLineEdit*>(control);
+                const bool input = qobject_cast<const QComboBox*>(control) ||
+                                   qobject_cast<const QAbstractButton*>(control) ||
+                                   (edit && !edit->isReadOnly());
+                for (const auto* sibling :
+                     control->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                    QRect covered = sibling->geometry();
+                    if (const auto* caption = qobject_cast<const QLineEdit*>(sibling);
+                        caption && caption->isReadOnly()) {
+                        covered.setWidth(caption->fontMetrics().horizontalAdvance(caption->text()));
+                    }
+                    QVERIFY2(!input || sibling == control || !control->isVisibleTo(client) ||
+                                 !sibling->isVisibleTo(client) ||
+                                 !covered.intersects(control->geometry().adjusted(2, 2, -2, -2)),
+                             qPrintable(tool + control->objectName() + sibling->objectName()));
+                }
             }
             for (const auto& [bar, size, room] :
                  {std::tuple{area->horizontalScrollBar(), client->width(),
