@@ -642,8 +642,9 @@ class WindowTest : public QObject {
     void smallWindowScrollsToEveryControl() {
         TempDir dir;
         for (int i = 10; i < 40; ++i) {
-            std::filesystem::copy_file(kSamples / (i % 2 ? "GAME.ATR" : "TOO_LONG.ATR"),
-                                       dir / ("f" + std::to_string(i) + ".atr"));
+            std::filesystem::copy_file(
+                kSamples / (i % 2 ? "GAME.ATR" : "TOO_LONG.ATR"),
+                dir / std::string("f").append(std::to_string(i)).append(".atr"));
         }
         WindowHarness h(dir.path());
         const MainControls& c = h.controls();
