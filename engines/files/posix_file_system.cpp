@@ -16,6 +16,7 @@
 #include <system_error>
 
 #include "lock_file.h"
+#include "mapped_copy.h"
 #include "posix_status.h"
 
 namespace korvane {
@@ -177,6 +178,15 @@ class PosixInputFile final : public InputFile {
 
     FsStatus ReadAt(std::int64_t offset, std::span<std::uint8_t> bytes, std::size_t& got) override {
         got = 0;
+        // Megabytes within the length the file had when opened: through a mapping.
+        if (bytes.size() >= kMappedReadAtLeast && offset >= 0 && offset < info_.length) {
+            const auto within =
+                std::min(bytes.size(), static_cast<std::size_t>(info_.length - offset));
+            if (within >= kMappedReadAtLeast &&
+                CopyThroughMapping(fd_, offset, bytes.data(), within)) {
+                got = within;
+            }
+        }
         while (got < bytes.size()) {
             const ssize_t read = ::pread(fd_, bytes.data() + got, bytes.size() - got,
                                          static_cast<off_t>(offset) + static_cast<off_t>(got));

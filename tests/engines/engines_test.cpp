@@ -811,6 +811,25 @@ TEST_F(FileSafety, PrivateWhileWrittenAndTemporaryNamesNeverRunOut) {
 }
 
 // Names of 255 bytes; odd files in place of images; the original's mode and owner kept.
+// A large file is read as it is at the read: shortened after its open, only what is left
+// (the copy through a mapping meets the lost pages and the read goes on without it);
+// made longer, to the new end.
+TEST_F(FileSafety, LargeFileReadAsItIsAtTheRead) {
+    Bytes counted(3 << 20);
+    for (std::size_t i = 0; i < counted.size(); ++i) {
+        counted[i] = static_cast<std::uint8_t>(i % 251);
+    }
+    for (const std::size_t now : {std::size_t{3} << 19, std::size_t{3} << 20}) {
+        WriteFile(dir / "BIG.XEX", Bytes(counted.begin(), counted.begin() + (2 << 20)));
+        OpenResult opened = posix.OpenRead(dir / "BIG.XEX");
+        ASSERT_TRUE(opened.status.ok());
+        WriteFile(dir / "BIG.XEX", Bytes(counted.begin(), counted.begin() + now));
+        std::vector<std::uint8_t> read;
+        EXPECT_TRUE(ReadToEnd(*opened.file, INT64_MAX, read).ok());
+        EXPECT_TRUE(read == Bytes(counted.begin(), counted.begin() + now)) << now;
+    }
+}
+
 TEST_F(FileSafety, NamesOddFilesOwnerAndTemporaries) {
     const std::string longest = "LONG." + std::string(246, 'N') + ".ATR";  // 255 bytes
     WriteFile(dir / longest, Broken(1));
