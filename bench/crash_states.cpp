@@ -4,9 +4,13 @@
 // directory operations not yet synced is taken as the part that reached the disk, and file
 // data counts only where an fsync or syncfs covered it. Each such state is checked: every
 // original image must be whole under its own name or its backup name, and no image name
-// may hold a file whose data did not all reach the disk.
-//   crash_states [IMAGES]   (default 3; prints the counts for volumes with and without
-//                            hard links, exit status 1 when any state loses or damages)
+// may hold a file whose data did not all reach the disk. Two kinds of volume: a local
+// one, whose syncfs writes every file's data and every directory change, and a FUSE one,
+// whose syncfs reaches nothing (each new file is synced as it is closed, as the product
+// does there, and only a directory's fsync makes its names durable).
+//   crash_states [IMAGES]   (default 3; prints the counts for local and FUSE volumes, with
+//                            and without hard links; exit status 1 when any state loses
+//                            or damages)
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -39,7 +43,7 @@ struct DirectoryOp {
 
 class RecordingFileSystem final : public FileSystem {
   public:
-    explicit RecordingFileSystem(bool links) : links_(links) {}
+    RecordingFileSystem(bool links, bool fuse) : links_(links), fuse_(fuse) {}
 
     FsStatus List(const Path& directory, std::vector<DirectoryEntry>& entries) override {
         entries.clear();
@@ -73,7 +77,7 @@ class RecordingFileSystem final : public FileSystem {
                 return FsStatus::Ok();
             }
             FsStatus Close(bool durable) override {
-                if (durable) {
+                if (durable || fs.fuse_) {
                     fs.inodes_[inode].synced = fs.inodes_[inode].data;
                 }
                 fs.Point();
@@ -125,8 +129,13 @@ class RecordingFileSystem final : public FileSystem {
                    ? std::nullopt
                    : std::optional<FileIdentity>({1, static_cast<std::uint64_t>(it->second)});
     }
-    // syncfs writes every file's data and every directory change.
+    // On a local volume syncfs writes every file's data and every directory change; on
+    // FUSE it reaches no daemon.
     FsStatus SyncFileSystem(const Path&) override {
+        if (fuse_) {
+            Point();
+            return FsStatus::Ok();
+        }
         for (Inode& inode : inodes_) {
             inode.synced = inode.data;
         }
@@ -134,6 +143,7 @@ class RecordingFileSystem final : public FileSystem {
         Point();
         return FsStatus::Ok();
     }
+    bool SyncFileSystemWritesNames(const Path&) override { return !fuse_; }
     FsStatus SyncDirectory(const Path&) override {
         synced_ops_ = ops_.size();
         Point();
@@ -185,7 +195,7 @@ class RecordingFileSystem final : public FileSystem {
         }
         moments.push_back(std::move(moment));
     }
-    bool links_;
+    bool links_, fuse_;
     std::vector<Inode> inodes_;
     std::map<std::string, int> names_;  // as the run sees it
     std::map<std::string, int> disk_;   // as synced
@@ -217,8 +227,8 @@ struct Counts {
     long states = 0, lost = 0, partial = 0;
 };
 
-Counts Check(bool links, int images) {
-    RecordingFileSystem fs(links);
+Counts Check(bool links, bool fuse, int images) {
+    RecordingFileSystem fs(links, fuse);
     std::map<std::string, Bytes> originals;
     for (int i = 0; i < images; ++i) {
         const std::string name = "IMG" + std::to_string(i) + ".ATR";
@@ -279,12 +289,16 @@ Counts Check(bool links, int images) {
 int main(int argc, char** argv) {
     const int images = argc > 1 ? std::atoi(argv[1]) : 3;
     bool failed = false;
-    for (const bool links : {true, false}) {
-        const korvane::Counts counts = korvane::Check(links, images);
-        std::printf("%s: %d images, crash states: %ld, originals lost: %ld, partial images: %ld\n",
-                    links ? "with hard links" : "without hard links", images, counts.states,
-                    counts.lost, counts.partial);
-        failed = failed || counts.lost != 0 || counts.partial != 0;
+    for (const bool fuse : {false, true}) {
+        for (const bool links : {true, false}) {
+            const korvane::Counts counts = korvane::Check(links, fuse, images);
+            std::printf(
+                "%s, %s: %d images, crash states: %ld, originals lost: %ld, partial images: "
+                "%ld\n",
+                fuse ? "FUSE" : "local", links ? "with hard links" : "without hard links", images,
+                counts.states, counts.lost, counts.partial);
+            failed = failed || counts.lost != 0 || counts.partial != 0;
+        }
     }
     return failed ? 1 : 0;
 }

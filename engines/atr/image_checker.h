@@ -26,7 +26,11 @@ class RepairedImagePlacing final : public WriteGroup::Placing {
           temporary_(std::move(temporary)),
           replaced_backup_(std::move(replaced_backup)),
           written_files_(std::move(written_files)) {}
-    // Removes the backup to be replaced, then keeps the untouched file under its backup
+    // Gives the untouched file its backup name as a second name, where there is no backup
+    // to replace and the file system has hard links.
+    bool KeepEarly() override;
+    // Takes the early name back if the files' sync failed; otherwise, unless named early,
+    // removes the backup to be replaced, then keeps the untouched file under its backup
     // name: as a second name, or, without hard links, renamed.
     bool Keep(const FsStatus& files_synced) override;
     // Puts the repaired image under the image's name; undoes the keeping on failure.
@@ -42,6 +46,11 @@ class RepairedImagePlacing final : public WriteGroup::Placing {
   private:
     // Records the failure for the report, with the removal of the temporary file.
     void Failed(const std::string& failure);
+    // Records that the untouched file can not get its backup name.
+    void CannotKeep(const FsStatus& failed);
+    // Takes the backup name back, so that the untouched file is under its own name alone;
+    // what could not be undone, to append to the failure.
+    std::string Unkeep();
     FileSystem& fs_;
     ReportSink& report_;
     ImageLocation image_;
@@ -50,7 +59,8 @@ class RepairedImagePlacing final : public WriteGroup::Placing {
     // The backup the user agreed to replace, as it was when asked; none: no backup.
     std::optional<FileStamp> replaced_backup_;
     std::shared_ptr<WrittenFiles> written_files_;
-    enum class Kept { Nothing, Linked, Renamed } kept_ = Kept::Nothing;
+    // Unlinkable: no hard links on its volume, found before the sync.
+    enum class Kept { Nothing, Unlinkable, Linked, Renamed } kept_ = Kept::Nothing;
     std::filesystem::path record_;  // the restore record, while the image's name is free
     std::string failure_;           // empty while all goes well
     std::optional<FileIdentity> source_identity_;

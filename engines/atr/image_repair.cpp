@@ -262,10 +262,56 @@ void RepairedImagePlacing::Failed(const std::string& failure) {
     failure_ = failure + DiscardTemporary(fs_, temporary_);
 }
 
-bool RepairedImagePlacing::Keep(const FsStatus& files_synced) {
-    if (!files_synced.ok()) {
-        Failed(kWriteFailed + files_synced.reason());
+// Where the file system has hard links, the untouched file gets its backup name as a
+// second name, and the image's name never goes missing, whatever fails. Given before the
+// group's sync, which then makes it durable with the new files' data where it can: it
+// names a file already on the disk. A backup to be replaced waits for the sync.
+bool RepairedImagePlacing::KeepEarly() {
+    if (replaced_backup_) {
         return false;
+    }
+    const FsStatus status = fs_.LinkNoReplace(image_.path, backup_path_);
+    if (status.ok()) {
+        kept_ = Kept::Linked;
+        return true;
+    }
+    if (status.unsupported()) {
+        kept_ = Kept::Unlinkable;
+    } else {
+        CannotKeep(status);
+    }
+    return false;
+}
+
+void RepairedImagePlacing::CannotKeep(const FsStatus& failed) {
+    Failed("Can not rename " + DisplayName(image_.name) + " to " +
+           DisplayName(backup_path_.filename()) + " - " + failed.reason());
+}
+
+std::string RepairedImagePlacing::Unkeep() {
+    const std::string backup = DisplayName(backup_path_.filename());
+    if (kept_ == Kept::Linked) {
+        return fs_.Remove(backup_path_).ok() ? std::string()
+                                             : "; the untouched image is also kept as " + backup;
+    }
+    if (!fs_.RenameNoReplace(backup_path_, image_.path).ok()) {
+        return "; the untouched image stays as " + backup;  // the record tells the next run
+    }
+    fs_.Remove(record_);
+    return std::string();
+}
+
+bool RepairedImagePlacing::Keep(const FsStatus& files_synced) {
+    if (!failure_.empty()) {
+        return false;
+    }
+    if (!files_synced.ok()) {
+        const std::string undone = kept_ == Kept::Linked ? Unkeep() : std::string();
+        Failed(kWriteFailed + files_synced.reason() + undone);
+        return false;
+    }
+    if (kept_ == Kept::Linked) {
+        return false;  // named before the sync
     }
     const std::string backup = DisplayName(backup_path_.filename());
     if (replaced_backup_) {
@@ -282,20 +328,15 @@ bool RepairedImagePlacing::Keep(const FsStatus& files_synced) {
             return false;
         }
     }
-    const auto cannot_keep = [&](const FsStatus& failed) {
-        Failed("Can not rename " + DisplayName(image_.name) + " to " + backup + " - " +
-               failed.reason());
-        return true;
-    };
-    // Where the file system has hard links, the untouched file gets its backup name as a
-    // second name, and the image's name never goes missing, whatever fails.
-    FsStatus status = fs_.LinkNoReplace(image_.path, backup_path_);
+    FsStatus status = kept_ == Kept::Unlinkable ? FsStatus::Unsupported("no hard links")
+                                                : fs_.LinkNoReplace(image_.path, backup_path_);
     if (status.ok()) {
         kept_ = Kept::Linked;
         return true;
     }
     if (!status.unsupported()) {
-        return cannot_keep(status);
+        CannotKeep(status);
+        return true;
     }
     // Without hard links: the old file is renamed to its backup name, and the image's name
     // stays free until the repaired image takes it. A record on disk first tells the next
@@ -308,7 +349,8 @@ bool RepairedImagePlacing::Keep(const FsStatus& files_synced) {
     status = fs_.RenameNoReplace(image_.path, backup_path_);
     if (!status.ok()) {
         fs_.Remove(record_);
-        return cannot_keep(status);
+        CannotKeep(status);
+        return true;
     }
     kept_ = Kept::Renamed;
     return true;
@@ -321,29 +363,17 @@ void RepairedImagePlacing::Name(const FsStatus& kept_synced) {
     if (!failure_.empty()) {
         return;
     }
-    const std::string backup = DisplayName(backup_path_.filename());
-    const auto undo = [&] {
-        if (kept_ == Kept::Linked) {
-            return fs_.Remove(backup_path_).ok()
-                       ? std::string()
-                       : "; the untouched image is also kept as " + backup;
-        }
-        if (!fs_.RenameNoReplace(backup_path_, image_.path).ok()) {
-            return "; the untouched image stays as " + backup;  // the record tells the next run
-        }
-        fs_.Remove(record_);
-        return std::string();
-    };
     if (!kept_synced.ok()) {
         // The backup may not survive a power cut: the image stays as it is.
+        const std::string undone = Unkeep();
         Failed(std::string(kWriteFailed) + "the directory can not be synced - " +
-               kept_synced.reason() + undo());
+               kept_synced.reason() + undone);
         return;
     }
     const FsStatus status = kept_ == Kept::Linked ? fs_.RenameReplacing(temporary_, image_.path)
                                                   : fs_.RenameNoReplace(temporary_, image_.path);
     if (!status.ok()) {
-        const std::string undone = undo();
+        const std::string undone = Unkeep();
         Failed("Can not rename the repaired image to " + DisplayName(image_.name) + " - " +
                status.reason() + undone);
     }

@@ -188,6 +188,11 @@ class FileSystem {
     virtual FsStatus SyncFileSystem(const std::filesystem::path& /*directory*/) {
         return FsStatus::Ok();
     }
+    // Whether SyncFileSystem on the volume of `directory` also brings its directories'
+    // changes to the disk (a local volume), or only files' data (the default: none).
+    virtual bool SyncFileSystemWritesNames(const std::filesystem::path& /*directory*/) {
+        return false;
+    }
     // Makes the names in `directory` (renames, new and removed files) reach the disk.
     virtual FsStatus SyncDirectory(const std::filesystem::path& /*directory*/) {
         return FsStatus::Ok();

@@ -674,4 +674,24 @@ FsStatus PosixFileSystem::SyncFileSystem(const std::filesystem::path& directory)
     return Sync(directory, true);
 }
 
+// Where a syncfs writes back the files' pages, it writes the whole volume's changes, its
+// directories' too (a journal commit on ext4, XFS and btrfs): the volumes whose files it
+// reaches are the ones whose names it makes durable.
+bool PosixFileSystem::SyncFileSystemWritesNames(const std::filesystem::path& directory) {
+    for (Locked* open : {locked_.get(), held_.get()}) {
+        if (open->fd >= 0 && directory == open->path) {
+            if (open->syncfs_reaches_files < 0) {
+                open->syncfs_reaches_files = SyncfsReachesFiles(open->fd) ? 1 : 0;
+            }
+            return open->syncfs_reaches_files == 1;
+        }
+    }
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool reaches = fd >= 0 && SyncfsReachesFiles(fd);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return reaches;
+}
+
 }  // namespace korvane

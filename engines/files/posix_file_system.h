@@ -37,6 +37,7 @@ class PosixFileSystem : public FileSystem {
     std::optional<FileStamp> Stamp(const std::filesystem::path& path) override;
     FsStatus SyncDirectory(const std::filesystem::path& directory) override;
     FsStatus SyncFileSystem(const std::filesystem::path& directory) override;
+    bool SyncFileSystemWritesNames(const std::filesystem::path& directory) override;
     LockResult LockDirectory(const std::filesystem::path& directory) override;
     bool LockedDirectoryReplaced(const std::filesystem::path& directory) override;
     std::unique_ptr<DirectoryLock> HoldDirectory(const std::filesystem::path& directory) override;

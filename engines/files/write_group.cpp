@@ -102,10 +102,15 @@ void WriteGroup::Commit() {
             placings.push_back(waiting->placing.get());
         }
     }
-    // One sync for every waiting file; a failure leaves them all temporary.
-    const FsStatus synced =
-        directories_.empty() ? FsStatus::Ok() : fs_.SyncFileSystem(*directories_.begin());
-    bool kept = false;
+    bool kept_early = false;
+    for (Placing* placing : placings) {
+        kept_early = placing->KeepEarly() || kept_early;
+    }
+    // One sync for every waiting file; a failure leaves them all temporary, and takes the
+    // early names back.
+    const std::filesystem::path* volume = directories_.empty() ? nullptr : &*directories_.begin();
+    const FsStatus synced = volume == nullptr ? FsStatus::Ok() : fs_.SyncFileSystem(*volume);
+    bool kept = kept_early && !(volume != nullptr && fs_.SyncFileSystemWritesNames(*volume));
     for (Placing* placing : placings) {
         kept = placing->Keep(synced) || kept;
     }

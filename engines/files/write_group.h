@@ -1,11 +1,17 @@
 // Durable writes in groups: a batch writes the new files of several images under their
-// temporary names and brings them all to the disk with one sync. Then every file that
-// must survive whatever comes (the untouched image under its backup name) gets its name,
-// and the directory is synced; only then do the new files take their real names, and the
-// directory is synced again. Even where a power cut may keep any subset of the directory
-// changes not yet synced, in any order, it leaves under a real name either the old file
-// or a complete new one, and never loses an untouched image, at the cost of one sync of
-// the files and two of the directory per group instead of two syncs per file.
+// temporary names, and brings them all to the disk with one sync. A name that needs no
+// sync before it (a second name for an untouched, already durable image: its backup) is
+// given just before that sync, and where the volume's sync also writes its directories
+// (a local file system), that one sync makes the new files' data and those names durable
+// together. Names that must first wait for the files' data (an image renamed to its
+// backup name, where the volume has no hard links; a backup that replaces an old one), and
+// the early names on volumes whose sync reaches no directory (FUSE, network), are made
+// durable by a sync of the directory of their own. Only then do the new files take their
+// real names, and the directory is synced again. Even where a power cut may keep any
+// subset of the directory changes not yet synced, in any order, it leaves under a real
+// name either the old file or a complete new one, and never loses an untouched image: on a
+// local volume with hard links at the cost of one sync of the volume and one of the
+// directory per group, instead of two syncs per file.
 #pragma once
 
 #include <cstdint>
@@ -42,13 +48,17 @@ class WriteGroup final : public ReportSink {
     void SelectLast() override;
     void BlockComplete() override;
 
-    // A waiting file, taken through the group's steps in turn; each step is given the
-    // outcome of the sync before it.
+    // A waiting file, taken through the group's steps in turn; each step after a sync is
+    // given its outcome.
     class Placing {
       public:
         virtual ~Placing() = default;
-        // After the files' sync: gives the names that must reach the disk before any new
-        // file takes its name; true when it changed the directory.
+        // Before the files' sync: gives the names that may reach the disk before the new
+        // files' data (a second name for an untouched file); true when it gave one.
+        virtual bool KeepEarly() { return false; }
+        // After the files' sync: undoes the early names if it failed; otherwise gives the
+        // other names that must reach the disk before any new file takes its name; true
+        // when it gave one.
         virtual bool Keep(const FsStatus& /*files_synced*/) { return false; }
         // After the directory's sync: gives the new file its name, or discards it.
         virtual void Name(const FsStatus& kept_synced) = 0;
@@ -63,9 +73,10 @@ class WriteGroup final : public ReportSink {
     // Commits first when a waiting file is to take `name`, whatever its letter case: a
     // check for an existing name then sees it.
     void CommitIfWaiting(const std::filesystem::path& name);
-    // Syncs the waiting files with one call, keeps what must be kept, syncs their
-    // directories, names the new files, syncs the directories again, and lets the held
-    // lines through with each file's outcome in its place.
+    // Gives the early names, syncs the waiting files with one call, keeps what must wait
+    // for them, syncs their directories where a name is not yet durable, names the new
+    // files, syncs the directories again, and lets the held lines through with each
+    // file's outcome in its place.
     void Commit();
 
   private:

@@ -127,12 +127,17 @@ class FaultFileSystem final : public FileSystem {
     FsStatus SyncDirectory(const Path& directory) override {
         return Fail(Op::SyncDirectory, directory) ? kInjected : inner_.SyncDirectory(directory);
     }
+    bool SyncFileSystemWritesNames(const Path& directory) override {
+        return sync_writes_names && inner_.SyncFileSystemWritesNames(directory);
+    }
     FsStatus Remove(const Path& path) override {
         return Fail(Op::Remove, path) ? kInjected : inner_.Remove(F(path));
     }
 
     // False: behave like a file system without hard links (FAT).
     bool hard_links = true;
+    // False: a volume whose sync writes no directory (FUSE).
+    bool sync_writes_names = true;
     // Like a FUSE volume (exfat-fuse, ntfs-3g): neither RENAME_NOREPLACE nor hard links.
     void WithoutNoReplaceOrLinks() {
         hard_links = false;
