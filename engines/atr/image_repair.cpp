@@ -247,7 +247,9 @@ void WrittenFiles::Add(FileSystem& fs, const std::filesystem::path& path,
     if (const std::optional<FileIdentity> looked = identity ? identity : fs.Identity(path)) {
         identities.insert(*looked);
     }
-    folded_names.insert(FoldedName(path));
+    if (folds_case) {
+        folded_names.insert(FoldedName(path));
+    }
 }
 
 bool WrittenFiles::Holds(const std::filesystem::path& path,

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <cstdio>
 
 #include "report_text.h"
 
@@ -15,9 +14,18 @@ std::filesystem::path TemporaryNameIn(const std::filesystem::path& directory) {
     static std::atomic<unsigned> counter{0};
     // Asked once: a forked child that writes under its parent's id passes over the names
     // its parent took, as any taken name.
-    static const long process = static_cast<long>(::getpid());
-    char name[40];
-    std::snprintf(name, sizeof name, ".korvane-%010ld-%08x.tmp", process, counter++);
+    static const unsigned long process = static_cast<unsigned long>(::getpid());
+    // ".korvane-", ten decimal digits, "-", eight hexadecimal ones, ".tmp": written by
+    // hand, a thousand times a run.
+    char name[] = ".korvane-0000000000-00000000.tmp";
+    unsigned long id = process;
+    for (int i = 18; i >= 9; --i, id /= 10) {
+        name[i] = static_cast<char>('0' + id % 10);
+    }
+    unsigned number = counter++;
+    for (int i = 27; i >= 20; --i, number >>= 4) {
+        name[i] = "0123456789abcdef"[number & 15];
+    }
     return directory / name;
 }
 

@@ -12,8 +12,12 @@ namespace {
 constexpr std::size_t kGroupFiles = 1024;
 constexpr std::int64_t kGroupBytes = 64 << 20;
 
+// A name's last part, letters folded: two names of one folding in different directories
+// only make a group commit early.
 std::string Folded(const std::filesystem::path& name) {
-    std::string folded = name.native();
+    const std::string& path = name.native();
+    const std::size_t slash = path.rfind('/');
+    std::string folded = slash == std::string::npos ? path : path.substr(slash + 1);
     std::transform(folded.begin(), folded.end(), folded.begin(),
                    [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; });
     return folded;
@@ -60,7 +64,15 @@ void WriteGroup::Defer(const std::filesystem::path& target, std::int64_t bytes, 
                        std::unique_ptr<Placing> placing) {
     held_.emplace_back(Waiting{expected_lines, std::move(placing)});
     held_lines_ += expected_lines;
-    directories_.insert(target.parent_path());
+    // The images of a run share their directory: its path is taken apart once.
+    const std::string& path = target.native();
+    const std::string& last = last_directory_.native();
+    if (directories_.empty() || path.size() <= last.size() + 1 ||
+        path.compare(0, last.size(), last) != 0 || path[last.size()] != '/' ||
+        path.find('/', last.size() + 1) != std::string::npos) {
+        last_directory_ = target.parent_path();
+        directories_.insert(last_directory_);
+    }
     targets_.insert(Folded(target));
     bytes_ += bytes;
     if (++files_ >= kGroupFiles || bytes_ >= kGroupBytes) {

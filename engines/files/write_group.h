@@ -20,6 +20,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <variant>
 #include <vector>
 
@@ -94,7 +95,9 @@ class WriteGroup final : public ReportSink {
     std::vector<std::variant<std::string, Waiting, Select, BlockEnd>> held_;
     std::int64_t held_lines_ = 0;  // lines held, counting each placing as expected
     std::set<std::filesystem::path> directories_;
-    std::set<std::string> targets_;  // the waiting files' names, letter case folded
+    std::filesystem::path last_directory_;  // the directory of the file deferred last
+    // The waiting files' names (last parts), letter case folded.
+    std::unordered_set<std::string> targets_;
     std::int64_t bytes_ = 0;
     std::size_t files_ = 0;
 };
