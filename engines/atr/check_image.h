@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <set>
+#include <unordered_set>
 
 #include "atr_header.h"
 #include "file_system.h"
@@ -20,7 +21,13 @@ class WriteGroup;
 // removed or replaced by the same run, even when two images share a backup name, in
 // whatever letter case the file system takes it.
 struct WrittenFiles {
-    std::set<FileIdentity> identities;
+    struct IdentityHash {
+        std::size_t operator()(const FileIdentity& identity) const noexcept {
+            return std::hash<std::uint64_t>()(identity.inode * 0x9E3779B97F4A7C15ULL ^
+                                              identity.device);
+        }
+    };
+    std::unordered_set<FileIdentity, IdentityHash> identities;
     // Their paths with letters folded to lower case, for a directory that takes names
     // whatever their case: there each spelling may have an identity of its own (exfat-fuse).
     std::set<std::string> folded_names;

@@ -15,13 +15,13 @@ namespace korvane {
 // needs, so that a batch can do it after the image's turn, in its group's steps.
 class RepairedImagePlacing final : public WriteGroup::Placing {
   public:
-    RepairedImagePlacing(FileSystem& fs, ReportSink& report, const ImageLocation& image,
+    RepairedImagePlacing(FileSystem& fs, ReportSink& report, ImageLocation image,
                          std::filesystem::path backup_path, std::filesystem::path temporary,
                          std::optional<FileStamp> replaced_backup,
                          std::shared_ptr<WrittenFiles> written_files)
         : fs_(fs),
           report_(report),
-          image_(image),
+          image_(std::move(image)),
           backup_path_(std::move(backup_path)),
           temporary_(std::move(temporary)),
           replaced_backup_(std::move(replaced_backup)),

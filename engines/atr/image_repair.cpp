@@ -186,7 +186,7 @@ bool ImageChecker::WriteRepairedImage() {
         return false;
     }
     const std::filesystem::path backup_name = BackupName(image_.name);
-    const std::filesystem::path backup_path = JoinPath(image_.backup_dir, backup_name);
+    std::filesystem::path backup_path = JoinPath(image_.backup_dir, backup_name);
     Append("Write : Backup image as " + DisplayName(backup_name));
     if (settings_.group != nullptr) {
         // An image of the group that waits for its name may take this backup name first.
@@ -222,17 +222,21 @@ bool ImageChecker::WriteRepairedImage() {
 
     std::fill(check_.header.begin() + atr::kOffsetReserved, check_.header.end(), 0);
     // Synced with the others of its group (alone, in a group of its own).
-    const WrittenTemporary written = WriteTemporary(
+    WrittenTemporary written = WriteTemporary(
         fs_, image_.path, [&](OutputFile& file) { return StreamImage(file); }, false);
     if (!written.status.ok()) {
         Append(std::string(kIndent) + "ERROR: " + kWriteFailed + written.status.reason());
         return true;
     }
-    auto placing = std::make_unique<RepairedImagePlacing>(
-        fs_, report_, image_, backup_path, written.path, replaced_backup, settings_.written_files);
-    placing->KnowIdentities(check_.source->info().identity, written.identity);
     if (settings_.group != nullptr) {
         settings_.group->Claim(backup_path);
+    }
+    // The placing takes the paths over: a thousand images make a thousand of each.
+    auto placing = std::make_unique<RepairedImagePlacing>(
+        fs_, report_, ImageLocation{image_.name, image_.path, {}}, std::move(backup_path),
+        std::move(written.path), replaced_backup, settings_.written_files);
+    placing->KnowIdentities(check_.source->info().identity, written.identity);
+    if (settings_.group != nullptr) {
         settings_.group->Defer(image_.path, check_.physical_length, 1, std::move(placing));
     } else {
         std::vector<std::int64_t> no_blocks;

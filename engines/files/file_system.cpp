@@ -109,10 +109,14 @@ CreateResult FileSystem::CreateTemporary(const std::filesystem::path& target) {
     // the same id) is passed over for the next one, however many there are: the counter
     // gives every one of its 2^32 names before it comes back to the first.
     for (std::uint64_t tries = 0;; ++tries) {
-        const std::filesystem::path temporary = TemporaryNameIn(target.parent_path());
+        std::filesystem::path temporary = TemporaryNameBeside(target);
         CreateResult result = CreateExclusive(temporary);
+        if (result.status.ok()) {
+            result.path = std::move(temporary);
+            return result;
+        }
         result.path = temporary;
-        if (result.status.ok() || !Exists(temporary) || tries >= UINT32_MAX) {
+        if (!Exists(temporary) || tries >= UINT32_MAX) {
             return result;
         }
         Forgive(1);  // the name is taken: no failure of the run

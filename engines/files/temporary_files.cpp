@@ -10,7 +10,9 @@
 
 namespace korvane {
 
-std::filesystem::path TemporaryNameIn(const std::filesystem::path& directory) {
+namespace {
+
+std::string NextTemporaryName() {
     static std::atomic<unsigned> counter{0};
     // Asked once: a forked child that writes under its parent's id passes over the names
     // its parent took, as any taken name.
@@ -26,7 +28,25 @@ std::filesystem::path TemporaryNameIn(const std::filesystem::path& directory) {
     for (int i = 27; i >= 20; --i, number >>= 4) {
         name[i] = "0123456789abcdef"[number & 15];
     }
-    return directory / name;
+    return name;
+}
+
+}  // namespace
+
+std::filesystem::path TemporaryNameIn(const std::filesystem::path& directory) {
+    return directory / NextTemporaryName();
+}
+
+std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target) {
+    // One path made of one string: the target's with its last part replaced.
+    const std::string& whole = target.native();
+    const std::size_t slash = whole.rfind('/');
+    if (slash == std::string::npos) {
+        return NextTemporaryName();
+    }
+    std::string beside = whole.substr(0, slash + 1);
+    beside += NextTemporaryName();
+    return beside;
 }
 
 bool IsTemporaryName(const std::string& name) {
@@ -136,7 +156,7 @@ WrittenTemporary WriteTemporary(FileSystem& fs, const std::filesystem::path& tar
     if (!fs.Counted(status).ok()) {
         return {FsStatus::Fail(status.reason() + DiscardTemporary(fs, created.path)), {}, {}};
     }
-    return {status, created.path, created.file->Identity()};
+    return {status, std::move(created.path), created.file->Identity()};
 }
 
 FsStatus PlaceTemporary(FileSystem& fs, const std::filesystem::path& temporary,

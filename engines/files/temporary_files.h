@@ -13,6 +13,8 @@ namespace korvane {
 // A fresh temporary name in `directory`: hidden, of one fixed length whatever the name
 // it stands in for, ".korvane-" followed by the writing process's id and a counter.
 std::filesystem::path TemporaryNameIn(const std::filesystem::path& directory);
+// The same, in the directory of `target`.
+std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target);
 // Whether `name` is exactly of the form TemporaryNameIn gives: ".korvane-", ten decimal
 // digits, "-", eight lower-case hexadecimal digits, ".tmp".
 bool IsTemporaryName(const std::string& name);
