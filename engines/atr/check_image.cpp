@@ -10,7 +10,7 @@ namespace korvane {
 
 namespace {
 
-constexpr const char* kIndent = "        ";
+constexpr char kIndent[] = "        ";
 constexpr std::int64_t kMinimumData = 1024;
 
 const std::string& FailLine() {
@@ -30,8 +30,10 @@ CheckResult ImageChecker::Run() {
     // Only the header and the length are read; a length beyond the signed 32-bit lengths
     // is refused.
     // A repair takes the old file's owner and mode too.
-    OpenResult opened =
-        settings_.repair_mode ? fs_.OpenRead(image_.path) : fs_.OpenToCheck(image_.path);
+    OpenResult opened = settings_.repair_mode ? fs_.OpenRead(image_.path)
+                        : settings_.directory.empty()
+                            ? fs_.OpenToCheck(image_.path)
+                            : fs_.OpenToCheckIn(settings_.directory, image_.name);
     AppendLine("Read  : ", ShownName());
     std::size_t got = 0;
     FsStatus status = opened.status;

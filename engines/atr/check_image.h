@@ -52,6 +52,9 @@ struct CheckSettings {
     // The run's stop request: set when a question is due or while it waits, it abandons
     // the image, and nothing more is written for it.
     const volatile std::sig_atomic_t* stop_request = nullptr;
+    // Where a check run's images lie: a check opens each by its name there, and its path
+    // need not be made. Empty: by the path.
+    std::filesystem::path directory{};
 };
 
 enum class Verdict { Pass, Fail };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "check_image.h"
 #include "write_group.h"
@@ -94,14 +95,20 @@ class ImageChecker {
     CheckResult Interrupted();
 
     void Append(const std::string& line) { report_.Append(line); }
-    // Appends the line made of `pieces`, built in a buffer kept from line to line.
+    // Appends the line made of `pieces` (string literals and strings), built in a buffer
+    // kept from line to line.
     template <typename... Pieces>
     void AppendLine(const Pieces&... pieces) {
         thread_local std::string line;
         line.clear();
-        (line.append(pieces), ...);
+        (line.append(Piece(pieces)), ...);
         report_.Append(line);
     }
+    template <std::size_t N>
+    static std::string_view Piece(const char (&literal)[N]) {
+        return {literal, N - 1};  // the length known without looking for its end
+    }
+    static std::string_view Piece(std::string_view text) { return text; }
     void AppendAddedArea(std::int64_t bytes);  // "Add n bytes empty area"
     void Resize(std::int64_t new_length);
     void WriteImageSizeField();

@@ -3,6 +3,7 @@
 #include <fnmatch.h>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace korvane {
 
@@ -12,13 +13,18 @@ char FoldCase(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Whether `name` matches the glob `pattern` without regard to letter case. A pattern of
-// "*" and a plain ending (the tools' "*.atr" and "*.xex") is an ending compared byte by
-// byte with ASCII letters folded, as fnmatch would; fnmatch itself, which converts both
-// to wide characters in the window's UTF-8 locale, only for other patterns.
-bool NameMatches(const std::string& pattern, const std::string& name) {
-    if (pattern.size() > 1 && pattern[0] == '*' &&
-        pattern.find_first_of("*?[\\", 1) == std::string::npos) {
+// Whether the glob `pattern` is "*" and a plain ending (the tools' "*.atr" and "*.xex").
+bool PlainEnding(const std::string& pattern) {
+    return pattern.size() > 1 && pattern[0] == '*' &&
+           pattern.find_first_of("*?[\\", 1) == std::string::npos;
+}
+
+// Whether `name` matches the glob `pattern` without regard to letter case. A plain ending
+// is compared byte by byte with ASCII letters folded, as fnmatch would; fnmatch itself,
+// which converts both to wide characters in the window's UTF-8 locale, only for other
+// patterns.
+bool NameMatches(const std::string& pattern, bool plain_ending, const std::string& name) {
+    if (plain_ending) {
         const std::size_t tail = pattern.size() - 1;
         return name.size() >= tail &&
                std::equal(pattern.begin() + 1, pattern.end(),
@@ -53,12 +59,13 @@ bool SourceNameLess(const std::filesystem::path& a, const std::filesystem::path&
 FsStatus ListSourceFiles(FileSystem& fs, const std::filesystem::path& directory,
                          const std::string& pattern, std::vector<std::filesystem::path>& files) {
     files.clear();
+    const bool plain_ending = PlainEnding(pattern);
     // Only the names kept are held, not every entry of the directory.
     const FsStatus status = fs.ForEachEntry(directory, [&](DirectoryEntry& entry) {
         const std::string& name = entry.name.native();
         // Letter case is ignored, as on the disks the images come from.
         if ((entry.regular_file || entry.type_unknown) && !name.empty() && name[0] != '.' &&
-            NameMatches(pattern, name)) {
+            NameMatches(pattern, plain_ending, name)) {
             files.push_back(std::move(entry.name));
         }
     });
@@ -66,7 +73,31 @@ FsStatus ListSourceFiles(FileSystem& fs, const std::filesystem::path& directory,
         files.clear();
         return status;
     }
-    std::sort(files.begin(), files.end(), SourceNameLess);
+    // Sorted by a key of each name's first 8 bytes, letters folded (zeros after a shorter
+    // name, which holds no zero byte): where two keys differ they give the order
+    // SourceNameLess gives, so that the whole names are compared only where they are equal.
+    struct Keyed {
+        std::uint64_t key;
+        std::size_t index;
+    };
+    std::vector<Keyed> keyed(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string& name = files[i].native();
+        std::uint64_t key = 0;
+        for (std::size_t k = 0; k < 8; ++k) {
+            key = key << 8 | (k < name.size() ? static_cast<unsigned char>(FoldCase(name[k])) : 0u);
+        }
+        keyed[i] = {key, i};
+    }
+    std::sort(keyed.begin(), keyed.end(), [&files](const Keyed& a, const Keyed& b) {
+        return a.key != b.key ? a.key < b.key : SourceNameLess(files[a.index], files[b.index]);
+    });
+    std::vector<std::filesystem::path> sorted;
+    sorted.reserve(files.size());
+    for (const Keyed& entry : keyed) {
+        sorted.push_back(std::move(files[entry.index]));
+    }
+    files = std::move(sorted);
     return FsStatus::Ok();
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "large_buffer.h"
+#include "report_text.h"
 #include "temporary_files.h"
 
 namespace korvane {
@@ -37,6 +38,11 @@ OpenResult FileSystem::OpenRead(const std::filesystem::path& path) {
         result.file = std::make_unique<WholeFile>(std::move(read.bytes));
     }
     return result;
+}
+
+OpenResult FileSystem::OpenToCheckIn(const std::filesystem::path& directory,
+                                     const std::filesystem::path& name) {
+    return OpenToCheck(JoinPath(directory, name));
 }
 
 FsStatus ReadToEnd(InputFile& file, std::int64_t max_length, std::vector<std::uint8_t>& bytes) {

@@ -141,6 +141,10 @@ class FileSystem {
     // Opens a file that the listing found regular, to read its header and length (a
     // check): only the length of its FileInfo is sure. By default as OpenRead.
     virtual OpenResult OpenToCheck(const std::filesystem::path& path) { return OpenRead(path); }
+    // OpenToCheck of the file `name` in `directory`, without the path made where the file
+    // system reaches the directory otherwise.
+    virtual OpenResult OpenToCheckIn(const std::filesystem::path& directory,
+                                     const std::filesystem::path& name);
     // The length of a regular file, without reading it.
     virtual FsStatus Length(const std::filesystem::path& path, std::int64_t& length);
     // Anything of that name: file, directory or link, dangling or not.

@@ -18,6 +18,7 @@
 #include "lock_file.h"
 #include "mapped_copy.h"
 #include "posix_status.h"
+#include "report_text.h"
 
 namespace korvane {
 
@@ -470,14 +471,13 @@ OpenResult PosixFileSystem::OpenRead(const std::filesystem::path& path) {
     return result;
 }
 
-OpenResult PosixFileSystem::OpenToCheck(const std::filesystem::path& path) {
+OpenResult PosixFileSystem::OpenToCheckAt(int directory_fd, const char* name, bool& fall_back) {
     // The length is where the file ends, a cheaper call than fstat. Where that finds no
     // end or an empty file (a FIFO, a device or a directory put in the listed file's
     // place since, or a file of nothing) fstat tells what it is, as for any other open.
-    const Place place = At(path);
     OpenResult result;
-    const int fd =
-        ::openat(place.directory, place.name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    fall_back = false;
+    const int fd = ::openat(directory_fd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         result.status = Counted(ErrnoStatus(errno));
         return result;
@@ -485,12 +485,34 @@ OpenResult PosixFileSystem::OpenToCheck(const std::filesystem::path& path) {
     const off_t end = ::lseek(fd, 0, SEEK_END);
     if (end <= 0) {
         ::close(fd);
-        return OpenRead(path);
+        fall_back = true;
+        return result;
     }
     FileInfo info;
     info.length = static_cast<std::int64_t>(end);
     result.file = std::make_unique<PosixInputFile>(fd, info, info.length, false);
     return result;
+}
+
+OpenResult PosixFileSystem::OpenToCheck(const std::filesystem::path& path) {
+    const Place place = At(path);
+    bool fall_back = false;
+    OpenResult result = OpenToCheckAt(place.directory, place.name.c_str(), fall_back);
+    return fall_back ? OpenRead(path) : std::move(result);
+}
+
+OpenResult PosixFileSystem::OpenToCheckIn(const std::filesystem::path& directory,
+                                          const std::filesystem::path& name) {
+    // In the directory held or locked by that very path: by the name alone.
+    for (const Locked* open : {locked_.get(), held_.get()}) {
+        if (open->fd >= 0 && open->path.native() == directory.native() && !name.empty() &&
+            name.native().find('/') == std::string::npos) {
+            bool fall_back = false;
+            OpenResult result = OpenToCheckAt(open->fd, name.c_str(), fall_back);
+            return fall_back ? OpenRead(JoinPath(directory, name)) : std::move(result);
+        }
+    }
+    return OpenToCheck(JoinPath(directory, name));
 }
 
 FsStatus PosixFileSystem::Length(const std::filesystem::path& path, std::int64_t& length) {

@@ -20,6 +20,8 @@ class PosixFileSystem : public FileSystem {
     ReadResult ReadWhole(const std::filesystem::path& path, std::int64_t max_length) override;
     OpenResult OpenRead(const std::filesystem::path& path) override;
     OpenResult OpenToCheck(const std::filesystem::path& path) override;
+    OpenResult OpenToCheckIn(const std::filesystem::path& directory,
+                             const std::filesystem::path& name) override;
     FsStatus Length(const std::filesystem::path& path, std::int64_t& length) override;
     bool Exists(const std::filesystem::path& path) override;
     bool ExistsAs(const std::filesystem::path& path,
@@ -60,6 +62,9 @@ class PosixFileSystem : public FileSystem {
         std::string name;
     };
     Place At(const std::filesystem::path& path) const;
+    // OpenToCheck of `name` relative to `directory_fd`; `fall_back` set where the file
+    // must be opened as by OpenRead instead.
+    OpenResult OpenToCheckAt(int directory_fd, const char* name, bool& fall_back);
     // fsync of `directory`, or syncfs of its whole volume.
     FsStatus Sync(const std::filesystem::path& directory, bool whole_volume);
     // The directory whose lock is held, and the one held open for a run, each shared with

@@ -76,18 +76,21 @@ CheckRunTotals RunAtrCheck(EngineContext& outer) {
     CheckRunTotals totals;
     ImageLocation image;
     image.backup_dir = backup_dir;
-    // Each image's path is the directory's with the name replaced, which spares taking
-    // the whole path apart again for every file.
+    // A repair's image paths are the directory's with the name replaced, which spares
+    // taking the whole path apart again for every file; a check opens by the name.
     image.path = JoinPath(directory, "-");
+    if (!repair_mode) {
+        settings.directory = directory;
+    }
     const auto check_one = [&](const std::filesystem::path* name) {
         if (name == nullptr) {
             return;
         }
         image.name = *name;
-        image.path.replace_filename(image.name);
         // A waiting image that is to take this name (as its backup) takes it first, so
         // that the block describes the file as it then is. Only a repair run has any.
         if (repair_mode) {
+            image.path.replace_filename(image.name);
             group.CommitIfWaiting(image.path);
         }
         const CheckResult result = CheckImage(image, settings, report, context.prompt, context.fs);
