@@ -80,6 +80,10 @@ class WatchedFiles : public PosixFileSystem {
                    : PosixFileSystem::OpenRead(path);
     }
     OpenResult OpenToCheck(const std::filesystem::path& path) override { return OpenRead(path); }
+    OpenResult OpenToCheckIn(const std::filesystem::path& directory,
+                             const std::filesystem::path& name) override {
+        return OpenRead(directory / name);
+    }
 };
 
 class WindowHarness {
