@@ -35,7 +35,8 @@ void WriteGroup::Append(const std::string& line) {
         report_.Append(line);
         return;
     }
-    held_.emplace_back(line);
+    held_.emplace_back(Line{held_text_.size(), line.size()});
+    held_text_ += line;
     ++held_lines_;
 }
 
@@ -105,8 +106,10 @@ void WriteGroup::Commit() {
     if (held_.empty()) {
         return;
     }
-    std::vector<std::variant<std::string, Waiting, Select, BlockEnd>> held;
+    std::vector<std::variant<Line, Waiting, Select, BlockEnd>> held;
     held.swap(held_);
+    std::string text;
+    text.swap(held_text_);
     held_lines_ = 0;
     std::vector<Placing*> placings;
     for (auto& item : held) {
@@ -131,9 +134,11 @@ void WriteGroup::Commit() {
         placing->Name(kept_synced);
     }
     const FsStatus names_synced = SyncDirectories();
+    std::string shown;  // one line at a time, in one buffer
     for (auto& item : held) {
-        if (const auto* line = std::get_if<std::string>(&item)) {
-            report_.Append(*line);
+        if (const auto* line = std::get_if<Line>(&item)) {
+            shown.assign(text, line->offset, line->size);
+            report_.Append(shown);
         } else if (std::holds_alternative<Select>(item)) {
             report_.SelectLast();
         } else if (std::holds_alternative<BlockEnd>(item)) {

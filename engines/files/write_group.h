@@ -92,7 +92,12 @@ class WriteGroup final : public ReportSink {
     FileSystem& fs_;
     ReportSink& report_;
     std::vector<std::int64_t>& block_starts_;
-    std::vector<std::variant<std::string, Waiting, Select, BlockEnd>> held_;
+    // A held line: its place in `held_text_`.
+    struct Line {
+        std::size_t offset, size;
+    };
+    std::vector<std::variant<Line, Waiting, Select, BlockEnd>> held_;
+    std::string held_text_;        // the held lines one after the other
     std::int64_t held_lines_ = 0;  // lines held, counting each placing as expected
     std::set<std::filesystem::path> directories_;
     std::filesystem::path last_directory_;  // the directory of the file deferred last
