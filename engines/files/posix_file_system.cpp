@@ -46,6 +46,7 @@ bool SyncfsReachesFiles(int fd) {
         case 0x0BD00BD0:  // Lustre
         case 0x013111A8:  // IBRIX
         case 0x564C:      // NCP
+        case 0xF15F:      // eCryptfs: its syncfs leaves the lower volume unsynced
             return false;
         default:
             return true;
