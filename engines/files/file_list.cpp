@@ -92,12 +92,23 @@ FsStatus ListSourceFiles(FileSystem& fs, const std::filesystem::path& directory,
     std::sort(keyed.begin(), keyed.end(), [&files](const Keyed& a, const Keyed& b) {
         return a.key != b.key ? a.key < b.key : SourceNameLess(files[a.index], files[b.index]);
     });
-    std::vector<std::filesystem::path> sorted;
-    sorted.reserve(files.size());
-    for (const Keyed& entry : keyed) {
-        sorted.push_back(std::move(files[entry.index]));
+    // Each name moved to its place along the cycles of the order, without a second list.
+    for (std::size_t start = 0; start < keyed.size(); ++start) {
+        if (keyed[start].index == start) {
+            continue;  // in place, or placed already
+        }
+        std::filesystem::path held = std::move(files[start]);
+        for (std::size_t to = start;;) {
+            const std::size_t from = keyed[to].index;
+            keyed[to].index = to;
+            if (from == start) {
+                files[to] = std::move(held);
+                break;
+            }
+            files[to] = std::move(files[from]);
+            to = from;
+        }
     }
-    files = std::move(sorted);
     return FsStatus::Ok();
 }
 

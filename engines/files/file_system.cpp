@@ -45,7 +45,10 @@ OpenResult FileSystem::OpenToCheckIn(const std::filesystem::path& directory,
     return OpenToCheck(JoinPath(directory, name));
 }
 
-FsStatus ReadToEnd(InputFile& file, std::int64_t max_length, std::vector<std::uint8_t>& bytes) {
+namespace {
+
+template <typename Bytes>
+FsStatus ReadInto(InputFile& file, std::int64_t max_length, Bytes& bytes) {
     // One byte more than its length, to see the end in the same pass.
     const auto expected = static_cast<std::size_t>(std::min(file.info().length, max_length)) + 1;
     ReserveLarge(bytes, expected);
@@ -66,6 +69,16 @@ FsStatus ReadToEnd(InputFile& file, std::int64_t max_length, std::vector<std::ui
         }
         bytes.resize(filled + 65536);
     }
+}
+
+}  // namespace
+
+FsStatus ReadToEnd(InputFile& file, std::int64_t max_length, std::vector<std::uint8_t>& bytes) {
+    return ReadInto(file, max_length, bytes);
+}
+
+FsStatus ReadToEnd(InputFile& file, std::int64_t max_length, ReadBuffer& bytes) {
+    return ReadInto(file, max_length, bytes);
 }
 
 FsStatus OutputFile::CopyFrom(InputFile& source, std::int64_t from, std::int64_t to,

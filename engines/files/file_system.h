@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "large_buffer.h"
+
 namespace korvane {
 
 // Outcome of a file operation: ok, or failed with a short reason for the report.
@@ -91,6 +93,8 @@ struct OpenResult {
 // Reads `file` from its start to its end into `bytes`, whose memory is reused: to the end
 // even if the length changed since it was opened, but never past `max_length`.
 FsStatus ReadToEnd(InputFile& file, std::int64_t max_length, std::vector<std::uint8_t>& bytes);
+FsStatus ReadToEnd(InputFile& file, std::int64_t max_length,
+                   std::vector<std::uint8_t, FillAllocator<std::uint8_t>>& bytes);
 
 class OutputFile {
   public:

@@ -4,7 +4,10 @@
 
 namespace korvane {
 
-void ReserveLarge(std::vector<std::uint8_t>& bytes, std::size_t size) {
+namespace {
+
+template <typename Bytes>
+void Reserve(Bytes& bytes, std::size_t size) {
     constexpr std::uintptr_t kHugePage = 2 << 20;
     if (bytes.capacity() >= size) {
         return;
@@ -22,6 +25,16 @@ void ReserveLarge(std::vector<std::uint8_t>& bytes, std::size_t size) {
     if (end > first) {
         ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
     }
+}
+
+}  // namespace
+
+void ReserveLarge(std::vector<std::uint8_t>& bytes, std::size_t size) {
+    Reserve(bytes, size);
+}
+
+void ReserveLarge(ReadBuffer& bytes, std::size_t size) {
+    Reserve(bytes, size);
 }
 
 }  // namespace korvane

@@ -124,7 +124,7 @@ bool BuildLargerImage(EngineContext& context, const std::filesystem::path& outpu
 
 // The memory a run reuses from file to file: the XEX file read and the image built.
 struct RunBuffers {
-    std::vector<std::uint8_t> xex;
+    ReadBuffer xex;
     std::vector<std::uint8_t> image;
 };
 
@@ -142,7 +142,7 @@ FileOutcome ConvertOne(EngineContext& context, const std::filesystem::path& dire
     OpenResult opened = context.fs.OpenRead(path);
     FsStatus status = opened.status;
     std::int64_t length = status.ok() ? opened.file->info().length : 0;
-    std::vector<std::uint8_t>& xex = buffers.xex;
+    ReadBuffer& xex = buffers.xex;
     xex.clear();
     if (status.ok() && (length >= kMinimumXexLength || fit) && length <= bound) {
         status = context.fs.Counted(ReadToEnd(*opened.file, bound, xex));
