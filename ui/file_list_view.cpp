@@ -10,7 +10,7 @@
 namespace korvane {
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(shown_.size());
+    return parent.isValid() ? 0 : static_cast<int>(entries_.size());
 }
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
@@ -18,23 +18,17 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !index.isValid()) {
         return {};
     }
-    return shown_[static_cast<std::size_t>(index.row())];
+    return QString::fromStdString(DisplayName(entries_[static_cast<std::size_t>(index.row())]));
 }
 
 void FileListModel::SetEntries(std::vector<std::filesystem::path> entries) {
     beginResetModel();
     entries_ = std::move(entries);
-    shown_.clear();
-    shown_.reserve(entries_.size());
-    for (const std::filesystem::path& entry : entries_) {
-        shown_.push_back(QString::fromStdString(DisplayName(entry)));
-    }
     endResetModel();
 }
 
-FileListView::FileListView(FileSystem& fs, QWidget* parent) : QListView(parent), fs_(fs) {
+FileListView::FileListView(FileSystem& fs, QWidget* parent) : UniformListView(parent), fs_(fs) {
     setModel(&model_);
-    setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTextElideMode(Qt::ElideMiddle);

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QAbstractListModel>
-#include <QListView>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "file_system.h"
+#include "uniform_list_view.h"
 
 namespace korvane {
 
@@ -28,11 +28,11 @@ class FileListModel final : public QAbstractListModel {
     const std::vector<std::filesystem::path>& entries() const { return entries_; }
 
   private:
+    // The names are made text only for the rows the view shows.
     std::vector<std::filesystem::path> entries_;
-    std::vector<QString> shown_;
 };
 
-class FileListView final : public QListView {
+class FileListView final : public UniformListView {
     Q_OBJECT
 
   public:

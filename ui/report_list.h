@@ -1,16 +1,16 @@
 // The report list `reportlst`: text lines in a fixed-pitch font. Lines appended during a
-// run are kept back and shown in batches; Sync() brings the view up to date. Every row has
-// the same height, so the view places rows by arithmetic: a batch of lines costs the same
-// whether the report holds ten lines or a million.
+// run are kept back and shown in batches; Sync() brings the view up to date. Every row is
+// as high as a line and as wide as the widest, so a batch of lines costs the same whether
+// the report holds ten lines or a million.
 #pragma once
 
 #include <QAbstractListModel>
-#include <QListView>
-#include <QPersistentModelIndex>
 #include <QString>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "uniform_list_view.h"
 
 namespace korvane {
 
@@ -49,10 +49,7 @@ class ReportModel final : public QAbstractListModel {
     int height_ = 16;
 };
 
-// A list view whose rows all have the model's row height and the width of the widest line:
-// row k lies at k times the row height, so the view never lays out its rows one by one.
-// Scrolling, selection, keys and painting behave as in a list view with uniform item sizes.
-class ReportList final : public QListView {
+class ReportList final : public UniformListView {
     Q_OBJECT
 
   public:
@@ -75,40 +72,14 @@ class ReportList final : public QListView {
     // Shows the lines kept back and applies a selection made meanwhile.
     void Sync();
 
-    QRect visualRect(const QModelIndex& index) const override;
-    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
-    QModelIndex indexAt(const QPoint& point) const override;
-    void doItemsLayout() override;
-
   protected:
     void changeEvent(QEvent* event) override;
-    bool viewportEvent(QEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-    void updateGeometries() override;
-    int horizontalOffset() const override;
-    int verticalOffset() const override;
-    void scrollContentsBy(int dx, int dy) override;
-    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
-    void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) override;
-    QRegion visualRegionForSelection(const QItemSelection& selection) const override;
-    void rowsInserted(const QModelIndex& parent, int start, int end) override;
-    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
-    void selectionChanged(const QItemSelection& selected,
-                          const QItemSelection& deselected) override;
 
   private:
     void UpdateCellSize();
-    int Rows() const { return model_.rowCount(); }
-    int RowHeight() const { return std::max(1, model_.RowHeight()); }
-    // A row's place in the contents, as wide as the widest line.
-    QRect RowInContents(int row) const;
-    // The rows a band of the contents from `top` to `bottom` (inclusive) touches, or an
-    // empty range (first > last).
-    std::pair<int, int> RowsIn(int top, int bottom) const;
 
     ReportModel model_;
     std::int64_t pending_selection_ = -1;
-    QPersistentModelIndex hover_;
 };
 
 }  // namespace korvane

@@ -224,6 +224,23 @@ class WindowTest : public QObject {
         }
         // The file list follows to the failing file's entry.
         QCOMPARE(steps.join(' '), QStringLiteral("60:8 56:7 48:6 56:7 60:8 0:0"));
+        // From the first line, a page down goes to the last line wholly in view and leaves
+        // the view where it is; the next goes a page further, a page up back to the line
+        // now first in view. Shift with an arrow key extends the selection Copy takes.
+        ReportList* report = c.reportlst;
+        QTest::keyClick(report, Qt::Key_PageDown);
+        const std::int64_t page = report->SelectedLine();
+        QVERIFY(page > 1 && RowInView(report, 0) && RowInView(report, page) &&
+                !RowInView(report, page + 1));
+        QTest::keyClick(report, Qt::Key_PageDown);
+        QCOMPARE(report->SelectedLine(), 2 * page);
+        QTest::keyClick(report, Qt::Key_PageUp);
+        QVERIFY(report->SelectedLine() == page && !RowInView(report, page - 1));
+        QTest::keyClick(report, Qt::Key_Down, Qt::ShiftModifier);
+        QTest::keyClick(report, Qt::Key_Down, Qt::ShiftModifier);
+        const std::vector<std::string> cli = CliReport("check", dir / "copy");
+        QCOMPARE(report->SelectedText().toStdString(),
+                 cli[page] + "\n" + cli[page + 1] + "\n" + cli[page + 2] + "\n");
     }
 
     void repairQuestionsThroughMessageBoxes() {
