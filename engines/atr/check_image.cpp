@@ -34,7 +34,7 @@ CheckResult ImageChecker::Run() {
                         : settings_.directory.empty()
                             ? fs_.OpenToCheck(image_.path)
                             : fs_.OpenToCheckIn(settings_.directory, image_.name);
-    AppendLine("Read  : ", ShownName());
+    AppendLine("Read  : ", NameOf{image_.name});
     std::size_t got = 0;
     FsStatus status = opened.status;
     if (status.ok() && opened.file->info().length > atr::kMaxLength) {
@@ -53,8 +53,8 @@ CheckResult ImageChecker::Run() {
     check_.source = std::move(opened.file);
     check_.physical_length = check_.source->info().length;
     check_.kept_length = check_.physical_length;
-    AppendLine(kIndent, "Physical filelength         = $", Hex(check_.physical_length), " bytes (",
-               Dec(check_.physical_length), " byte)");
+    AppendLine(kIndent, "Physical filelength         = $", HexOf{check_.physical_length},
+               " bytes (", DecOf{check_.physical_length}, " byte)");
     check_.image_invalid = false;
 
     // Too short to hold a header: fails at once, and no empty line follows.
@@ -80,8 +80,8 @@ CheckResult ImageChecker::Run() {
 
     // Image size as the header states it.
     check_.stated_length = header.stated_length;
-    AppendLine(kIndent, "Header: Image size          = $", Hex(check_.stated_length), " bytes (",
-               Dec(check_.stated_length), " byte)");
+    AppendLine(kIndent, "Header: Image size          = $", HexOf{check_.stated_length}, " bytes (",
+               DecOf{check_.stated_length}, " byte)");
     if (check_.stated_length + static_cast<std::int64_t>(atr::kHeaderSize) > atr::kMaxLength) {
         check_.image_invalid = true;
         Append(std::string(kIndent) +
@@ -92,7 +92,7 @@ CheckResult ImageChecker::Run() {
     check_.sector_size = header.sector_size;
     if (check_.sector_size == atr::kSingleSectorSize ||
         check_.sector_size == atr::kDoubleSectorSize) {
-        AppendLine(kIndent, "Header: ATARI sector size   = Ok ($", Hex(check_.sector_size),
+        AppendLine(kIndent, "Header: ATARI sector size   = Ok ($", HexOf{check_.sector_size},
                    " byte)");
     } else {
         check_.image_invalid = true;

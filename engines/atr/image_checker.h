@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "check_image.h"
+#include "report_text.h"
 #include "write_group.h"
 
 namespace korvane {
@@ -95,20 +96,33 @@ class ImageChecker {
     CheckResult Interrupted();
 
     void Append(const std::string& line) { report_.Append(line); }
-    // Appends the line made of `pieces` (string literals and strings), built in a buffer
-    // kept from line to line.
+    // Pieces of a line that are written straight into it: a number, a file name.
+    struct HexOf {
+        std::int64_t value;
+    };
+    struct DecOf {
+        std::int64_t value;
+    };
+    struct NameOf {
+        const std::filesystem::path& name;
+    };
+    // Appends the line made of `pieces` (string literals, strings, numbers, names), built
+    // in a buffer kept from line to line.
     template <typename... Pieces>
     void AppendLine(const Pieces&... pieces) {
         thread_local std::string line;
         line.clear();
-        (line.append(Piece(pieces)), ...);
+        (Put(line, pieces), ...);
         report_.Append(line);
     }
     template <std::size_t N>
-    static std::string_view Piece(const char (&literal)[N]) {
-        return {literal, N - 1};  // the length known without looking for its end
+    static void Put(std::string& line, const char (&literal)[N]) {
+        line.append(literal, N - 1);  // the length known without looking for its end
     }
-    static std::string_view Piece(std::string_view text) { return text; }
+    static void Put(std::string& line, std::string_view text) { line.append(text); }
+    static void Put(std::string& line, HexOf number) { AppendHex(line, number.value); }
+    static void Put(std::string& line, DecOf number) { AppendDec(line, number.value); }
+    static void Put(std::string& line, const NameOf& shown) { AppendDisplayName(line, shown.name); }
     void AppendAddedArea(std::int64_t bytes);  // "Add n bytes empty area"
     void Resize(std::int64_t new_length);
     void WriteImageSizeField();

@@ -1,13 +1,14 @@
 #include "report_text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 namespace korvane {
 
-std::string Hex(std::int64_t value) {
+void AppendHex(std::string& text, std::int64_t value) {
     // Digits from the right; a negative value shows its 64-bit two's complement.
     auto rest = static_cast<std::uint64_t>(value);
     char buffer[16];
@@ -16,7 +17,18 @@ std::string Hex(std::int64_t value) {
         *--first = "0123456789ABCDEF"[rest & 0xF];
         rest >>= 4;
     } while (rest != 0);
-    return std::string(first, buffer + sizeof buffer);
+    text.append(first, buffer + sizeof buffer);
+}
+
+std::string Hex(std::int64_t value) {
+    std::string text;
+    AppendHex(text, value);
+    return text;
+}
+
+void AppendDec(std::string& text, std::int64_t value) {
+    char buffer[24];
+    text.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
 }
 
 std::string Dec(std::int64_t value) {
@@ -68,11 +80,27 @@ std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
     return length;
 }
 
+namespace {
+
+// Most names are printable ASCII without a backslash, shown as they are.
+bool ShownAsItIs(const std::string& raw) {
+    return std::all_of(raw.begin(), raw.end(),
+                       [](char c) { return c >= 0x20 && c < 0x7F && c != '\\'; });
+}
+
+}  // namespace
+
+void AppendDisplayName(std::string& text, const std::filesystem::path& path) {
+    if (ShownAsItIs(path.native())) {
+        text += path.native();
+    } else {
+        text += DisplayName(path);
+    }
+}
+
 std::string DisplayName(const std::filesystem::path& path) {
     const std::string& raw = path.native();
-    // Most names are printable ASCII without a backslash, shown as they are.
-    if (std::all_of(raw.begin(), raw.end(),
-                    [](char c) { return c >= 0x20 && c < 0x7F && c != '\\'; })) {
+    if (ShownAsItIs(raw)) {
         return raw;
     }
     std::string shown;

@@ -11,6 +11,9 @@ namespace korvane {
 std::string Hex(std::int64_t value);
 // Plain decimal digits.
 std::string Dec(std::int64_t value);
+// Hex and Dec written at the end of `text`, without a string of their own.
+void AppendHex(std::string& text, std::int64_t value);
+void AppendDec(std::string& text, std::int64_t value);
 // A summary count: one leading blank in the place of the sign for 0 and above.
 std::string SummaryCount(std::int64_t value);
 
@@ -21,6 +24,8 @@ std::size_t Utf8SequenceLength(const std::string& text, std::size_t i);
 // A file name or path as one report line shows it: UTF-8 as it is, every byte that is
 // not part of valid UTF-8 and every control character written as \xNN.
 std::string DisplayName(const std::filesystem::path& path);
+// DisplayName written at the end of `text`.
+void AppendDisplayName(std::string& text, const std::filesystem::path& path);
 
 // Joins a directory and a name with one "/", none when the directory ends in "/".
 std::filesystem::path JoinPath(const std::filesystem::path& directory,
