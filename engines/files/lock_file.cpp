@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -116,41 +117,87 @@ bool ReadLock(int directory, const char* name, std::string& content, struct stat
     return got >= 0;
 }
 
+// Writes the lock's content into a new file of ours and gives it the lock's name with a
+// hard link, so that the name never shows a lock half written, whenever the run is killed.
+// -1: the file was written and linked; 0: the name is taken; an errno otherwise, ENOTSUP
+// where the volume has no hard links.
+int LinkLockFile(int directory, const std::string& content, struct stat& info) {
+    // A name taken (left by a killed run of the same process id, as in a container) is
+    // passed over for the next.
+    std::string filled;
+    int fd = -1;
+    for (std::uint64_t tries = 0; fd < 0 && tries <= UINT32_MAX; ++tries) {
+        filled = TemporaryNameIn("").filename().native();
+        fd = ::openat(directory, filled.c_str(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0 && errno != EEXIST) {
+            return errno;
+        }
+    }
+    if (fd < 0) {
+        return EEXIST;
+    }
+    const bool written =
+        ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size()) &&
+        ::fstat(fd, &info) == 0;
+    int error = written ? 0 : errno;
+    ::close(fd);
+    if (written && ::linkat(directory, filled.c_str(), directory, kLockFileName, 0) != 0) {
+        // ENOENT: a run holding the lock removed our file as one left by a killed run.
+        error = errno == EEXIST || errno == ENOENT  ? 0
+                : Refused(errno) || errno == EMLINK ? ENOTSUP
+                                                    : errno;
+    } else if (written) {
+        error = -1;
+    }
+    ::unlinkat(directory, filled.c_str(), 0);
+    return error;
+}
+
 }  // namespace
 
 FsStatus TakeLockFile(int directory, LockFile& lock) {
     const FsStatus in_use = FsStatus::Fail(std::string("another run is writing into it (") +
                                            kLockFileName + " in the directory)");
     const std::string content = Describe(Self());
+    bool links = true;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const int fd = ::openat(directory, kLockFileName,
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            struct stat info {};
-            // Not synced on its own (a sync costs a journal commit): the run's first sync
-            // takes it to the disk with its files. Should a power cut come first, what it
-            // leaves tells of a boot that is over, or, cut short, is unreadable and taken
-            // for stale once older than the grace time.
-            const bool written = ::write(fd, content.data(), content.size()) ==
-                                     static_cast<ssize_t>(content.size()) &&
-                                 ::fstat(fd, &info) == 0;
-            const int error = errno;
-            ::close(fd);
-            if (!written) {
-                ::unlinkat(directory, kLockFileName, 0);
-                return ErrnoStatus(error);
+        // Not synced on its own (a sync costs a journal commit): the run's first sync
+        // takes it to the disk with its files. Should a power cut come first, what it
+        // leaves tells of a boot that is over, or, cut short, is unreadable and taken for
+        // stale once older than the grace time.
+        struct stat info {};
+        int error = links ? LinkLockFile(directory, content, info) : ENOTSUP;
+        if (error == ENOTSUP) {
+            // Without hard links the lock file is written under its name, and a run killed
+            // before it wrote a word leaves one that is stale only after the grace time.
+            links = false;
+            const int fd = ::openat(directory, kLockFileName,
+                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+            error = fd < 0 ? (errno == EEXIST ? 0 : errno) : -1;
+            if (fd >= 0) {
+                const bool written = ::write(fd, content.data(), content.size()) ==
+                                         static_cast<ssize_t>(content.size()) &&
+                                     ::fstat(fd, &info) == 0;
+                const int failed = errno;
+                ::close(fd);
+                if (!written) {
+                    ::unlinkat(directory, kLockFileName, 0);
+                    return ErrnoStatus(failed);
+                }
             }
+        }
+        if (error == -1) {
             lock = {true, content, {info.st_dev, info.st_ino}};
             return FsStatus::Ok();
         }
-        if (errno == EACCES || errno == EROFS || errno == EPERM) {
+        if (error == EACCES || error == EROFS || error == EPERM) {
             return FsStatus::Ok();  // nothing can be written here, by any run
         }
-        if (errno != EEXIST) {
-            return ErrnoStatus(errno);
+        if (error != 0) {
+            return ErrnoStatus(error);
         }
         std::string found;
-        struct stat info {};
         if (!ReadLock(directory, kLockFileName, found, info)) {
             continue;  // gone meanwhile
         }

@@ -5,7 +5,11 @@
 // runs promise beyond the report: one writing run per directory, backups never lost within
 // a run, long names, odd files in place of images, the original's mode and owner, failed
 // operations counted.
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -591,6 +595,32 @@ TEST_F(FileSafety, LockHoldsWhateverPathReachesTheDirectory) {
     EXPECT_FALSE(RunBatch(true).could_not_start);
     EXPECT_EQ(ReadFile(dir / "A.ATR"), Mended(1));
     EXPECT_FALSE(Has(".korvane-lock"));
+
+    // Killed while it writes its lock: no half-written lock keeps the next run out.
+    const pid_t cut = fork();
+    if (cut == 0) {
+        sock_filter kill_at_write[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_write, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)};
+        const sock_fprog program = {4, kill_at_write};
+        if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+            _exit(77);  // no system-call filters here
+        }
+        (void)PosixFileSystem().LockDirectory(dir.path()).lock.release();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(cut, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) {
+        GTEST_SKIP() << "system-call filters are not allowed here";
+    }
+    ASSERT_TRUE(WIFSIGNALED(status));
+    WriteFile(dir / "B.ATR", Broken(2));
+    EXPECT_FALSE(RunBatch(true).could_not_start);
+    EXPECT_EQ(ReadFile(dir / "B.ATR"), Mended(2));
 }
 
 // A volume that folds letter case and has neither RENAME_NOREPLACE nor hard links
