@@ -58,10 +58,12 @@ broken_images "$count" "$data/originals"
     printf '%s  %s\n' "$(head -c 1040 "$f" | md5sum | cut -c1-32)" "$f"
 done) > "$data/repaired-sums"
 repair() { "$cli" repair --fix-length file --overwrite-backup yes "$1" >/dev/null 2>&1; }
-# The whole repair after kills or a cut. A kill between the lock file's creation and its
-# filling leaves it empty, and a run takes such a file for one being written until 10 s
-# after its last change: it refuses to start (exit status 2). Then it is started again
-# once that time is over, and $refused says so for the line of figures.
+# The whole repair after kills or a cut. Where the volume has hard links the lock file is
+# filled under a temporary name and linked into place; without them (exFAT, the
+# pass-through without links) a kill between its creation and its filling leaves it
+# empty, and a run takes such a file for one being written until 10 s after its last
+# change: it refuses to start (exit status 2). Then it is started again once that time
+# is over, and $refused says so for the line of figures.
 refused=
 whole_repair() {  # DIR
     local status tries=0 size
