@@ -230,16 +230,20 @@ TEST(Cli, AsksOnTheTerminal) {
         WriteFile(stop / "C.ATR", Image({.stated = 960, .data = 1000}));
         const auto before = Snapshot(stop.path());
         // The report as it stands while the question waits goes to "seen". A read that
-        // is restarted after the signal waits until the timeout kills it.
-        RunCommand("/bin/sh",
-                   {"-c", "timeout -s KILL 20 " KORVANE_CLI " repair --sector-size 128 . <" +
-                              std::string(::ptsname(waiting)) +
-                              " 2>err >out & until grep -q 'adapt physical' err; do sleep 0.01; "
-                              "done; cp out seen; kill -" +
-                              signal + " $!; wait $!; echo status $? >>err; mv err out seen " +
-                              dir.path().native()},
-                   stop.path());
-        EXPECT_TRUE(text("err").ends_with("status " + std::to_string(status) + "\n"));
+        // is restarted after the signal waits until the timeout kills it. --foreground:
+        // the signal reaches korvane-cli once; otherwise timeout repeats it and SIGCONT to
+        // its process group, which can land in the leak checker's stop at exit and hang it.
+        RunCommand(
+            "/bin/sh",
+            {"-c", "timeout --foreground -s KILL 20 " KORVANE_CLI " repair --sector-size 128 . <" +
+                       std::string(::ptsname(waiting)) +
+                       " 2>err >out & until grep -q 'adapt physical' err; do sleep 0.01; "
+                       "done; cp out seen; kill -" +
+                       signal + " $!; wait $!; echo status $? >>err; mv err out seen " +
+                       dir.path().native()},
+            stop.path());
+        EXPECT_TRUE(text("err").ends_with("status " + std::to_string(status) + "\n"))
+            << text("err");
         EXPECT_TRUE(
             text("seen").ends_with("ERROR : Expect $80 or $100 ATARI sector size\n"
                                    "        ERROR : Physical file size is 16 bytes too "
