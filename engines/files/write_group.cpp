@@ -147,10 +147,14 @@ void WriteGroup::Commit() {
             Waiting& waiting = std::get<Waiting>(item);
             const std::int64_t before = report_.LineCount();
             waiting.placing->Report(names_synced);
+            // Rare (a failed rename or sync says more); the usual case touches no start,
+            // which keeps a long run's commits from walking every file's start each time.
             const std::int64_t extra = report_.LineCount() - before - waiting.expected_lines;
-            for (std::int64_t& start : block_starts_) {
-                if (extra != 0 && start > before) {
-                    start += extra;
+            if (extra != 0) {
+                for (std::int64_t& start : block_starts_) {
+                    if (start > before) {
+                        start += extra;
+                    }
                 }
             }
         }
