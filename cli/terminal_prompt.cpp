@@ -90,11 +90,13 @@ std::optional<std::string> ReadReply() {
 }  // namespace
 
 ScriptedPrompt TerminalPrompt(StreamReportSink& report) {
-    return ScriptedPrompt([&report](const Prompt& prompt) {
-        // The user must see the image's block before its question.
-        report.Flush();
-        return AskOnTerminal(prompt);
-    });
+    return ScriptedPrompt(
+        [&report](const Prompt& prompt) {
+            // The user must see the image's block before its question.
+            report.Flush();
+            return AskOnTerminal(prompt);
+        },
+        ScriptedPrompt::Record::None);
 }
 
 PromptAnswer AskOnTerminal(const Prompt& prompt) {

@@ -13,13 +13,19 @@ namespace korvane {
 class ScriptedPrompt final : public UserPrompt {
   public:
     using Fallback = std::function<PromptAnswer(const Prompt&)>;
+    // Whether every box asked is kept for asked(). A run over a whole archive keeps none:
+    // one question per image would otherwise hold a few hundred bytes per image.
+    enum class Record { Every, None };
 
-    explicit ScriptedPrompt(Fallback fallback = nullptr) : fallback_(std::move(fallback)) {}
+    explicit ScriptedPrompt(Fallback fallback = nullptr, Record record = Record::Every)
+        : fallback_(std::move(fallback)), record_(record) {}
 
     void Answer(PromptTopic topic, PromptAnswer answer) { answers_[topic] = answer; }
 
     PromptAnswer Ask(const Prompt& prompt) override {
-        asked_.push_back(prompt);
+        if (record_ == Record::Every) {
+            asked_.push_back(prompt);
+        }
         const auto it = answers_.find(prompt.topic);
         if (it != answers_.end()) {
             return it->second;
@@ -31,7 +37,7 @@ class ScriptedPrompt final : public UserPrompt {
         return answers_.count(topic) != 0 || !fallback_;
     }
 
-    // Every box shown so far, in order.
+    // Every box shown so far, in order, where they are kept.
     const std::vector<Prompt>& asked() const { return asked_; }
 
     // The answer that changes nothing: Cancel, No for a Yes/No box, OK for a message.
@@ -49,6 +55,7 @@ class ScriptedPrompt final : public UserPrompt {
 
   private:
     Fallback fallback_;
+    Record record_;
     std::map<PromptTopic, PromptAnswer> answers_;
     std::vector<Prompt> asked_;
 };
